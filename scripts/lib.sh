@@ -1,0 +1,27 @@
+# Shared by scripts/test and scripts/run: installs the Debian packages that are missing.
+
+# ensure_packages PKG...: one apt-get update, then installs only what is not installed yet.
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    if ((${#missing[@]} == 0)); then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [[ $(id -u) -ne 0 ]]; then
+        sudo=(sudo)
+    fi
+    "${sudo[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# The packages every build needs.
+BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config)
+# The packages the tests need on top.
+TEST_PACKAGES=(googletest libgtest-dev clang libclang-rt-14-dev)

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+namespace velum {
+
+// The folder that holds the store, with its trailing separator; empty when it cannot be found.
+std::string GetWinDir();
+
+// False only when the system reports the file as missing.
+bool FileExists(const std::string& path);
+
+// The separator between a folder and a name in a full path.
+char PathSeparator();
+
+// A bitmap's full path: the folder, a separator unless the folder already ends in one, the name.
+// An empty folder gives the name alone.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// Opens a file of the store for reading. Null when it does not exist; throws IoFailure when it
+// exists but cannot be opened, a folder included. Read errors later set the stream's badbit.
+std::unique_ptr<std::istream> OpenForReading(const std::string& path);
+
+// Rewrites `path` safely. `body` receives the old content (null when the file does not exist)
+// and the new file, which starts empty. The new content goes to `tempName` in the folder of the
+// real file (through a symbolic link), is flushed, takes the old file's permissions and is
+// renamed over it, all under the lock of the store's folder. A throw from `body`, a read error
+// on the old content or a failed write throws IoFailure and leaves the old file as it was.
+// Creates the folder when it is missing.
+void RewriteFile(const std::string& path, const std::string& tempName,
+                 const std::function<void(std::istream* old, std::ostream& out)>& body);
+
+} // namespace velum

@@ -1,0 +1,416 @@
+#include "common/Files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <istream>
+#include <ostream>
+#include <streambuf>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/IoFailure.h"
+
+namespace velum {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr const char* kLockName = "~velum.lock";
+
+std::string ErrorText(int err) {
+    return std::strerror(err);
+}
+
+[[noreturn]] void Fail(const std::string& what, const std::string& path, int err) {
+    throw IoFailure(what + " " + path + ": " + ErrorText(err), err);
+}
+
+// Closes the descriptor when it goes out of scope.
+class UniqueFd {
+  public:
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    ~UniqueFd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+// Reads a descriptor through a 64 KiB buffer. A failed read throws from underflow, which the
+// istream turns into badbit; the error stays recorded so that callers can tell it from the end.
+class FdInBuf final : public std::streambuf {
+  public:
+    FdInBuf(int fd, std::string path)
+        : fd_(fd), path_(std::move(path)), buffer_(new char[kBufferSize]) {
+        setg(buffer_.get(), buffer_.get(), buffer_.get());
+    }
+    ~FdInBuf() override { ::close(fd_); }
+    int error() const { return error_; }
+
+  protected:
+    int_type underflow() override {
+        if (gptr() < egptr())
+            return traits_type::to_int_type(*gptr());
+        std::size_t n = ReadSome(buffer_.get(), kBufferSize);
+        setg(buffer_.get(), buffer_.get(), buffer_.get() + n);
+        return n == 0 ? traits_type::eof() : traits_type::to_int_type(*gptr());
+    }
+
+    std::streamsize xsgetn(char* s, std::streamsize count) override {
+        std::streamsize done = 0;
+        while (done < count) {
+            std::streamsize avail = egptr() - gptr();
+            if (avail > 0) {
+                std::streamsize k = std::min(avail, count - done);
+                std::memcpy(s + done, gptr(), static_cast<std::size_t>(k));
+                gbump(static_cast<int>(k));
+                done += k;
+            } else if (count - done >= static_cast<std::streamsize>(kBufferSize)) {
+                // Large reads skip the buffer.
+                std::size_t n = ReadSome(s + done, static_cast<std::size_t>(count - done));
+                if (n == 0)
+                    break;
+                done += static_cast<std::streamsize>(n);
+            } else if (traits_type::eq_int_type(underflow(), traits_type::eof())) {
+                break;
+            }
+        }
+        return done;
+    }
+
+  private:
+    std::size_t ReadSome(char* dst, std::size_t n) {
+        if (error_ == 0) {
+            for (;;) {
+                ssize_t r = ::read(fd_, dst, n);
+                if (r >= 0)
+                    return static_cast<std::size_t>(r);
+                if (errno != EINTR) {
+                    error_ = errno;
+                    break;
+                }
+            }
+        }
+        Fail("Could not read", path_, error_);
+    }
+
+    int fd_;
+    std::string path_;
+    std::unique_ptr<char[]> buffer_;
+    int error_ = 0;
+};
+
+class FdIStream final : public std::istream {
+  public:
+    FdIStream(int fd, const std::string& path) : std::istream(nullptr), buf_(fd, path) {
+        rdbuf(&buf_);
+    }
+    int error() const { return buf_.error(); }
+
+  private:
+    FdInBuf buf_;
+};
+
+// Writes a descriptor through a 64 KiB buffer. After the first failed write it accepts nothing
+// more and keeps the error number for the message.
+class FdOutBuf final : public std::streambuf {
+  public:
+    explicit FdOutBuf(int fd) : fd_(fd), buffer_(new char[kBufferSize]) {
+        setp(buffer_.get(), buffer_.get() + kBufferSize);
+    }
+    int error() const { return error_; }
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (!Drain())
+            return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+
+    std::streamsize xsputn(const char* s, std::streamsize count) override {
+        if (count <= epptr() - pptr()) {
+            std::memcpy(pptr(), s, static_cast<std::size_t>(count));
+            pbump(static_cast<int>(count));
+            return count;
+        }
+        if (!Drain())
+            return 0;
+        if (count >= static_cast<std::streamsize>(kBufferSize))
+            return WriteAll(s, static_cast<std::size_t>(count)) ? count : 0;
+        std::memcpy(pptr(), s, static_cast<std::size_t>(count));
+        pbump(static_cast<int>(count));
+        return count;
+    }
+
+    int sync() override { return Drain() ? 0 : -1; }
+
+  private:
+    bool Drain() {
+        bool ok = WriteAll(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+        setp(buffer_.get(), buffer_.get() + kBufferSize);
+        return ok;
+    }
+
+    bool WriteAll(const char* p, std::size_t n) {
+        while (n > 0 && error_ == 0) {
+            ssize_t w = ::write(fd_, p, n);
+            if (w > 0) {
+                p += w;
+                n -= static_cast<std::size_t>(w);
+            } else if (w == 0) {
+                error_ = EIO;
+            } else if (errno != EINTR) {
+                error_ = errno;
+            }
+        }
+        return error_ == 0;
+    }
+
+    int fd_;
+    std::unique_ptr<char[]> buffer_;
+    int error_ = 0;
+};
+
+// Opens an existing regular file; null when it is missing. `mode` receives its permissions.
+std::unique_ptr<FdIStream> OpenStream(const std::string& path, mode_t* mode) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return nullptr;
+        Fail("Could not open", path, errno);
+    }
+    struct stat st;
+    int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    if (err != 0) {
+        ::close(fd);
+        Fail("Could not open", path, err);
+    }
+    if (mode)
+        *mode = st.st_mode & 07777;
+    return std::make_unique<FdIStream>(fd, path);
+}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    std::size_t end = path.find_last_not_of('/', slash);
+    return end == std::string::npos ? "/" : path.substr(0, end + 1);
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// mkdir -p; the last folder is private to the user.
+void MakeFolders(const std::string& folder) {
+    if (IsFolder(folder))
+        return;
+    std::size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = folder.find('/', pos + 1);
+        std::string part = folder.substr(0, pos);
+        bool last =
+            pos == std::string::npos || folder.find_first_not_of('/', pos) == std::string::npos;
+        if (part.empty() || part.back() == '/' || IsFolder(part))
+            continue;
+        if (::mkdir(part.c_str(), last ? 0700 : 0755) != 0 && errno != EEXIST)
+            Fail("Could not create the folder", part, errno);
+        if (last)
+            break;
+    }
+}
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home && *home)
+        return home;
+    long hint = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(hint > 0 ? static_cast<std::size_t>(hint) : 16384);
+    for (;;) {
+        struct passwd pw;
+        struct passwd* found = nullptr;
+        int err = ::getpwuid_r(::getuid(), &pw, buffer.data(), buffer.size(), &found);
+        if (err == ERANGE && buffer.size() < (1u << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        return err == 0 && found && found->pw_dir ? found->pw_dir : "";
+    }
+}
+
+// Follows symbolic links to the file they finally name, which need not exist yet.
+std::string ResolveLinks(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        std::vector<char> target(static_cast<std::size_t>(std::max<off_t>(st.st_size, 255)) + 1);
+        ssize_t n;
+        while ((n = ::readlink(current.c_str(), target.data(), target.size())) >= 0 &&
+               static_cast<std::size_t>(n) == target.size())
+            target.resize(target.size() * 2);
+        if (n < 0)
+            Fail("Could not follow the link", current, errno);
+        std::string next(target.data(), static_cast<std::size_t>(n));
+        current = next.front() == '/' ? next : JoinPath(FolderOf(current), next);
+    }
+    Fail("Could not save", path, ELOOP);
+}
+
+// The exclusive lock of a folder, held while the object lives.
+class FolderLock {
+  public:
+    explicit FolderLock(const std::string& folder) {
+        std::string path = JoinPath(folder, kLockName);
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ < 0)
+            Fail("Could not lock", path, errno);
+        while (::flock(fd_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                int err = errno;
+                ::close(fd_);
+                Fail("Could not lock", path, err);
+            }
+        }
+    }
+    ~FolderLock() { ::close(fd_); }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+  private:
+    int fd_;
+};
+
+// The new content on its way; removed unless it was renamed into place.
+class TempFile {
+  public:
+    explicit TempFile(std::string path) : path_(std::move(path)) {
+        // A leftover from a crash may carry a read-only mode copied from the old file.
+        ::unlink(path_.c_str());
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd_ < 0)
+            Fail("Could not create", path_, errno);
+    }
+    ~TempFile() {
+        ::close(fd_);
+        if (!kept_)
+            ::unlink(path_.c_str());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    int fd() const { return fd_; }
+    const std::string& path() const { return path_; }
+    void Keep() { kept_ = true; }
+
+  private:
+    std::string path_;
+    int fd_;
+    bool kept_ = false;
+};
+
+// Best effort: makes the rename itself durable. The file is already replaced, so a failure here
+// must not be reported as if the old content were still in place.
+void SyncFolder(const std::string& folder) {
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        ::fsync(fd.get());
+}
+
+} // namespace
+
+std::string GetWinDir() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (xdg && xdg[0] == '/') {
+        base = xdg;
+    } else {
+        std::string home = HomeFolder();
+        if (home.empty())
+            return {};
+        base = JoinPath(home, ".config");
+    }
+    return JoinPath(base, "velumor") + PathSeparator();
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 || errno != ENOENT;
+}
+
+char PathSeparator() {
+    return '/';
+}
+
+std::unique_ptr<std::istream> OpenForReading(const std::string& path) {
+    return OpenStream(path, nullptr);
+}
+
+void RewriteFile(const std::string& path, const std::string& tempName,
+                 const std::function<void(std::istream* old, std::ostream& out)>& body) {
+    const std::string folder = FolderOf(path);
+    MakeFolders(folder);
+    FolderLock lock(folder);
+
+    const std::string target = ResolveLinks(path);
+    const std::string targetFolder = FolderOf(target);
+    mode_t oldMode = 0;
+    std::unique_ptr<FdIStream> old = OpenStream(target, &oldMode);
+    TempFile temp(JoinPath(targetFolder, tempName));
+    FdOutBuf outBuf(temp.fd());
+    std::ostream out(&outBuf);
+
+    const std::string saving = "Could not save " + path + ": ";
+    auto readFailure = [&] {
+        int err = old->error() ? old->error() : EIO;
+        return IoFailure(saving + "read error while copying " + target + ": " + ErrorText(err),
+                         err);
+    };
+    try {
+        body(old.get(), out);
+    } catch (const IoFailure&) {
+        throw;
+    } catch (const std::exception& e) {
+        // Streams set to throw hide the system's error behind a generic message.
+        if (old && old->error())
+            throw readFailure();
+        if (outBuf.error())
+            Fail("Could not save", path, outBuf.error());
+        throw IoFailure(saving + e.what());
+    }
+    if (old && (old->bad() || old->error()))
+        throw readFailure();
+    out.flush();
+    if (!out || outBuf.error())
+        Fail("Could not save", path, outBuf.error() ? outBuf.error() : EIO);
+    if (::fsync(temp.fd()) != 0)
+        Fail("Could not save", path, errno);
+    if (old && ::fchmod(temp.fd(), oldMode) != 0)
+        Fail("Could not save", path, errno);
+    old.reset();
+    if (::rename(temp.path().c_str(), target.c_str()) != 0)
+        Fail("Could not save", path, errno);
+    temp.Keep();
+    SyncFolder(targetFolder);
+}
+
+} // namespace velum

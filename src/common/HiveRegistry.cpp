@@ -1,0 +1,249 @@
+#include "common/HiveRegistry.h"
+
+#include <cerrno>
+#include <cstring>
+#include <istream>
+#include <ostream>
+
+#include "common/Files.h"
+#include "common/IoFailure.h"
+
+namespace velum {
+
+namespace {
+
+constexpr std::int32_t kErrorInvalidParameter = 87;
+constexpr char kUserRoot[] = "HKEY_CURRENT_USER";
+constexpr char kMachineRoot[] = "HKEY_LOCAL_MACHINE";
+constexpr char kTempName[] = "~user.reg.tmp";
+
+// Names end up on one line of the file, and a key path needs every part named.
+bool WritableName(const std::string& name) {
+    return name.find_first_of("\r\n") == name.npos;
+}
+
+bool ValidSubKey(const std::string& subKey) {
+    if (!WritableName(subKey))
+        return false;
+    if (subKey.empty())
+        return true;
+    return subKey.front() != '\\' && subKey.back() != '\\' && subKey.find("\\\\") == subKey.npos;
+}
+
+std::string ReadAll(std::istream& in) {
+    std::string bytes;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+        bytes.append(buffer, static_cast<size_t>(in.gcount()));
+    return bytes;
+}
+
+std::string Reason(const IoFailure& e) {
+    return e.code() ? std::strerror(e.code()) : e.what();
+}
+
+// Raised inside the locked rewrite when the change turns out not to be needed.
+struct NoChange : std::exception {};
+
+} // namespace
+
+HiveRegistry::HiveRegistry(std::string userHivePath, std::string machineHivePath)
+    : userPath_(std::move(userHivePath)), machinePath_(std::move(machineHivePath)) {}
+
+bool HiveRegistry::Resolve(HKey key, KeyRef& ref) const {
+    if (key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE) {
+        ref.machine = key == HKEY_LOCAL_MACHINE;
+        ref.path = ref.machine ? kMachineRoot : kUserRoot;
+        return true;
+    }
+    auto it = handles_.find(key);
+    if (it == handles_.end())
+        return false;
+    ref = it->second;
+    return true;
+}
+
+std::int32_t HiveRegistry::Locate(HKey root, const std::string& subKey, KeyRef& ref) const {
+    if (!Resolve(root, ref))
+        return ERROR_INVALID_HANDLE;
+    if (!ValidSubKey(subKey))
+        return kErrorInvalidParameter;
+    if (!subKey.empty())
+        ref.path += "\\" + subKey;
+    return ERROR_SUCCESS;
+}
+
+bool HiveRegistry::Load(bool machine, Hive& hive, std::string* reason) const {
+    hive = Hive{};
+    const std::string& path = machine ? machinePath_ : userPath_;
+    if (path.empty())
+        return true;
+    std::unique_ptr<std::istream> in;
+    try {
+        in = OpenForReading(path);
+    } catch (const IoFailure& e) {
+        if (reason)
+            *reason = Reason(e);
+        return false;
+    }
+    if (!in)
+        return true;
+    errno = 0;
+    std::string bytes = ReadAll(*in);
+    if (in->bad()) {
+        if (reason)
+            *reason = errno ? std::strerror(errno) : "read error";
+        return false;
+    }
+    hive = ParseHive(bytes);
+    return true;
+}
+
+// A hive that could not be read is never rewritten: that would lose the person's settings.
+Hive HiveRegistry::LoadForWrite() const {
+    if (userPath_.empty())
+        throw IoFailure("The settings folder cannot be found; the settings were not saved");
+    Hive hive;
+    std::string reason;
+    if (!Load(false, hive, &reason))
+        throw IoFailure("Cannot read " + userPath_ + ": " + reason + "; it was not rewritten");
+    return hive;
+}
+
+bool HiveRegistry::Rewrite(const std::function<bool(Hive&)>& change) {
+    bool changed = true;
+    try {
+        RewriteFile(userPath_, kTempName, [&](std::istream* old, std::ostream& out) {
+            Hive hive;
+            if (old) {
+                errno = 0;
+                std::string bytes = ReadAll(*old);
+                if (old->bad())
+                    throw IoFailure("Cannot read " + userPath_ + ": " +
+                                        (errno ? std::strerror(errno) : "read error") +
+                                        "; it was not rewritten",
+                                    errno);
+                hive = ParseHive(bytes);
+            }
+            if (!change(hive)) {
+                changed = false;
+                throw NoChange{};
+            }
+            out << SerializeHive(hive);
+        });
+    } catch (...) {
+        // RewriteFile may pass the NoChange on or wrap it; either way the file was left alone.
+        if (!changed)
+            return false;
+        throw;
+    }
+    return true;
+}
+
+HKey HiveRegistry::NewHandle(KeyRef ref) {
+    while (next_ == 0 || next_ == HKEY_CURRENT_USER || next_ == HKEY_LOCAL_MACHINE ||
+           handles_.count(next_))
+        ++next_;
+    HKey key = next_++;
+    handles_.emplace(key, std::move(ref));
+    return key;
+}
+
+std::int32_t HiveRegistry::OpenKey(HKey root, const std::string& subKey, std::uint32_t,
+                                   HKey* result) {
+    *result = 0;
+    KeyRef ref;
+    if (std::int32_t rc = Locate(root, subKey, ref))
+        return rc;
+    if (!subKey.empty()) {
+        Hive hive;
+        if (!Load(ref.machine, hive, nullptr) || !hive.KeyExists(ref.path))
+            return ERROR_FILE_NOT_FOUND;
+    }
+    *result = NewHandle(std::move(ref));
+    return ERROR_SUCCESS;
+}
+
+std::int32_t HiveRegistry::CreateKey(HKey root, const std::string& subKey, std::uint32_t,
+                                     HKey* result) {
+    *result = 0;
+    KeyRef ref;
+    if (std::int32_t rc = Locate(root, subKey, ref))
+        return rc;
+    if (!subKey.empty()) {
+        if (ref.machine) {
+            Hive hive;
+            if (!Load(true, hive, nullptr) || !hive.KeyExists(ref.path))
+                return ERROR_ACCESS_DENIED;
+        } else if (!LoadForWrite().KeyExists(ref.path)) {
+            Rewrite([&](Hive& hive) {
+                if (hive.KeyExists(ref.path))
+                    return false;
+                hive.AddKey(ref.path);
+                return true;
+            });
+        }
+    }
+    *result = NewHandle(std::move(ref));
+    return ERROR_SUCCESS;
+}
+
+std::int32_t HiveRegistry::QueryValue(HKey key, const std::string& name, std::uint32_t* type,
+                                      unsigned char* data, std::uint32_t* size) {
+    KeyRef ref;
+    if (!Resolve(key, ref))
+        return ERROR_INVALID_HANDLE;
+    Hive hive;
+    if (!Load(ref.machine, hive, nullptr))
+        return ERROR_FILE_NOT_FOUND;
+    const HiveKey* k = hive.FindKey(ref.path);
+    const HiveValue* v = k ? k->FindValue(name) : nullptr;
+    if (!v)
+        return ERROR_FILE_NOT_FOUND;
+    if (data && !size)
+        return kErrorInvalidParameter;
+    if (type)
+        *type = v->type;
+    auto n = static_cast<std::uint32_t>(v->data.size());
+    if (data) {
+        if (*size < n) {
+            *size = n;
+            return ERROR_MORE_DATA;
+        }
+        std::memcpy(data, v->data.data(), n);
+    }
+    if (size)
+        *size = n;
+    return ERROR_SUCCESS;
+}
+
+std::int32_t HiveRegistry::SetValue(HKey key, const std::string& name, std::uint32_t type,
+                                    const unsigned char* data, std::uint32_t size) {
+    KeyRef ref;
+    if (!Resolve(key, ref))
+        return ERROR_INVALID_HANDLE;
+    if (ref.machine)
+        return ERROR_ACCESS_DENIED;
+    if (!WritableName(name) || (!data && size > 0))
+        return kErrorInvalidParameter;
+    // A root always exists; any other key must still be in the file.
+    bool isRoot = ref.path == kUserRoot;
+    if (!LoadForWrite().KeyExists(ref.path) && !isRoot)
+        return ERROR_FILE_NOT_FOUND;
+    std::string bytes = data ? std::string(reinterpret_cast<const char*>(data), size) : "";
+    bool written = Rewrite([&](Hive& hive) {
+        if (!isRoot && !hive.KeyExists(ref.path))
+            return false;
+        hive.AddKey(ref.path).SetValue(name, type, std::move(bytes));
+        return true;
+    });
+    return written ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+std::int32_t HiveRegistry::CloseKey(HKey key) {
+    if (key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE)
+        return ERROR_SUCCESS;
+    return handles_.erase(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+} // namespace velum

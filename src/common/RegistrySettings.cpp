@@ -1,0 +1,136 @@
+#include "common/RegistrySettings.h"
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "common/Numbers.h"
+
+namespace velum {
+
+namespace {
+
+std::string AsText(const RegVariant& v) {
+    if (const auto* s = std::get_if<std::string>(&v))
+        return *s;
+    if (const auto* n = std::get_if<std::int32_t>(&v))
+        return std::to_string(*n);
+    return {};
+}
+
+std::int32_t AsInt32(const RegVariant& v) {
+    if (const auto* n = std::get_if<std::int32_t>(&v))
+        return *n;
+    if (const auto* s = std::get_if<std::string>(&v)) {
+        double d = std::nearbyint(LenientVal(*s));
+        if (d >= std::numeric_limits<std::int32_t>::min() &&
+            d <= std::numeric_limits<std::int32_t>::max())
+            return static_cast<std::int32_t>(d);
+    }
+    return 0;
+}
+
+} // namespace
+
+std::int32_t ReadRegData(Registry& reg, HKey key, const std::string& name, RegVariant& value) {
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    std::int32_t status = reg.QueryValue(key, name, &type, nullptr, &size);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (type == REG_SZ) {
+        std::vector<unsigned char> buffer(size, 0);
+        std::uint32_t got = size;
+        status = reg.QueryValue(key, name, &type, buffer.data(), &got);
+        if (status == ERROR_SUCCESS)
+            value = std::string(reinterpret_cast<const char*>(buffer.data()),
+                                std::min<std::size_t>(got, buffer.size()));
+        else
+            value = std::string();
+        return status;
+    }
+    if (type == REG_DWORD) {
+        unsigned char bytes[4] = {0, 0, 0, 0};
+        std::uint32_t got = sizeof bytes;
+        status = reg.QueryValue(key, name, &type, bytes, &got);
+        if (status == ERROR_SUCCESS) {
+            std::uint32_t u = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) |
+                              (static_cast<std::uint32_t>(bytes[3]) << 24);
+            value = static_cast<std::int32_t>(u);
+        }
+        return status;
+    }
+    return -1;
+}
+
+std::int32_t WriteRegData(Registry& reg, HKey key, const std::string& name, std::uint32_t type,
+                          const RegVariant& value) {
+    if (type == REG_SZ) {
+        std::string data = AsText(value);
+        data.push_back('\0');
+        return reg.SetValue(key, name, REG_SZ, reinterpret_cast<const unsigned char*>(data.data()),
+                            static_cast<std::uint32_t>(data.size()));
+    }
+    if (type == REG_DWORD) {
+        auto u = static_cast<std::uint32_t>(AsInt32(value));
+        unsigned char bytes[4] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8),
+                                  static_cast<unsigned char>(u >> 16),
+                                  static_cast<unsigned char>(u >> 24)};
+        return reg.SetValue(key, name, REG_DWORD, bytes, sizeof bytes);
+    }
+    return 0;
+}
+
+void EnsureRegKey(Registry& reg, const std::string& keyPath, HKey root) {
+    HKey key = 0;
+    reg.CreateKey(root, keyPath, KEY_SETTINGS_ACCESS, &key);
+    if (key != 0)
+        reg.CloseKey(key);
+}
+
+void WriteSetting(Registry& reg, const std::string& keyPath, const std::string& name,
+                  const RegVariant& value, std::uint32_t type) {
+    HKey key = 0;
+    reg.OpenKey(HKEY_CURRENT_USER, keyPath, KEY_SETTINGS_ACCESS, &key);
+    if (key == 0)
+        return; // a missing key takes no value, as the registry itself would refuse
+    WriteRegData(reg, key, name, type, value);
+    reg.CloseKey(key);
+}
+
+std::string ReadSetting(Registry& reg, const std::string& keyPath, const std::string& name) {
+    HKey key = 0;
+    reg.OpenKey(HKEY_CURRENT_USER, keyPath, KEY_SETTINGS_ACCESS, &key);
+    if (key == 0)
+        return {};
+    RegVariant value;
+    ReadRegData(reg, key, name, value);
+    reg.CloseKey(key);
+    std::string text = AsText(value);
+    if (!text.empty() && text.back() == '\0' && std::holds_alternative<std::string>(value))
+        text.pop_back();
+    return text;
+}
+
+void SaveOptions(Registry& reg, int viewBmpState, const std::string& collectionsList,
+                 const std::string& current) {
+    EnsureRegKey(reg, kOptionsKey, HKEY_CURRENT_USER);
+    WriteSetting(reg, kOptionsKey, "ViewBmp", std::string(viewBmpState == 1 ? "YES" : "NO"),
+                 REG_SZ);
+    WriteSetting(reg, kOptionsKey, "Collections", collectionsList, REG_SZ);
+    WriteSetting(reg, kOptionsKey, "Current", current, REG_SZ);
+}
+
+std::string ReadViewBmp(Registry& reg) {
+    return ReadSetting(reg, kOptionsKey, "ViewBmp");
+}
+
+std::string GetCollections(Registry& reg) {
+    return ReadSetting(reg, kOptionsKey, "Collections");
+}
+
+std::string GetCurrentCollection(Registry& reg) {
+    return ReadSetting(reg, kOptionsKey, "Current");
+}
+
+} // namespace velum

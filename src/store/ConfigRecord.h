@@ -1,0 +1,33 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+namespace velum {
+
+// The three fields of one line of velum.cfg: key, collection name (empty for history), value.
+struct ConfigRecord {
+    std::string_view key;
+    std::string_view name;
+    std::string_view value;
+};
+
+// Splits a line (without its line end). A line in the writers' form "k","n","v" keeps commas and
+// quotes inside the value; any other line is split at commas and loses the double quotes at the
+// ends of each field. The fields point into `line`.
+ConfigRecord ParseConfigRecord(std::string_view line);
+
+// Reads the next line, without its CR LF (or LF); false at the end of the file or on a read
+// error (the stream's badbit tells which).
+bool ReadConfigLine(std::istream& in, std::string& line);
+
+// Writes a record as three quoted fields followed by CR LF.
+void WriteConfigRecord(std::ostream& out, std::string_view key, std::string_view name,
+                       std::string_view value);
+
+// Writes a record whose value is a bare decimal number: "Max","Nature",3.
+void WriteConfigRecordNumber(std::ostream& out, std::string_view key, std::string_view name,
+                             long number);
+
+} // namespace velum
