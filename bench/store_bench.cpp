@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "common/PlatformRegistry.h"
+#include "cycler/ConsoleDialogs.h"
 #include "mainwindow/frmWallPaper.h"
 #include "store/CollectionStore.h"
 #include "store/ConfigRecord.h"
@@ -19,15 +21,6 @@ namespace fs = std::filesystem;
 using namespace velum;
 
 namespace {
-
-class SilentDialogs final : public Dialogs {
-  public:
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    void ShowMessage(const std::string& text, const std::string&) override {
-        std::fprintf(stderr, "%s\n", text.c_str());
-        std::exit(1);
-    }
-};
 
 void Generate(const std::string& path) {
     std::ofstream out(path, std::ios::binary);
@@ -80,7 +73,7 @@ int main(int argc, char** argv) {
     }
 
     auto registry = CreatePlatformRegistry();
-    SilentDialogs dialogs;
+    ConsoleDialogs dialogs(std::cerr, "store_bench");
     frmWallPaper form(*registry, dialogs);
     const std::string copyTarget = (dir / "copy.cfg").string();
 

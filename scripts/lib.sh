@@ -22,6 +22,7 @@ ensure_packages() {
 }
 
 # The packages every build needs.
-BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config)
-# The packages the tests need on top.
-TEST_PACKAGES=(googletest libgtest-dev clang libclang-rt-14-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libx11-dev libglib2.0-dev)
+# The packages the tests need on top: a display, schemas, and tools that make real bitmaps.
+TEST_PACKAGES=(googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth x11-utils
+    gsettings-desktop-schemas libglib2.0-bin imagemagick netpbm)

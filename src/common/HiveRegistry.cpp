@@ -228,9 +228,14 @@ std::int32_t HiveRegistry::SetValue(HKey key, const std::string& name, std::uint
         return kErrorInvalidParameter;
     // A root always exists; any other key must still be in the file.
     bool isRoot = ref.path == kUserRoot;
-    if (!LoadForWrite().KeyExists(ref.path) && !isRoot)
+    Hive current = LoadForWrite();
+    if (!current.KeyExists(ref.path) && !isRoot)
         return ERROR_FILE_NOT_FOUND;
     std::string bytes = data ? std::string(reinterpret_cast<const char*>(data), size) : "";
+    const HiveKey* k = current.FindKey(ref.path);
+    const HiveValue* v = k ? k->FindValue(name) : nullptr;
+    if (v && v->type == type && v->data == bytes)
+        return ERROR_SUCCESS; // the file already says so; spare a rewrite and its flush
     bool written = Rewrite([&](Hive& hive) {
         if (!isRoot && !hive.KeyExists(ref.path))
             return false;

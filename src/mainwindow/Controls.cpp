@@ -1,5 +1,10 @@
 #include "mainwindow/Controls.h"
 
+#include <algorithm>
+
+#include "common/Files.h"
+#include "common/Folders.h"
+
 namespace velum {
 
 namespace {
@@ -9,24 +14,32 @@ void Run(const std::function<void()>& handler) {
 }
 } // namespace
 
-void ListBox::AddItem(const std::string& text) {
-    items_.push_back(text);
-    selected_.push_back(false);
-}
-
-void ListBox::RemoveItem(int i) {
+void ItemList::RemoveItem(int i) {
     items_.erase(items_.begin() + i);
-    selected_.erase(selected_.begin() + i);
     if (listIndex_ == i)
         listIndex_ = -1;
     else if (listIndex_ > i)
         --listIndex_;
 }
 
-void ListBox::Clear() {
+void ItemList::Clear() {
     items_.clear();
-    selected_.clear();
     listIndex_ = -1;
+}
+
+void ListBox::AddItem(const std::string& text) {
+    ItemList::AddItem(text);
+    selected_.push_back(false);
+}
+
+void ListBox::RemoveItem(int i) {
+    ItemList::RemoveItem(i);
+    selected_.erase(selected_.begin() + i);
+}
+
+void ListBox::Clear() {
+    ItemList::Clear();
+    selected_.clear();
 }
 
 void ListBox::SetSelected(int i, bool on) {
@@ -35,21 +48,51 @@ void ListBox::SetSelected(int i, bool on) {
     Run(Click);
 }
 
-void ComboBox::AddItem(const std::string& text) {
-    items_.push_back(text);
+void ListBox::SetSelection(const std::function<bool(int)>& want, int focus) {
+    if (items_.empty())
+        return;
+    for (std::size_t i = 0; i < selected_.size(); ++i)
+        selected_[i] = want(static_cast<int>(i));
+    if (focus >= 0 && focus < ListCount())
+        listIndex_ = focus;
+    Run(Click);
 }
 
-void ComboBox::RemoveItem(int i) {
-    items_.erase(items_.begin() + i);
-    if (listIndex_ == i)
-        listIndex_ = -1;
-    else if (listIndex_ > i)
-        --listIndex_;
+bool ListBox::AnySelected() const {
+    return std::find(selected_.begin(), selected_.end(), true) != selected_.end();
 }
 
-void ComboBox::Clear() {
-    items_.clear();
-    listIndex_ = -1;
+void DriveListBox::SetDrive(const std::string& drive) {
+    if (drive == drive_)
+        return;
+    drive_ = drive;
+    Run(Change);
+}
+
+void DirListBox::SetPath(const std::string& folder) {
+    std::string normal = NormalizeFolder(folder);
+    if (normal == path_)
+        return;
+    subfolders = ListSubfolders(normal);
+    path_ = normal;
+    Run(Change);
+}
+
+void FileListBox::SetPath(const std::string& folder) {
+    path_ = folder;
+    Clear();
+    std::vector<std::string> names;
+    try {
+        names = ListBitmapFiles(folder);
+    } catch (const std::exception&) {
+        // An unreadable folder shows no files.
+    }
+    for (const auto& name : names)
+        AddItem(name);
+}
+
+std::string FileListBox::FullPath(int i) const {
+    return JoinPath(path_, List(i));
 }
 
 void ComboBox::SetText(const std::string& text) {
@@ -84,6 +127,11 @@ void OptionGroup::Select(OptionButton& button) {
     for (OptionButton* b : buttons_)
         b->value_ = (b == &button);
     Run(button.Click);
+}
+
+void OptionGroup::Preset(OptionButton& button) {
+    for (OptionButton* b : buttons_)
+        b->value_ = (b == &button);
 }
 
 void CheckBox::SetValue(int value) {

@@ -9,15 +9,29 @@
 // once, before the next statement, exactly as a person's action in the window does.
 namespace velum {
 
+// The entries of a list or a combo box, and the current one.
+class ItemList {
+  public:
+    int ListCount() const { return static_cast<int>(items_.size()); }
+    const std::string& List(int i) const { return items_.at(static_cast<std::size_t>(i)); }
+    const std::vector<std::string>& items() const { return items_; }
+    void AddItem(const std::string& text) { items_.push_back(text); }
+    void RemoveItem(int i);
+    void Clear();
+    // The current entry, -1 when none.
+    int ListIndex() const { return listIndex_; }
+
+  protected:
+    std::vector<std::string> items_;
+    int listIndex_ = -1;
+};
+
 // A list box with extended selection.
-class ListBox {
+class ListBox : public ItemList {
   public:
     std::function<void()> Click;
     bool enabled = true;
 
-    int ListCount() const { return static_cast<int>(items_.size()); }
-    const std::string& List(int i) const { return items_.at(static_cast<std::size_t>(i)); }
-    const std::vector<std::string>& items() const { return items_; }
     void AddItem(const std::string& text);
     void RemoveItem(int i);
     void Clear();
@@ -25,40 +39,31 @@ class ListBox {
     bool Selected(int i) const { return selected_.at(static_cast<std::size_t>(i)); }
     // Selects or deselects an entry; runs Click.
     void SetSelected(int i, bool on);
-    // The entry with the focus, -1 when none.
-    int ListIndex() const { return listIndex_; }
+    // Selects the entries `want` names and deselects the rest, then runs Click once: a loop
+    // over thousands of entries runs the handler once, not once per entry. `focus` becomes
+    // the current entry when it is one. Nothing runs for an empty list.
+    void SetSelection(const std::function<bool(int)>& want, int focus = -1);
+    // True when any entry is selected.
+    bool AnySelected() const;
 
   private:
-    std::vector<std::string> items_;
     std::vector<bool> selected_;
-    int listIndex_ = -1;
 };
 
 // A combo box: a list and an editable text.
-class ComboBox {
+class ComboBox : public ItemList {
   public:
     std::function<void()> Click;
     std::function<void()> Change;
 
-    int ListCount() const { return static_cast<int>(items_.size()); }
-    const std::string& List(int i) const { return items_.at(static_cast<std::size_t>(i)); }
-    const std::vector<std::string>& items() const { return items_; }
-    void AddItem(const std::string& text);
-    void RemoveItem(int i);
-    void Clear();
-
     const std::string& Text() const { return text_; }
     // Replaces the text and selects the entry it names, if any; runs Change when it differs.
     void SetText(const std::string& text);
-    // The selected entry, -1 when none.
-    int ListIndex() const { return listIndex_; }
     // Selects an entry and shows its text; runs Click.
     void SetListIndex(int i);
 
   private:
-    std::vector<std::string> items_;
     std::string text_;
-    int listIndex_ = -1;
 };
 
 // A single-line text box.
@@ -91,6 +96,8 @@ class OptionGroup {
     OptionGroup(std::initializer_list<OptionButton*> buttons) : buttons_(buttons) {}
     // Selects `button`, clears the others, then runs its Click.
     void Select(OptionButton& button);
+    // The design-time choice: selects `button` without running its Click.
+    void Preset(OptionButton& button);
 
   private:
     std::vector<OptionButton*> buttons_;
@@ -106,6 +113,58 @@ class CheckBox {
 
   private:
     int value_ = 0;
+};
+
+// The drive list: the volumes that hold files.
+class DriveListBox {
+  public:
+    std::function<void()> Change;
+    std::vector<std::string> volumes;
+
+    const std::string& Drive() const { return drive_; }
+    // Chooses a volume; runs Change when it differs.
+    void SetDrive(const std::string& drive);
+
+  private:
+    std::string drive_;
+};
+
+// The directory list: one folder and its subfolders.
+class DirListBox {
+  public:
+    std::function<void()> Change;
+    std::vector<std::string> subfolders;
+
+    const std::string& Path() const { return path_; }
+    // Shows a folder; runs Change when it differs. Throws IoFailure when it cannot be read,
+    // leaving the list as it was.
+    void SetPath(const std::string& folder);
+
+  private:
+    std::string path_;
+};
+
+// The file list: the bitmap files of one folder, with extended selection.
+class FileListBox : public ListBox {
+  public:
+    const std::string& Path() const { return path_; }
+    // Shows the bitmaps of a folder; an unreadable folder shows none.
+    void SetPath(const std::string& folder);
+    // Full path of entry i: the folder, a separator unless it ends in one, the name.
+    std::string FullPath(int i) const;
+
+  private:
+    std::string path_;
+};
+
+// The preview image.
+struct ImageBox {
+    static constexpr int kThumbWidth = 2055; // twips
+    static constexpr int kThumbHeight = 1365;
+    std::string picture; // the file shown, empty for none
+    bool stretch = true;
+    int width = kThumbWidth;
+    int height = kThumbHeight;
 };
 
 enum class MousePointer { Default = 0, Hourglass = 11 };

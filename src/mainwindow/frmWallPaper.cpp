@@ -1,12 +1,18 @@
 #include "mainwindow/frmWallPaper.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <istream>
 #include <memory>
+#include <unordered_set>
 
 #include "common/Files.h"
+#include "common/Folders.h"
 #include "common/IoFailure.h"
 #include "common/Numbers.h"
 #include "common/RegistrySettings.h"
+#include "engine/Bitmap.h"
 #include "store/CollectionStore.h"
 #include "store/ConfigRecord.h"
 
@@ -39,6 +45,9 @@ std::string Quoted(const std::string& name) {
 
 frmWallPaper::frmWallPaper(Registry& registry, Dialogs& dialogs, Kind kind)
     : registry_(registry), dialogs_(dialogs), kind_(kind) {
+    // Center and Ascending, as WallpaperStyle and CycleOrder start.
+    styleGroup.Preset(optCenter);
+    orderGroup.Preset(optAscending);
     cmbCollection.Click = [this] { cmbCollection_Click(); };
     cmbCollection.Change = [this] { cmbCollection_Change(); };
     lstRotateBmps.Click = [this] { lstRotateBmps_Click(); };
@@ -52,6 +61,16 @@ frmWallPaper::frmWallPaper(Registry& registry, Dialogs& dialogs, Kind kind)
     optRandom.Click = [this] { optRandom_Click(); };
     optDescending.Click = [this] { optDescending_Click(); };
     chkAutoView.Click = [this] { chkAutoView_Click(); };
+    filWinBmps.Click = [this] { filWinBmps_Click(); };
+    Drive1.Change = [this] { Drive1_Change(); };
+    Dir1.Change = [this] { Dir1_Change(); };
+    ownDesktop_ = CreatePlatformDesktop(registry_);
+    ownClock_ = CreateSystemClock();
+    ownRandom_ = CreateClockRandom();
+    desktop_ = ownDesktop_.get();
+    clock_ = ownClock_.get();
+    random_ = ownRandom_.get();
+    LoadPicture = [](const std::string& path) { return DecodeBitmapFile(path).has_value(); };
 }
 
 void frmWallPaper::ReportFailure(const std::string& what, const std::exception& e) {
@@ -62,11 +81,28 @@ void frmWallPaper::ReportFailure(const std::string& what, const std::exception& 
 // ---- start-up and exit
 
 void frmWallPaper::Form_Load() {
-    if (!isCycler())
-        LoadViewBmp();
+    InitBrowser();
+    LoadViewBmp();
     LoadCollectionNames();
     LoadTileSetting(cmbCollection.Text());
     CollectionDirty = false;
+}
+
+void frmCycler::Form_Load() {
+    LoadCollectionNames();
+    LoadTileSetting(cmbCollection.Text());
+    CollectionDirty = false;
+    ApplyNextBmp();
+    SaveBmpCombo();
+}
+
+void frmWallPaper::Form_Resize(bool minimised) {
+    if (!isCycler())
+        return;
+    if (minimised)
+        TimerEnabled = true;
+    else if (TimerEnabled)
+        TimerEnabled = false;
 }
 
 void frmWallPaper::mnuExit_Click() {
@@ -132,12 +168,12 @@ void frmWallPaper::LoadCollectionNames() {
     if (LoadedCollectionName.empty())
         LoadedCollectionName = cmbCollection.Text();
 
-    for (int i = 0; i < lstRotateBmps.ListCount(); ++i)
-        lstRotateBmps.SetSelected(i, false);
-    if (CurrentIndex >= 0 && CurrentIndex < lstRotateBmps.ListCount())
-        lstRotateBmps.SetSelected(CurrentIndex, true);
+    const int position = CurrentIndex; // outside the list, nothing is selected
+    SelectWhere(lstRotateBmps, [position](int i) { return i == position; });
 
     LoadBmpCollection(cmbCollection.Text());
+    if (!isCycler())
+        NavigateToBmp(cmbLastBmps.Text());
 }
 
 void frmWallPaper::AddCollectionName(const std::string& name) {
@@ -379,54 +415,381 @@ void frmWallPaper::SaveBmpCombo() {
 
 // ---- handlers whose dirty rules loading runs
 
-void frmWallPaper::optNone_Click() {
-    filWinBmpsEnabled = false;
-    if (WallpaperStyle != 99) {
-        WallpaperStyle = 99;
+void frmWallPaper::StyleClicked(std::int16_t style) {
+    filWinBmps.enabled = style != 99; // None has no file to apply
+    if (WallpaperStyle != style) {
+        WallpaperStyle = style;
         CollectionDirty = true;
     }
 }
 
-void frmWallPaper::optCenter_Click() {
-    filWinBmpsEnabled = true;
-    if (WallpaperStyle != 0) {
-        WallpaperStyle = 0;
+void frmWallPaper::OrderClicked(std::int16_t order) {
+    if (CycleOrder != order) {
+        CycleOrder = order;
         CollectionDirty = true;
     }
 }
 
-void frmWallPaper::optTile_Click() {
-    filWinBmpsEnabled = true;
-    if (WallpaperStyle != 1) {
-        WallpaperStyle = 1;
-        CollectionDirty = true;
+} // namespace velum
+
+namespace velum {
+
+namespace {
+
+constexpr char kDesktopKey[] = "Control Panel\\desktop";
+constexpr int kMaxHistory = 10;
+
+// The number of days of a month as the elapsed-time rule counts them.
+int MonthLength(int month) {
+    switch (month) {
+    case 4:
+    case 6:
+    case 9:
+    case 11:
+        return 30;
+    case 2:
+        return 28;
+    default:
+        return 31;
     }
 }
 
-void frmWallPaper::optAscending_Click() {
-    if (CycleOrder != 0) {
-        CycleOrder = 0;
-        CollectionDirty = true;
+} // namespace
+
+// ---- applying
+
+void frmWallPaper::SystemParametersInfoA(const std::string& text) {
+    try {
+        if (desktop_ && desktop_->SetDeskWallpaper(text) == DesktopResult::NoDesktop)
+            desktopUnreachable_ = true;
+    } catch (const std::exception& e) {
+        ReportFailure("The wallpaper setting was not saved.", e);
     }
 }
 
-void frmWallPaper::optRandom_Click() {
-    if (CycleOrder != 1) {
-        CycleOrder = 1;
-        CollectionDirty = true;
+void frmWallPaper::SetTileWallpaper(int style) {
+    try {
+        EnsureRegKey(registry_, kDesktopKey, HKEY_CURRENT_USER);
+        WriteSetting(registry_, kDesktopKey, "TileWallpaper", std::string(style == 1 ? "1" : "0"),
+                     REG_SZ);
+    } catch (const std::exception& e) {
+        ReportFailure("The wallpaper style was not saved.", e);
     }
 }
 
-void frmWallPaper::optDescending_Click() {
-    if (CycleOrder != 2) {
-        CycleOrder = 2;
-        CollectionDirty = true;
+bool frmWallPaper::ChooseStyle(int& style) {
+    if (optTile.Value()) {
+        style = 1;
+    } else if (optCenter.Value()) {
+        style = 0;
+    } else {
+        SystemParametersInfoA(kNoWallpaper);
+        return false;
     }
+    return true;
+}
+
+void frmWallPaper::cmdApply_click() {
+    int style = 0;
+    if (!ChooseStyle(style))
+        return;
+    SetTileWallpaper(style);
+    if (LastClickedList == "FillWin")
+        ApplyBmp(1);
+    else if (LastClickedList == "Rotate")
+        ApplyBmp(2);
+    SelectLastBmp();
+}
+
+void frmWallPaper::filWinBmps_DblClick() {
+    int style = 0;
+    if (!ChooseStyle(style))
+        return;
+    SetTileWallpaper(style);
+    ApplyBmp(1);
+}
+
+void frmWallPaper::cmbLastBmps_DblClick() {
+    if (!isCycler())
+        filWinBmps_DblClick();
+}
+
+void frmWallPaper::ApplyBmp(int source) {
+    // A list without a current entry names no bitmap: nothing is applied.
+    if (source == 1 && filWinBmps.ListIndex() >= 0)
+        ApplyPath(filWinBmps.FullPath(filWinBmps.ListIndex()));
+    else if (source == 2 && lstRotateBmps.ListIndex() >= 0)
+        ApplyPath(lstRotateBmps.List(lstRotateBmps.ListIndex()));
+}
+
+void frmWallPaper::ApplyPath(const std::string& path) {
+    SystemParametersInfoA(path);
+    AddLastBmp(path);
+    if (!isCycler())
+        cmbLastBmps.SetText(path);
+    SystemParametersInfoA(path);
+}
+
+// ---- the scheduler
+
+void frmWallPaper::ApplyNextBmp() {
+    const int n = lstRotateBmps.ListCount();
+    int next = NextIndex;
+    if (next > n - 1 || next < 0) {
+        if (optRandom.Value())
+            next = n > 1 ? std::abs(next) % (n - 1) : 0; // one entry: the only position
+        else if (optDescending.Value())
+            next = n - 1;
+        else
+            next = 0;
+    }
+    NextIndex = static_cast<std::int16_t>(next);
+    const bool has = next >= 0 && next < n;
+    const std::string chosen = has ? lstRotateBmps.List(next) : std::string();
+
+    SelectWhere(lstRotateBmps, [next](int i) { return i == next; });
+    SelectWhere(filWinBmps, [&](int i) { return has && filWinBmps.FullPath(i) == chosen; });
+
+    // The chosen bitmap is applied whichever list the selections left as clicked last.
+    int style = 0;
+    if (ChooseStyle(style)) {
+        SetTileWallpaper(style);
+        if (has)
+            ApplyPath(chosen);
+        SelectLastBmp();
+    }
+
+    CurrentIndex = NextIndex;
+    if (optRandom.Value()) {
+        random_->Randomize();
+        NextIndex = static_cast<std::int16_t>(std::floor(n * random_->Next()));
+    } else if (optDescending.Value()) {
+        NextIndex = static_cast<std::int16_t>(NextIndex - 1);
+    } else if (NextIndex < 32767) {
+        NextIndex = static_cast<std::int16_t>(NextIndex + 1);
+    }
+    LastChangeTick = TickTime;
+    LastChanged = DateValue::FromDate(clock_->Now());
+    if (isCycler())
+        Image1ToolTip = "Last Changed " + LastChanged.DisplayText();
+    else
+        Caption = std::string(kProgramTitle) + " (Last Changed " + LastChanged.DisplayText() + ")";
+}
+
+void frmWallPaper::Timer1_Timer() {
+    TickTime = DateValue::FromDate(clock_->Now());
+    const DateTime t = TickTime.date;
+    const DateTime l = LastChangeTick.Moment(); // unreadable or unset: never changed
+    int minutes = t.minute - l.minute;
+    int hours = t.hour - l.hour;
+    if (minutes < 0) {
+        minutes += 60;
+        --hours;
+    }
+    int days = t.day - l.day;
+    if (hours < 0) {
+        hours += 24;
+        --days;
+    }
+    int months = t.month - l.month;
+    if (days < 0) {
+        days += MonthLength(l.month);
+        --months;
+    }
+    if (months < 0)
+        months += 12;
+    const double d = LenientVal(txtDays.Text());
+    const double h = LenientVal(txtHours.Text());
+    const double m = LenientVal(txtMinutes.Text());
+    if (months > 0 || (days >= d && hours >= h && minutes >= m))
+        ApplyNextBmp();
+}
+
+// ---- the browser and the preview
+
+void frmWallPaper::InitBrowser() {
+    Drive1.volumes = ListVolumes();
+    const std::string here = CurrentFolder();
+    undoingDriveChange_ = true; // the start folder, not the volume's root
+    Drive1.SetDrive(VolumeOf(here, Drive1.volumes));
+    undoingDriveChange_ = false;
+    try {
+        Dir1.SetPath(here);
+    } catch (const std::exception&) {
+        // An unreadable start folder leaves the lists empty.
+    }
+}
+
+void frmWallPaper::Drive1_Change() {
+    if (undoingDriveChange_)
+        return;
+    const std::string previous = Dir1.Path();
+    if (!previous.empty())
+        lastFolderOnVolume_[VolumeOf(previous, Drive1.volumes)] = previous;
+    auto last = lastFolderOnVolume_.find(Drive1.Drive());
+    const std::string target = last != lastFolderOnVolume_.end() ? last->second : Drive1.Drive();
+    try {
+        Dir1.SetPath(target);
+    } catch (const std::exception&) {
+        // An unreadable volume puts the drive list back, once.
+        undoingDriveChange_ = true;
+        Drive1.SetDrive(VolumeOf(previous, Drive1.volumes));
+        undoingDriveChange_ = false;
+    }
+}
+
+void frmWallPaper::Dir1_Change() {
+    if (!isCycler()) // velumspin shows no browser
+        filWinBmps.SetPath(Dir1.Path());
+}
+
+void frmWallPaper::filWinBmps_Click() {
+    LastClickedList = "FillWin";
+    chkAutoView_Click();
+    lstRotateBmps.enabled = false;
+    filWinBmps.enabled = true;
+    lstRotateBmps.enabled = true;
+}
+
+void frmWallPaper::chkAutoView_Click() {
+    std::string path;
+    if (LastClickedList == "FillWin") {
+        if (filWinBmps.ListIndex() >= 0)
+            path = filWinBmps.FullPath(filWinBmps.ListIndex());
+    } else if (LastClickedList == "Rotate") {
+        if (lstRotateBmps.ListIndex() >= 0)
+            path = lstRotateBmps.List(lstRotateBmps.ListIndex());
+    } else {
+        return;
+    }
+    if (chkAutoView.Value() != 1)
+        imgThumb.picture.clear();
+    else if (!path.empty() && LoadPicture && LoadPicture(path))
+        imgThumb.picture = path; // a file that does not load leaves the last picture
+}
+
+void frmWallPaper::imgThumb_DblClick() {
+    if (chkAutoView.Value() != 1)
+        return;
+    if (imgThumb.stretch) {
+        imgThumb.stretch = false;
+    } else {
+        imgThumb.width = ImageBox::kThumbWidth;
+        imgThumb.height = ImageBox::kThumbHeight;
+        imgThumb.stretch = true;
+    }
+}
+
+// ---- the rotation list
+
+void frmWallPaper::SelectWhere(ListBox& list, const std::function<bool(int)>& want) {
+    int focus = -1;
+    for (int i = 0; i < list.ListCount() && focus < 0; ++i)
+        if (want(i))
+            focus = i;
+    list.SetSelection(want, focus);
+}
+
+void frmWallPaper::AddBmps(bool selectedOnly) {
+    Hourglass busy(mousePointer);
+    std::unordered_set<std::string> present(lstRotateBmps.items().begin(),
+                                            lstRotateBmps.items().end());
+    for (int i = 0; i < filWinBmps.ListCount(); ++i) {
+        if (selectedOnly && !filWinBmps.Selected(i))
+            continue;
+        if (lstRotateBmps.ListCount() >= kMaxListEntries)
+            break; // the most a collection can hold
+        std::string path = filWinBmps.FullPath(i);
+        if (present.insert(path).second) {
+            lstRotateBmps.AddItem(path);
+            CollectionDirty = true;
+        }
+    }
+}
+
+void frmWallPaper::cmdRemove_click() {
+    for (int k = 0; k < lstRotateBmps.ListCount();) {
+        if (lstRotateBmps.Selected(k)) {
+            lstRotateBmps.RemoveItem(k);
+            CollectionDirty = true;
+        } else {
+            ++k;
+        }
+    }
+}
+
+void frmWallPaper::cmdRemoveAll_click() {
+    lstRotateBmps.Clear();
+    CollectionDirty = true;
 }
 
 void frmWallPaper::lstRotateBmps_Click() {
+    if (filWinBmps.AnySelected())
+        filWinBmps.SetSelection([](int) { return false; });
     LastClickedList = "Rotate";
     chkAutoView_Click();
+}
+
+// ---- the history
+
+void frmWallPaper::AddLastBmp(const std::string& path) {
+    if (isCycler())
+        return;
+    std::vector<std::string> entries = cmbLastBmps.items();
+    auto found = std::find(entries.begin(), entries.end(), path);
+    if (found != entries.end() && found == entries.begin())
+        return;
+    if (found != entries.end()) {
+        std::rotate(entries.begin(), found, found + 1);
+    } else {
+        entries.insert(entries.begin(), path);
+        if (entries.size() > kMaxHistory)
+            entries.erase(entries.begin() + kMaxHistory);
+    }
+    std::string text = cmbLastBmps.Text();
+    cmbLastBmps.Clear();
+    for (const auto& e : entries)
+        cmbLastBmps.AddItem(e);
+    cmbLastBmps.SetText(text);
+}
+
+void frmWallPaper::SelectLastBmp() {
+    if (isCycler())
+        return;
+    const std::string chosen = cmbLastBmps.Text();
+    // The rotation list first: its click clears the file list's selection, which the file list
+    // then takes again, so a double-click on the history applies the chosen bitmap.
+    SelectWhere(lstRotateBmps, [&](int i) { return lstRotateBmps.List(i) == chosen; });
+    SelectWhere(filWinBmps, [&](int i) { return filWinBmps.FullPath(i) == chosen; });
+    NavigateToBmp(chosen);
+}
+
+void frmWallPaper::NavigateToBmp(const std::string& path) {
+    if (isCycler())
+        return;
+    const char sep = PathSeparator();
+    std::size_t p = path.rfind(sep);
+    const std::string folder = p == std::string::npos ? std::string() : path.substr(0, p + 1);
+    if (!IsVolumeQualified(folder))
+        return;
+    const std::string normal = NormalizeFolder(folder);
+    try {
+        ListSubfolders(normal); // a folder that is gone leaves the browser where it was
+    } catch (const std::exception&) {
+        return;
+    }
+    Drive1.SetDrive(VolumeOf(normal, Drive1.volumes));
+    try {
+        Dir1.SetPath(normal);
+    } catch (const std::exception&) {
+    }
+}
+
+void frmWallPaper::cmbLastBmps_Click() {
+    if (isCycler())
+        return;
+    NavigateToBmp(cmbLastBmps.Text());
+    SelectLastBmp();
 }
 
 } // namespace velum

@@ -1,10 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
 #include <set>
 #include <string>
 
+#include "common/Clock.h"
 #include "common/Registry.h"
+#include "engine/Desktop.h"
 #include "mainwindow/Controls.h"
 #include "mainwindow/DateValue.h"
 #include "mainwindow/Dialogs.h"
@@ -21,6 +26,13 @@ class frmWallPaper {
     enum class Kind { Desk, Cycler };
 
     frmWallPaper(Registry& registry, Dialogs& dialogs, Kind kind = Kind::Desk);
+
+    // The services the form calls; without them the form uses the system's own.
+    void UseDesktop(Desktop& desktop) { desktop_ = &desktop; }
+    void UseClock(Clock& clock) { clock_ = &clock; }
+    void UseRandom(RandomSource& random) { random_ = &random; }
+    // How the preview loads a picture; true when the file could be shown.
+    std::function<bool(const std::string&)> LoadPicture;
     virtual ~frmWallPaper() = default;
     frmWallPaper(const frmWallPaper&) = delete;
     frmWallPaper& operator=(const frmWallPaper&) = delete;
@@ -35,7 +47,11 @@ class frmWallPaper {
     OptionGroup styleGroup{&optTile, &optCenter, &optNone};
     OptionGroup orderGroup{&optAscending, &optRandom, &optDescending};
     CheckBox chkAutoView;
-    bool filWinBmpsEnabled = true;
+    DriveListBox Drive1;
+    DirListBox Dir1;
+    FileListBox filWinBmps;
+    ImageBox imgThumb;
+    bool TimerEnabled = true; // Timer1, every 30 seconds
     std::string Caption = kProgramTitle;
     std::string Image1ToolTip; // velumspin shows the time of the last change here
     MousePointer mousePointer = MousePointer::Default;
@@ -56,9 +72,15 @@ class frmWallPaper {
     bool isCycler() const { return kind_ == Kind::Cycler; }
     // True once a write of the store has failed in this run.
     bool saveFailed() const { return saveFailed_; }
+    // True once a wallpaper call in this run reached no desktop.
+    bool desktopUnreachable() const { return desktopUnreachable_; }
+
+    static constexpr int kTimerIntervalMs = 30000;
 
     // Start-up and exit.
     virtual void Form_Load();
+    // Whenever the window is resized: velumspin's minimised-window timer rule.
+    void Form_Resize(bool minimised);
     void mnuExit_Click();
     void Form_Unload() { mnuExit_Click(); }
 
@@ -82,17 +104,57 @@ class frmWallPaper {
     void SaveBmpCombo();
 
     // Handlers whose dirty rules loading relies on.
-    void optNone_Click();
-    void optCenter_Click();
-    void optTile_Click();
-    void optAscending_Click();
-    void optRandom_Click();
-    void optDescending_Click();
+    void optNone_Click() { StyleClicked(99); }
+    void optCenter_Click() { StyleClicked(0); }
+    void optTile_Click() { StyleClicked(1); }
+    void optAscending_Click() { OrderClicked(0); }
+    void optRandom_Click() { OrderClicked(1); }
+    void optDescending_Click() { OrderClicked(2); }
     void txtDays_Change() { CollectionDirty = true; }
     void txtHours_Change() { CollectionDirty = true; }
     void txtMinutes_Change() { CollectionDirty = true; }
+    // Applying.
+    void cmdApply_click();
+    void mnuApply_Click() { cmdApply_click(); }
+    void filWinBmps_DblClick();
+    void cmbLastBmps_DblClick();
+    void lstRotateBmps_DblClick() { ApplyBmp(2); }
+    void ApplyBmp(int source);
+    void SetTileWallpaper(int style);
+
+    // The scheduler.
+    void ApplyNextBmp();
+    void cmdUpdate_click() { ApplyNextBmp(); }
+    void mnuNext_Click() { cmdUpdate_click(); }
+    void Timer1_Timer();
+
+    // The browser and the preview.
+    void InitBrowser();
+    void Drive1_Change();
+    void Dir1_Change();
+    void filWinBmps_Click();
+    void chkAutoView_Click();
+    void imgThumb_DblClick();
+
+    // The rotation list.
+    void AddSelectedBmps() { AddBmps(true); }
+    void AddAllBmps() { AddBmps(false); }
+    void cmdAdd_click() { AddSelectedBmps(); }
+    void cmdAddAll_click() { AddAllBmps(); }
+    void cmdRemove_click();
+    void cmdRemoveAll_click();
+    void mnuAdd_Click() { cmdAdd_click(); }
+    void mnuAddAll_Click() { cmdAddAll_click(); }
+    void mnuRemove_Click() { cmdRemove_click(); }
+    void mnuRemoveAll_Click() { cmdRemoveAll_click(); }
+    void lstRotateBmps_DragDrop() { cmdAdd_click(); }
     void lstRotateBmps_Click();
-    void chkAutoView_Click() {}
+
+    // The history.
+    void AddLastBmp(const std::string& path);
+    void SelectLastBmp();
+    void NavigateToBmp(const std::string& path);
+    void cmbLastBmps_Click();
 
   protected:
     Registry& registry_;
@@ -103,10 +165,28 @@ class frmWallPaper {
 
   private:
     void ShowLastChanged();
+    // A style or order button was chosen: a change marks the collection.
+    void StyleClicked(std::int16_t style);
+    void OrderClicked(std::int16_t order);
+    void SystemParametersInfoA(const std::string& text);
+    // The style code of the chosen option; none removes the wallpaper and gives nullopt.
+    bool ChooseStyle(int& style);
+    void ApplyPath(const std::string& path);
+    void AddBmps(bool selectedOnly);
+    void SelectWhere(ListBox& list, const std::function<bool(int)>& want);
 
     Kind kind_;
+    Desktop* desktop_ = nullptr;
+    Clock* clock_ = nullptr;
+    RandomSource* random_ = nullptr;
+    std::unique_ptr<Desktop> ownDesktop_;
+    std::unique_ptr<Clock> ownClock_;
+    std::unique_ptr<RandomSource> ownRandom_;
     bool saveFailed_ = false;
     bool readFailureReported_ = false;
+    bool desktopUnreachable_ = false;
+    bool undoingDriveChange_ = false;
+    std::map<std::string, std::string> lastFolderOnVolume_;
 };
 
 // velumspin's window: never shown; its load applies the next bitmap and ends the program.
@@ -114,6 +194,9 @@ class frmCycler final : public frmWallPaper {
   public:
     frmCycler(Registry& registry, Dialogs& dialogs)
         : frmWallPaper(registry, dialogs, Kind::Cycler) {}
+    // The one-shot start-up: load, apply the next bitmap, record the position.
+    void Form_Load() override;
+    void Image1_Click() {}
 };
 
 } // namespace velum

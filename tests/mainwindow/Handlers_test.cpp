@@ -80,12 +80,12 @@ TEST_F(Handlers, OptionClicksMarkTheCollectionOnlyWhenTheChoiceChanges) {
     form.styleGroup.Select(form.optNone);
     EXPECT_TRUE(form.CollectionDirty);
     EXPECT_EQ(form.WallpaperStyle, 99);
-    EXPECT_FALSE(form.filWinBmpsEnabled);
+    EXPECT_FALSE(form.filWinBmps.enabled);
     form.CollectionDirty = false;
     form.styleGroup.Select(form.optNone);
     EXPECT_FALSE(form.CollectionDirty);
     form.styleGroup.Select(form.optTile);
-    EXPECT_TRUE(form.filWinBmpsEnabled);
+    EXPECT_TRUE(form.filWinBmps.enabled);
     EXPECT_TRUE(form.optTile.Value() && !form.optNone.Value() && !form.optCenter.Value());
 
     form.CollectionDirty = false;

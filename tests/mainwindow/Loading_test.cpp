@@ -20,31 +20,6 @@ struct Loading : ::testing::Test {
     }
 };
 
-const std::vector<std::string> kWorkedExample = {
-    R"("Bmp","","C:\Pictures\Lake.bmp")",
-    R"("Bmp","","C:\Pictures\Forest.bmp")",
-    R"("Index","Nature"," 2")",
-    R"("Time","Nature","6/12/98 4:37:38 PM")",
-    R"("CurrentIndex","Nature"," 1")",
-    R"("Bmp","Nature","C:\Pictures\Forest.bmp")",
-    R"("Bmp","Nature","C:\Pictures\Lake.bmp")",
-    R"("Bmp","Nature","C:\Pictures\Meadow.bmp")",
-    R"("Max","Nature","3")",
-    R"("Minutes","Nature","0")",
-    R"("Hours","Nature","0")",
-    R"("Days","Nature","1")",
-    R"("CycleOptions","Nature","0")",
-    R"("TileWallpaper","Nature","0")",
-    R"("Bmp","Default","C:\WINDOWS\Clouds.bmp")",
-    R"("Bmp","Default","C:\WINDOWS\Setup.bmp")",
-    R"("Max","Default","2")",
-    R"("Minutes","Default","0")",
-    R"("Hours","Default","1")",
-    R"("Days","Default","0")",
-    R"("CycleOptions","Default","0")",
-    R"("TileWallpaper","Default","1")",
-};
-
 std::string Sz(const std::string& s) {
     return s + std::string(1, '\0');
 }
@@ -205,14 +180,17 @@ TEST_F(Loading, CyclerRotationSaveKeepsHistoryAndTouchesNoSettings) {
     reg.Put(kOptionsKey, "ViewBmp", REG_SZ, Sz("YES"));
     Config({R"("Bmp","","h.bmp")", R"("Index","N"," 0")", R"("Bmp","N","n.bmp")"});
     frmCycler cycler(reg, dialogs);
+    FakeDesktop desktop(reg);
+    FakeClock clock;
+    cycler.UseDesktop(desktop);
+    cycler.UseClock(clock);
     cycler.Form_Load();
     EXPECT_EQ(cycler.chkAutoView.Value(), 0);
-    cycler.NextIndex = 1;
-    cycler.SaveBmpCombo();
+    EXPECT_EQ(desktop.calls.size(), 2u);
     EXPECT_EQ(ReadCrlfLines(store.file("velum.cfg")),
-              (std::vector<std::string>{R"("Index","N"," 1")", R"("Time","N","")",
-                                        R"("CurrentIndex","N"," 0")", R"("Bmp","","h.bmp")",
-                                        R"("Bmp","N","n.bmp")"}));
+              (std::vector<std::string>{
+                  R"("Index","N"," 1")", R"("Time","N","2026-12-06 19:04:05")",
+                  R"("CurrentIndex","N"," 0")", R"("Bmp","","h.bmp")", R"("Bmp","N","n.bmp")"}));
 }
 
 TEST_F(Loading, AnUnreadableFileIsReportedOnceAndNeverRewritten) {

@@ -9,6 +9,7 @@
 
 using namespace velum;
 using velum::test::CrlfJoin;
+using velum::test::kWorkedExample;
 
 namespace {
 
@@ -57,31 +58,6 @@ RotationSnapshot NatureState() {
     s.currentIndex = " 1";
     return s;
 }
-
-const std::vector<std::string> kWorkedExample = {
-    R"("Bmp","","C:\Pictures\Lake.bmp")",
-    R"("Bmp","","C:\Pictures\Forest.bmp")",
-    R"("Index","Nature"," 2")",
-    R"("Time","Nature","6/12/98 4:37:38 PM")",
-    R"("CurrentIndex","Nature"," 1")",
-    R"("Bmp","Nature","C:\Pictures\Forest.bmp")",
-    R"("Bmp","Nature","C:\Pictures\Lake.bmp")",
-    R"("Bmp","Nature","C:\Pictures\Meadow.bmp")",
-    R"("Max","Nature","3")",
-    R"("Minutes","Nature","0")",
-    R"("Hours","Nature","0")",
-    R"("Days","Nature","1")",
-    R"("CycleOptions","Nature","0")",
-    R"("TileWallpaper","Nature","0")",
-    R"("Bmp","Default","C:\WINDOWS\Clouds.bmp")",
-    R"("Bmp","Default","C:\WINDOWS\Setup.bmp")",
-    R"("Max","Default","2")",
-    R"("Minutes","Default","0")",
-    R"("Hours","Default","1")",
-    R"("Days","Default","0")",
-    R"("CycleOptions","Default","0")",
-    R"("TileWallpaper","Default","1")",
-};
 
 // A stream buffer that reads its text and then fails, as a disk does with a bad sector.
 class FailingReadBuf : public std::streambuf {

@@ -102,6 +102,56 @@ std::string CrlfJoin(const std::vector<std::string>& lines) {
     return out;
 }
 
+const std::vector<std::string> kWorkedExample = {
+    R"("Bmp","","C:\Pictures\Lake.bmp")",
+    R"("Bmp","","C:\Pictures\Forest.bmp")",
+    R"("Index","Nature"," 2")",
+    R"("Time","Nature","6/12/98 4:37:38 PM")",
+    R"("CurrentIndex","Nature"," 1")",
+    R"("Bmp","Nature","C:\Pictures\Forest.bmp")",
+    R"("Bmp","Nature","C:\Pictures\Lake.bmp")",
+    R"("Bmp","Nature","C:\Pictures\Meadow.bmp")",
+    R"("Max","Nature","3")",
+    R"("Minutes","Nature","0")",
+    R"("Hours","Nature","0")",
+    R"("Days","Nature","1")",
+    R"("CycleOptions","Nature","0")",
+    R"("TileWallpaper","Nature","0")",
+    R"("Bmp","Default","C:\WINDOWS\Clouds.bmp")",
+    R"("Bmp","Default","C:\WINDOWS\Setup.bmp")",
+    R"("Max","Default","2")",
+    R"("Minutes","Default","0")",
+    R"("Hours","Default","1")",
+    R"("Days","Default","0")",
+    R"("CycleOptions","Default","0")",
+    R"("TileWallpaper","Default","1")",
+};
+
+void WriteBmp24(const std::string& path, int width, int height,
+                const std::vector<std::uint32_t>& pixels) {
+    const int stride = (width * 3 + 3) / 4 * 4;
+    const std::uint32_t size = 54 + static_cast<std::uint32_t>(stride * height);
+    std::string out(size, '\0');
+    auto put = [&](std::size_t at, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    out[0] = 'B';
+    out[1] = 'M';
+    put(2, size, 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, static_cast<std::uint32_t>(width), 4);
+    put(22, static_cast<std::uint32_t>(height), 4);
+    put(26, 1, 2);
+    put(28, 24, 2);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            put(54 + static_cast<std::size_t>((height - 1 - y) * stride + x * 3),
+                pixels[static_cast<std::size_t>(y * width + x)], 3);
+    WriteWholeFile(path, out);
+}
+
 std::string MemoryRegistry::Fold(const std::string& s) {
     std::string r = s;
     for (char& c : r)

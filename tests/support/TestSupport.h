@@ -38,6 +38,13 @@ std::vector<std::string> ReadCrlfLines(const std::string& path);
 // Joins lines, each followed by CRLF.
 std::string CrlfJoin(const std::vector<std::string>& lines);
 
+// velum.cfg after saving Default and Nature and leaving with Nature shown, line by line.
+extern const std::vector<std::string> kWorkedExample;
+
+// Writes a 24-bit bottom-up Windows bitmap of `pixels` (0x00RRGGBB, rows top to bottom).
+void WriteBmp24(const std::string& path, int width, int height,
+                const std::vector<std::uint32_t>& pixels);
+
 // An in-memory registry with Win32 semantics, for tests that need no platform.
 class MemoryRegistry final : public Registry {
   public:
@@ -100,6 +107,54 @@ class FakeDialogs final : public Dialogs {
     }
     void ShowMessage(const std::string& text, const std::string& caption) override {
         messages.push_back({text, caption});
+    }
+};
+
+} // namespace velum::test
+
+#include "common/Clock.h"
+#include "engine/Desktop.h"
+
+namespace velum::test {
+
+// Records every wallpaper call with the tiling flag the registry held at that moment.
+class FakeDesktop final : public Desktop {
+  public:
+    struct Call {
+        std::string text;
+        std::string tile;
+    };
+    explicit FakeDesktop(MemoryRegistry& reg) : reg_(reg) {}
+    std::vector<Call> calls;
+    DesktopResult result = DesktopResult::Done;
+    DesktopResult SetDeskWallpaper(const std::string& text) override {
+        calls.push_back({text, reg_.Raw("Control Panel\\desktop", "TileWallpaper")});
+        return result;
+    }
+
+  private:
+    MemoryRegistry& reg_;
+};
+
+// A clock that shows what the test sets.
+class FakeClock final : public Clock {
+  public:
+    DateTime now{2026, 12, 6, 19, 4, 5};
+    DateTime Now() override { return now; }
+};
+
+// Draws the numbers the test lines up, then 0.
+class FakeRandom final : public RandomSource {
+  public:
+    std::deque<double> draws;
+    int randomized = 0;
+    void Randomize() override { ++randomized; }
+    double Next() override {
+        if (draws.empty())
+            return 0;
+        double d = draws.front();
+        draws.pop_front();
+        return d;
     }
 };
 

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velum {
+
+// The mounted volumes that hold files, by their root (mount point or drive root).
+std::vector<std::string> ListVolumes();
+
+// The volume of `volumes` that holds `path`: the longest root that is a prefix of it.
+std::string VolumeOf(const std::string& path, const std::vector<std::string>& volumes);
+
+// A folder path in its normal form, so that full paths compare exactly.
+std::string NormalizeFolder(const std::string& path);
+
+// True when a folder taken from a bitmap's path names its volume (an absolute path).
+bool IsVolumeQualified(const std::string& folder);
+
+// The folder the program was started in.
+std::string CurrentFolder();
+
+// The names of a folder's subfolders, sorted; throws IoFailure when it cannot be read.
+std::vector<std::string> ListSubfolders(const std::string& folder);
+
+// The names of a folder's bitmap files ("*.bmp" in any letter case, hidden files and names
+// with a line break left out), sorted; throws IoFailure when it cannot be read.
+std::vector<std::string> ListBitmapFiles(const std::string& folder);
+
+} // namespace velum

@@ -1,0 +1,152 @@
+#include "common/Folders.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/IoFailure.h"
+
+namespace velum {
+
+namespace {
+
+// File systems that hold no files of a person's own.
+const std::set<std::string> kPseudo = {
+    "proc",       "sysfs",   "cgroup",    "cgroup2",    "devpts",      "devtmpfs",
+    "mqueue",     "debugfs", "tracefs",   "securityfs", "pstore",      "bpf",
+    "configfs",   "fusectl", "hugetlbfs", "autofs",     "binfmt_misc", "efivarfs",
+    "rpc_pipefs", "nsfs",    "selinuxfs", "ramfs"};
+
+// Mount points in /proc/self/mounts escape blanks and a few other characters as \ooo.
+std::string Unescape(const std::string& s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 3 < s.size() &&
+            std::isdigit(static_cast<unsigned char>(s[i + 1]))) {
+            out.push_back(static_cast<char>(std::stoi(s.substr(i + 1, 3), nullptr, 8)));
+            i += 3;
+        } else {
+            out.push_back(s[i]);
+        }
+    }
+    return out;
+}
+
+// Lists a folder's visible entries that `keep` takes, given the name and whether it is a folder.
+template <typename Keep> std::vector<std::string> List(const std::string& folder, Keep keep) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        throw IoFailure("Cannot read the folder " + folder + ": " + std::strerror(errno), errno);
+    std::vector<std::string> names;
+    while (dirent* e = readdir(dir)) {
+        std::string name = e->d_name;
+        if (name.empty() || name[0] == '.')
+            continue; // hidden, and . and ..
+        bool isFolder = e->d_type == DT_DIR;
+        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+            std::string full = folder == "/" ? "/" + name : folder + "/" + name;
+            struct stat st {};
+            if (stat(full.c_str(), &st) != 0)
+                continue; // a dangling link
+            isFolder = S_ISDIR(st.st_mode);
+        }
+        if (keep(name, isFolder))
+            names.push_back(std::move(name));
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool EndsWithBmp(const std::string& name) {
+    if (name.size() < 4)
+        return false;
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".bmp";
+}
+
+} // namespace
+
+std::vector<std::string> ListVolumes() {
+    std::ifstream mounts("/proc/self/mounts");
+    std::vector<std::string> roots;
+    std::string line;
+    while (std::getline(mounts, line)) {
+        std::istringstream fields(line);
+        std::string device, point, type;
+        fields >> device >> point >> type;
+        point = Unescape(point);
+        if (point.empty() || kPseudo.count(type))
+            continue;
+        if (type == "tmpfs" && (point == "/run" || point.rfind("/run/", 0) == 0 ||
+                                point == "/dev/shm" || point.rfind("/sys/", 0) == 0))
+            continue;
+        if (point.rfind("/proc", 0) == 0 || point.rfind("/sys", 0) == 0 ||
+            point.rfind("/dev", 0) == 0)
+            continue;
+        if (std::find(roots.begin(), roots.end(), point) == roots.end())
+            roots.push_back(point);
+    }
+    if (std::find(roots.begin(), roots.end(), "/") == roots.end())
+        roots.insert(roots.begin(), "/");
+    std::sort(roots.begin(), roots.end());
+    return roots;
+}
+
+std::string NormalizeFolder(const std::string& path) {
+    std::string base = path;
+    if (base.empty() || base[0] != '/')
+        base = CurrentFolder() + "/" + base;
+    std::vector<std::string> parts;
+    std::stringstream in(base);
+    std::string part;
+    while (std::getline(in, part, '/')) {
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string out;
+    for (const auto& p : parts)
+        out += "/" + p;
+    return out.empty() ? "/" : out;
+}
+
+bool IsVolumeQualified(const std::string& folder) {
+    return !folder.empty() && folder[0] == '/';
+}
+
+std::string CurrentFolder() {
+    std::vector<char> buf(4096);
+    while (!getcwd(buf.data(), buf.size())) {
+        if (errno != ERANGE)
+            return "/";
+        buf.resize(buf.size() * 2);
+    }
+    return buf.data();
+}
+
+std::vector<std::string> ListSubfolders(const std::string& folder) {
+    return List(folder, [](const std::string&, bool isFolder) { return isFolder; });
+}
+
+std::vector<std::string> ListBitmapFiles(const std::string& folder) {
+    return List(folder, [](const std::string& name, bool isFolder) {
+        return !isFolder && EndsWithBmp(name) && name.find_first_of("\r\n") == std::string::npos;
+    });
+}
+
+} // namespace velum

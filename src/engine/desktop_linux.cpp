@@ -1,0 +1,163 @@
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <optional>
+#include <sstream>
+
+#include "common/RegistrySettings.h"
+#include "engine/Desktop.h"
+#include "engine/DesktopBackends.h"
+
+namespace velum {
+
+namespace {
+
+constexpr char kDesktopKey[] = "Control Panel\\desktop";
+constexpr char kColorsKey[] = "Control Panel\\Colors";
+
+// None: no desktop this program can reach (KDE and XFCE are not supported yet).
+enum class Session { X11, Gnome, Cinnamon, Mate, None };
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// The desktop to reach: the first known name of XDG_CURRENT_DESKTOP, else the X root window.
+Session DetectSession() {
+    struct Known {
+        const char* name;
+        Session session;
+    };
+    static constexpr Known kKnown[] = {
+        {"gnome", Session::Gnome},
+        {"ubuntu", Session::Gnome},
+        {"unity", Session::Gnome},
+        {"budgie", Session::Gnome},
+        {"pantheon", Session::Gnome},
+        {"cinnamon", Session::Cinnamon},
+        {"x-cinnamon", Session::Cinnamon},
+        {"mate", Session::Mate},
+        {"kde", Session::None},
+        {"xfce", Session::None},
+    };
+    std::istringstream names(Env("XDG_CURRENT_DESKTOP"));
+    for (std::string name; std::getline(names, name, ':');)
+        for (const Known& known : kKnown)
+            if (Lower(name) == known.name)
+                return known.session;
+    // A Wayland session hides the X root window behind its own desktop.
+    if (!Env("WAYLAND_DISPLAY").empty() || Env("DISPLAY").empty())
+        return Session::None;
+    return Session::X11;
+}
+
+// "R G B" as 0x00RRGGBB; black when it is not three numbers from 0 to 255.
+std::uint32_t ParseColour(const std::string& text) {
+    std::istringstream in(text);
+    int r = -1, g = -1, b = -1;
+    in >> r >> g >> b;
+    if (!in || (in >> std::ws, !in.eof()))
+        return 0;
+    for (int c : {r, g, b})
+        if (c < 0 || c > 255)
+            return 0;
+    return static_cast<std::uint32_t>(r << 16 | g << 8 | b);
+}
+
+// Everything a call's outcome depends on, so the second call of a pair can reuse the first.
+struct CallKey {
+    std::string text;
+    bool tiled = false;
+    std::uint32_t background = 0;
+    long long size = -1;
+    long long mtime = 0;
+    Session session = Session::None;
+    std::string display;
+    bool operator==(const CallKey&) const = default;
+};
+
+class LinuxDesktop final : public Desktop {
+  public:
+    explicit LinuxDesktop(Registry& registry) : reg_(registry) {}
+
+    DesktopResult SetDeskWallpaper(const std::string& text) override {
+        const bool none = text == kNoWallpaper;
+        EnsureRegKey(reg_, kDesktopKey, HKEY_CURRENT_USER);
+        WriteSetting(reg_, kDesktopKey, "Wallpaper", none ? std::string() : text, REG_SZ);
+
+        CallKey key{text,
+                    ReadSetting(reg_, kDesktopKey, "TileWallpaper") == "1",
+                    ParseColour(ReadSetting(reg_, kColorsKey, "Background")),
+                    -1,
+                    0,
+                    DetectSession(),
+                    Env("DISPLAY")};
+        struct stat info {};
+        if (!none && stat(text.c_str(), &info) == 0) {
+            key.size = static_cast<long long>(info.st_size);
+            key.mtime =
+                static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+        }
+        // Only the second call of a pair is spared; a later one redraws what others may have
+        // changed.
+        if (last_ && *last_ == key) {
+            last_.reset();
+            return lastResult_;
+        }
+        lastResult_ = Show(key, none);
+        last_ = std::move(key);
+        return lastResult_;
+    }
+
+  private:
+    static DesktopResult Show(const CallKey& key, bool none) {
+        if (key.session == Session::None)
+            return DesktopResult::NoDesktop;
+        std::optional<Picture> picture;
+        if (!none) {
+            picture = DecodeBitmapFile(key.text);
+            if (!picture)
+                return DesktopResult::BadPicture;
+        }
+        WallpaperRequest request{none ? std::string() : key.text, picture ? &*picture : nullptr,
+                                 key.tiled, key.background};
+        bool shown = false;
+        switch (key.session) {
+        case Session::X11:
+            shown = SetX11RootWallpaper(request);
+            break;
+        case Session::Gnome:
+            shown = SetGSettingsWallpaper(GSettingsFamily::Gnome, request);
+            break;
+        case Session::Cinnamon:
+            shown = SetGSettingsWallpaper(GSettingsFamily::Cinnamon, request);
+            break;
+        case Session::Mate:
+            shown = SetGSettingsWallpaper(GSettingsFamily::Mate, request);
+            break;
+        default:
+            break;
+        }
+        return shown ? DesktopResult::Done : DesktopResult::NoDesktop;
+    }
+
+    Registry& reg_;
+    std::optional<CallKey> last_;
+    DesktopResult lastResult_ = DesktopResult::NoDesktop;
+};
+
+} // namespace
+
+std::unique_ptr<Desktop> CreatePlatformDesktop(Registry& registry) {
+    return std::make_unique<LinuxDesktop>(registry);
+}
+
+} // namespace velum

@@ -1,0 +1,41 @@
+#pragma once
+
+// A private X server for tests. Linux only.
+
+#include <optional>
+#include <string>
+#include <utility>
+
+#include <sys/types.h>
+
+#include "engine/Bitmap.h"
+
+namespace velum::test {
+
+// An Xvfb server on a free display number, stopped when the object goes.
+class Xvfb {
+  public:
+    // Starts a screen of width x height x depth; throws std::runtime_error when none starts.
+    Xvfb(int width, int height, int depth = 24);
+    ~Xvfb();
+    Xvfb(const Xvfb&) = delete;
+    Xvfb& operator=(const Xvfb&) = delete;
+
+    // The DISPLAY text of the server, such as ":91".
+    const std::string& display() const { return display_; }
+
+  private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+// The root window's pixels of `display`, each 0x00RRGGBB; nullopt when it cannot be read.
+std::optional<Picture> ReadRootPixels(const std::string& display);
+
+// The pixmap a property of the root window names; 0 when it is absent or not a pixmap.
+unsigned long RootPixmapProperty(const std::string& display, const char* name);
+
+// The width and height of a drawable; nullopt when the server knows no such drawable.
+std::optional<std::pair<int, int>> DrawableSize(const std::string& display, unsigned long id);
+
+} // namespace velum::test
