@@ -26,3 +26,10 @@ BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libx11-dev libglib2.0-dev)
 # The packages the tests need on top: a display, schemas, and tools that make real bitmaps.
 TEST_PACKAGES=(googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth x11-utils
     gsettings-desktop-schemas libglib2.0-bin imagemagick netpbm)
+# The Qt programs: widgets, the SVG icons, and the platform plugins that open a window.
+QT_PACKAGES=(qt6-base-dev qt6-svg-dev qt6-qpa-plugins)
+# Checks of the desktop entry, and keyboard input for the end-to-end test of velumdesk.
+TEST_PACKAGES+=(desktop-file-utils xdotool)
+# A private session bus and a real xfconfd for the Xfce desktop call; xfconf-query needs
+# the library, which xfconf only recommends.
+TEST_PACKAGES+=(dbus-daemon xfconf libxfconf-0-3)

@@ -3,6 +3,7 @@
 // The Linux desktops the wallpaper call can reach. Linux only.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/Bitmap.h"
@@ -27,5 +28,28 @@ bool SetGSettingsWallpaper(GSettingsFamily family, const WallpaperRequest& reque
 
 // The file URI of an absolute path, percent-encoded.
 std::string FileUri(const std::string& path);
+
+// Sets every Plasma desktop through the shell's script call; false when no shell answers.
+bool SetKdeWallpaper(const WallpaperRequest& request);
+
+// Sets every Xfce backdrop through xfconf; false when xfconfd is not on the session bus.
+bool SetXfceWallpaper(const WallpaperRequest& request);
+
+// `text` as a double-quoted JavaScript string literal that nothing in it can end or break.
+std::string JsStringLiteral(const std::string& text);
+
+} // namespace velum
+
+typedef struct _GDBusConnection GDBusConnection;
+
+namespace velum {
+
+struct SessionBusCloser {
+    void operator()(GDBusConnection* bus) const;
+};
+using SessionBus = std::unique_ptr<GDBusConnection, SessionBusCloser>;
+
+// A connection of its own to the session bus, null when there is none; a bus is never launched.
+SessionBus OpenSessionBus();
 
 } // namespace velum

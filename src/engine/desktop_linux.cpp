@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <exception>
 #include <optional>
 #include <sstream>
 
@@ -15,8 +16,8 @@ namespace {
 constexpr char kDesktopKey[] = "Control Panel\\desktop";
 constexpr char kColorsKey[] = "Control Panel\\Colors";
 
-// None: no desktop this program can reach (KDE and XFCE are not supported yet).
-enum class Session { X11, Gnome, Cinnamon, Mate, None };
+// None: no desktop this program can reach.
+enum class Session { X11, Gnome, Cinnamon, Mate, Kde, Xfce, None };
 
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
@@ -45,8 +46,8 @@ Session DetectSession() {
         {"cinnamon", Session::Cinnamon},
         {"x-cinnamon", Session::Cinnamon},
         {"mate", Session::Mate},
-        {"kde", Session::None},
-        {"xfce", Session::None},
+        {"kde", Session::Kde},
+        {"xfce", Session::Xfce},
     };
     std::istringstream names(Env("XDG_CURRENT_DESKTOP"));
     for (std::string name; std::getline(names, name, ':');)
@@ -90,9 +91,24 @@ class LinuxDesktop final : public Desktop {
 
     DesktopResult SetDeskWallpaper(const std::string& text) override {
         const bool none = text == kNoWallpaper;
-        EnsureRegKey(reg_, kDesktopKey, HKEY_CURRENT_USER);
-        WriteSetting(reg_, kDesktopKey, "Wallpaper", none ? std::string() : text, REG_SZ);
+        // A profile that cannot be written still leaves the desktop to change; the failure is
+        // passed on afterwards.
+        std::exception_ptr profileFailure;
+        try {
+            EnsureRegKey(reg_, kDesktopKey, HKEY_CURRENT_USER);
+            WriteSetting(reg_, kDesktopKey, "Wallpaper", none ? std::string() : text, REG_SZ);
+        } catch (const std::exception&) {
+            profileFailure = std::current_exception();
+        }
+        DesktopResult result = Show(text, none);
+        if (profileFailure)
+            std::rethrow_exception(profileFailure);
+        return result;
+    }
 
+  private:
+    // Shows the request, or gives the first call's result again for the second of a pair.
+    DesktopResult Show(const std::string& text, bool none) {
         CallKey key{text,
                     ReadSetting(reg_, kDesktopKey, "TileWallpaper") == "1",
                     ParseColour(ReadSetting(reg_, kColorsKey, "Background")),
@@ -112,13 +128,13 @@ class LinuxDesktop final : public Desktop {
             last_.reset();
             return lastResult_;
         }
-        lastResult_ = Show(key, none);
+        lastResult_ = Draw(key, none);
         last_ = std::move(key);
         return lastResult_;
     }
 
-  private:
-    static DesktopResult Show(const CallKey& key, bool none) {
+    // Decodes the bitmap and hands it to the running desktop.
+    static DesktopResult Draw(const CallKey& key, bool none) {
         if (key.session == Session::None)
             return DesktopResult::NoDesktop;
         std::optional<Picture> picture;
@@ -142,6 +158,12 @@ class LinuxDesktop final : public Desktop {
             break;
         case Session::Mate:
             shown = SetGSettingsWallpaper(GSettingsFamily::Mate, request);
+            break;
+        case Session::Kde:
+            shown = SetKdeWallpaper(request);
+            break;
+        case Session::Xfce:
+            shown = SetXfceWallpaper(request);
             break;
         default:
             break;

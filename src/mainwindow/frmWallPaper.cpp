@@ -26,15 +26,18 @@ constexpr int kMaxListEntries = 32767;
 // Shows the hourglass for the life of the guard, however the operation ends.
 class Hourglass {
   public:
-    explicit Hourglass(MousePointer& pointer) : pointer_(pointer) {
-        pointer_ = MousePointer::Hourglass;
-    }
-    ~Hourglass() { pointer_ = MousePointer::Default; }
+    explicit Hourglass(frmWallPaper& form) : form_(form) { Set(MousePointer::Hourglass); }
+    ~Hourglass() { Set(MousePointer::Default); }
     Hourglass(const Hourglass&) = delete;
     Hourglass& operator=(const Hourglass&) = delete;
 
   private:
-    MousePointer& pointer_;
+    void Set(MousePointer pointer) {
+        form_.mousePointer = pointer;
+        if (form_.MousePointerChanged)
+            form_.MousePointerChanged(pointer);
+    }
+    frmWallPaper& form_;
 };
 
 std::string Quoted(const std::string& name) {
@@ -378,7 +381,7 @@ void frmWallPaper::ShowLastChanged() {
 void frmWallPaper::SaveBmpCollection(const std::string& name) {
     if (name.empty())
         return; // a collection without a name could never be loaded again
-    Hourglass busy(mousePointer);
+    Hourglass busy(*this);
     CollectionContent content;
     content.bitmaps = lstRotateBmps.items();
     content.minutes = txtMinutes.Text();
@@ -691,7 +694,7 @@ void frmWallPaper::SelectWhere(ListBox& list, const std::function<bool(int)>& wa
 }
 
 void frmWallPaper::AddBmps(bool selectedOnly) {
-    Hourglass busy(mousePointer);
+    Hourglass busy(*this);
     std::unordered_set<std::string> present(lstRotateBmps.items().begin(),
                                             lstRotateBmps.items().end());
     for (int i = 0; i < filWinBmps.ListCount(); ++i) {

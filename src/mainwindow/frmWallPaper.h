@@ -55,6 +55,8 @@ class frmWallPaper {
     std::string Caption = kProgramTitle;
     std::string Image1ToolTip; // velumspin shows the time of the last change here
     MousePointer mousePointer = MousePointer::Default;
+    // Told when a long operation shows or takes away the hourglass.
+    std::function<void(MousePointer)> MousePointerChanged;
 
     // Fields.
     bool CollectionDirty = false;

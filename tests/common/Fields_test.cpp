@@ -5,44 +5,29 @@
 using velum::GetField;
 using velum::TrimField;
 
-TEST(GetField, SplitsAQuotedRecordAtCommas) {
-    const std::string line = R"("Bmp","Default","C:\WINDOWS\Clouds.bmp")";
-    EXPECT_EQ(GetField(1, line, ","), "Bmp");
-    EXPECT_EQ(GetField(2, line, ","), "Default");
-    EXPECT_EQ(GetField(3, line, ","), R"(C:\WINDOWS\Clouds.bmp)");
-    EXPECT_EQ(GetField(4, line, ","), "");
-}
-
-TEST(GetField, MissingFieldsAreEmptyAndTheLastFieldRunsToTheEnd) {
-    EXPECT_EQ(GetField(1, "abc", ","), "abc");
-    EXPECT_EQ(GetField(2, "abc", ","), "");
-    EXPECT_EQ(GetField(3, "a,b", ","), "");
-    EXPECT_EQ(GetField(2, "a,b", ","), "b");
-    EXPECT_EQ(GetField(2, "a,,c", ","), "");
-    EXPECT_EQ(GetField(1, "", ","), "");
-}
-
-TEST(GetField, ACommaInsideQuotesEndsTheField) {
+TEST(GetField, SplitsAtEveryCommaEvenInsideQuotesAndTrimsTheQuotes) {
+    const char* fields[] = {"Bmp", "Default", R"(C:\WINDOWS\Clouds.bmp)", ""};
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_EQ(GetField(n, R"("Bmp","Default","C:\WINDOWS\Clouds.bmp")", ","), fields[n - 1]);
     EXPECT_EQ(GetField(3, R"("Bmp","","C:\My, Pictures\a.bmp")", ","), R"(C:\My)");
-}
-
-TEST(GetField, FieldNumberBelowOneReturnsTheWholeTrimmedText) {
-    EXPECT_EQ(GetField(0, R"("a","b")", ","), R"(a","b)");
-    EXPECT_EQ(GetField(-3, "x,y", ","), "x,y");
-}
-
-TEST(GetField, MultiCharacterDelimiterDropsOnlyItsFirstCharacter) {
-    // The pass drops everything up to and including the delimiter's first character.
+    const std::tuple<int, const char*, const char*> cases[] = {
+        {1, "abc", "abc"}, {2, "abc", ""}, {3, "a,b", ""},     {2, "a,b", "b"},
+        {2, "a,,c", ""},   {1, "", ""},    {-3, "x,y", "x,y"}, {0, R"("a","b")", R"(a","b)"}};
+    for (auto [n, text, field] : cases)
+        EXPECT_EQ(GetField(n, text, ","), field) << n << " of " << text;
+    // Only the first character of a longer delimiter is dropped with the field before it.
     EXPECT_EQ(GetField(2, "a;;b", ";;"), ";b");
     EXPECT_EQ(GetField(1, "a;;b", ";;"), "a");
 }
 
 TEST(TrimField, RemovesAnyNumberOfQuotesAtBothEnds) {
-    EXPECT_EQ(TrimField(R"(""abc"")"), "abc");
-    EXPECT_EQ(TrimField(R"(  "abc"  )"), R"(  "abc"  )");
-    EXPECT_EQ(TrimField("\""), "");
-    EXPECT_EQ(TrimField("\"\"\"\""), "");
-    EXPECT_EQ(TrimField("a\"b"), "a\"b");
-    EXPECT_EQ(TrimField(""), "");
-    EXPECT_EQ(TrimField("\"a"), "a");
+    const std::pair<const char*, const char*> cases[] = {{R"(""abc"")", "abc"},
+                                                         {R"(  "abc"  )", R"(  "abc"  )"},
+                                                         {"\"", ""},
+                                                         {"\"\"\"\"", ""},
+                                                         {"a\"b", "a\"b"},
+                                                         {"", ""},
+                                                         {"\"a", "a"}};
+    for (auto [text, trimmed] : cases)
+        EXPECT_EQ(TrimField(text), trimmed) << text;
 }

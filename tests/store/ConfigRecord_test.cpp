@@ -4,48 +4,35 @@
 
 #include "store/ConfigRecord.h"
 
-using velum::ParseConfigRecord;
-
-namespace {
-std::vector<std::string> Fields(std::string_view line) {
-    auto r = ParseConfigRecord(line);
-    return {std::string(r.key), std::string(r.name), std::string(r.value)};
-}
-using V = std::vector<std::string>;
-} // namespace
-
-TEST(ParseConfigRecord, QuotedRecordsKeepCommasAndQuotesInsideTheValue) {
-    EXPECT_EQ(Fields(R"("Bmp","Default","C:\WINDOWS\Clouds.bmp")"),
-              (V{"Bmp", "Default", R"(C:\WINDOWS\Clouds.bmp)"}));
-    EXPECT_EQ(Fields(R"("Bmp","","C:\My, Pictures\a.bmp")"),
-              (V{"Bmp", "", R"(C:\My, Pictures\a.bmp)"}));
-    EXPECT_EQ(Fields(R"("Bmp","N","/pics/say "hi".bmp")"),
-              (V{"Bmp", "N", R"(/pics/say "hi".bmp)"}));
-    EXPECT_EQ(Fields(R"("Bmp","N","a","b")"), (V{"Bmp", "N", R"(a","b)"}));
-    EXPECT_EQ(Fields(R"("Bmp","","")"), (V{"Bmp", "", ""}));
-    EXPECT_EQ(Fields(R"("Index","Nature"," 2")"), (V{"Index", "Nature", " 2"}));
-}
-
-TEST(ParseConfigRecord, OtherLinesAreSplitAtEveryComma) {
-    EXPECT_EQ(Fields(R"("Max","Nature",3)"), (V{"Max", "Nature", "3"}));
-    EXPECT_EQ(Fields("no commas here"), (V{"no commas here", "", ""}));
-    EXPECT_EQ(Fields("a,b"), (V{"a", "b", ""}));
-    EXPECT_EQ(Fields(R"(Bmp,Nature,C:\a,b.bmp)"), (V{"Bmp", "Nature", R"(C:\a)"}));
-    EXPECT_EQ(Fields(""), (V{"", "", ""}));
-    EXPECT_EQ(Fields("\""), (V{"", "", ""}));
-    EXPECT_EQ(Fields(R"("a","b)"), (V{"a", "b", ""}));
+TEST(ParseConfigRecord, QuotedRecordsKeepCommasAndQuotesInTheValueOthersSplitAtEveryComma) {
+    // Each line with its key, name and value joined by "|".
+    const std::pair<const char*, const char*> cases[] = {
+        {R"("Bmp","Default","C:\WINDOWS\Clouds.bmp")", R"(Bmp|Default|C:\WINDOWS\Clouds.bmp)"},
+        {R"("Bmp","","C:\My, Pictures\a.bmp")", R"(Bmp||C:\My, Pictures\a.bmp)"},
+        {R"("Bmp","N","/pics/say "hi".bmp")", R"(Bmp|N|/pics/say "hi".bmp)"},
+        {R"("Bmp","N","a","b")", R"(Bmp|N|a","b)"},
+        {R"("Index","Nature"," 2")", "Index|Nature| 2"},
+        {R"("Max","Nature",3)", "Max|Nature|3"},
+        {"no commas here", "no commas here||"},
+        {"a,b", "a|b|"},
+        {R"(Bmp,Nature,C:\a,b.bmp)", R"(Bmp|Nature|C:\a)"},
+        {"", "||"},
+        {"\"", "||"},
+        {R"("a","b)", "a|b|"}};
+    for (auto [line, fields] : cases) {
+        auto r = velum::ParseConfigRecord(line);
+        EXPECT_EQ(std::string(r.key) + "|" + std::string(r.name) + "|" + std::string(r.value),
+                  fields)
+            << line;
+    }
 }
 
-TEST(ReadConfigLine, TakesCrLfAndLfLineEnds) {
+TEST(ConfigLines, ReadTakesCrLfAndLfAndWriteQuotesEveryFieldAndEndsWithCrLf) {
     std::istringstream in("one\r\ntwo\nthree");
-    std::string line;
-    std::vector<std::string> got;
+    std::string line, got;
     while (velum::ReadConfigLine(in, line))
-        got.push_back(line);
-    EXPECT_EQ(got, (V{"one", "two", "three"}));
-}
-
-TEST(WriteConfigRecord, QuotesEveryFieldAndEndsWithCrLf) {
+        got += line + "|";
+    EXPECT_EQ(got, "one|two|three|");
     std::ostringstream out;
     velum::WriteConfigRecord(out, "Bmp", "", "C:\\a.bmp");
     velum::WriteConfigRecordNumber(out, "Max", "Nature", 3);

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include "about/SystemInfo.h"
+#include "common/Files.h"
+#include "support/TestSupport.h"
+
+using namespace velum;
+using namespace velum::test;
+
+namespace {
+
+const char kKey[] = "Software\\Velumor\\Probe",
+           kInfoKey[] = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+
+struct SystemInfo : ::testing::Test {
+    MemoryRegistry reg;
+    FakeDialogs dialogs;
+    std::vector<std::string> started;
+    bool startResult = true;
+
+    void Put(const char* key, const char* name, std::uint32_t type, const std::string& b) {
+        HKey h = 0;
+        reg.CreateKey(HKEY_LOCAL_MACHINE, key, 0, &h);
+        reg.SetValue(h, name, type, reinterpret_cast<const unsigned char*>(b.data()), b.size());
+        reg.CloseKey(h);
+    }
+    // The result, after "false:" when GetKeyValue failed.
+    std::string Read(std::uint32_t type, const std::string& bytes, const char* name = "v",
+                     const char* key = kKey) {
+        Put(kKey, "V", type, bytes);
+        std::string result = "before";
+        const bool ok = GetKeyValue(reg, HKEY_LOCAL_MACHINE, key, name, result);
+        EXPECT_EQ(reg.openHandles(), 0);
+        return ok ? result : "false:" + result;
+    }
+    // Starts, and tells whether the person was told the program is unavailable.
+    bool Unavailable() {
+        dialogs.messages.clear();
+        StartSysInfo(reg, dialogs, [this](const std::string& path) {
+            started.push_back(path);
+            return startResult;
+        });
+        return dialogs.messages.size() == 1 && dialogs.messages[0].caption == "Velum" &&
+               dialogs.messages[0].text == "System Information Is Unavailable At This Time";
+    }
+};
+
+} // namespace
+
+TEST_F(SystemInfo, DwordIsTheDecimalOfTheByteDigitsLastByteFirst) {
+    EXPECT_EQ(Read(REG_DWORD, "\x1A\x2B\x3C\x4D"), "1295788826");
+    // One digit for a byte below 0x10 ("4321"); a last zero byte goes first ("0105").
+    EXPECT_EQ(Read(REG_DWORD, "\x01\x02\x03\x04"), "17185");
+    EXPECT_EQ(Read(REG_DWORD, std::string("\x05\x10\0\0", 4)), "261");
+}
+
+TEST_F(SystemInfo, TextLosesOneTrailingNulAndFailuresEmptyTheResult) {
+    EXPECT_EQ(Read(REG_SZ, std::string("ab\0\0", 4)), std::string("ab\0", 3));
+    EXPECT_EQ(Read(REG_SZ, std::string(1024, 'y')), std::string(1024, 'y'));
+    EXPECT_EQ(Read(REG_BINARY, "raw"), "before"); // read, but not a type it converts
+    EXPECT_EQ(Read(REG_SZ, std::string(1025, 'z')), "false:");
+    EXPECT_EQ(Read(REG_SZ, "x", "missing"), "false:");
+    EXPECT_EQ(Read(REG_SZ, "x", "v", "Software\\Missing"), "false:");
+}
+
+TEST_F(SystemInfo, StartsTheNamedProgramOrTheOneInTheNamedFolderElseSaysSo) {
+    EXPECT_TRUE(Unavailable());
+    TempStore temp;
+    Put("SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO", REG_SZ, temp.root());
+    EXPECT_TRUE(Unavailable());
+    const std::string program = temp.root() + PathSeparator() + "MSINFO32.EXE";
+    WriteWholeFile(program, "");
+    EXPECT_FALSE(Unavailable());
+
+    // The named program wins, is not looked for, and is not replaced when it fails to start.
+    Put(kInfoKey, "PATH", REG_SZ, std::string("/nowhere/msinfo32\0", 18));
+    EXPECT_FALSE(Unavailable());
+    startResult = false;
+    EXPECT_TRUE(Unavailable());
+    EXPECT_EQ(started,
+              (std::vector<std::string>{program, "/nowhere/msinfo32", "/nowhere/msinfo32"}));
+}
