@@ -33,3 +33,5 @@ TEST_PACKAGES+=(desktop-file-utils xdotool)
 # A private session bus and a real xfconfd for the Xfce desktop call; xfconf-query needs
 # the library, which xfconf only recommends.
 TEST_PACKAGES+=(dbus-daemon xfconf libxfconf-0-3)
+# The Debian package: its dependencies (dpkg-shlibdeps), and checks of the metadata and man pages.
+TEST_PACKAGES+=(appstream dpkg-dev man-db)

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/Registry.h"
@@ -10,10 +12,10 @@
 
 using namespace std::string_literals;
 
-namespace velum {
-namespace {
-
+using namespace velum;
 using test::CrlfJoin;
+
+namespace {
 
 constexpr char kKey[] = "HKEY_CURRENT_USER\\Software\\Velumor\\Options";
 
@@ -22,12 +24,7 @@ std::string Rewritten(const std::string& text) {
 }
 
 TEST(HiveFileTest, EveryValueFormIsWrittenExactlyAndReadBack) {
-    const struct {
-        const char* name;
-        std::uint32_t type;
-        std::string data;
-        std::string line;
-    } cases[] = {
+    const std::tuple<const char*, std::uint32_t, std::string, const char*> cases[] = {
         {"Quoted", REG_SZ, "C:\\Pics \"best\"\0"s, R"("Quoted"="C:\\Pics \"best\"")"},
         {"Empty", REG_SZ, "\0"s, R"("Empty"="")"},
         {"NoNul", REG_SZ, "YES", R"("NoNul"=hex(1):59,45,53)"},
@@ -54,10 +51,8 @@ TEST(HiveFileTest, EveryValueFormIsWrittenExactlyAndReadBack) {
     HiveKey& key = hive.AddKey(kKey);
     std::vector<std::string> lines = {"REGEDIT4", "", "[HKEY_CURRENT_USER\\Empty]", "",
                                       "["s + kKey + "]"};
-    for (const auto& c : cases) {
-        key.SetValue(c.name, c.type, c.data);
-        lines.push_back(c.line);
-    }
+    for (const auto& [name, type, data, line] : cases)
+        key.SetValue(name, type, data), lines.push_back(line);
     const std::string expected = CrlfJoin(lines);
     EXPECT_EQ(SerializeHive(hive), expected);
     EXPECT_EQ(SerializeHive(Hive{}), "REGEDIT4\r\n");
@@ -67,17 +62,14 @@ TEST(HiveFileTest, EveryValueFormIsWrittenExactlyAndReadBack) {
 }
 
 TEST(HiveFileTest, LongHexListsWrapLikeTheEditorAndReadBack) {
-    std::string data;
-    for (int i = 0; i < 200; ++i)
-        data += static_cast<char>(i);
+    std::string data(200, '\0');
+    std::iota(data.begin(), data.end(), '\0');
     Hive hive;
     hive.AddKey(kKey).SetValue("Blob", REG_BINARY, data);
     const std::string text = SerializeHive(hive);
     int count = 0;
-    for (size_t start = 0, end; (end = text.find("\r\n", start)) != text.npos; ++count) {
-        EXPECT_LE(end - start, 80u) << text.substr(start, end - start);
-        start = end + 2;
-    }
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != text.npos; at = end + 2, ++count)
+        EXPECT_LE(end - at, 80u) << text.substr(at, end - at);
     EXPECT_GT(count, 8);
     EXPECT_EQ(ParseHive(text).FindKey(kKey)->FindValue("Blob")->data, data);
 }
@@ -106,7 +98,7 @@ TEST(HiveFileTest, ReadsAWindowsExportInUtf16AndWritesItAsRegedit4) {
               CrlfJoin({"REGEDIT4", "", "[K]", "\"P\"=hex(2):61,00,00,00"}));
 }
 
-TEST(HiveFileTest, ReadsLooselyMergesRepeatsAndDropsWhatItCannotRead) {
+TEST(HiveFileTest, ReadsLooselyMergesRepeatsDropsWhatItCannotReadAndRewritesStably) {
     const std::string text =
         "\xEF\xBB\xBFREGEDIT4\n\x01\x02\xFF\xFE junk \0 here\n"
         "  [HKEY_CURRENT_USER\\Good]  \n\"A\" = \"1\"\t\n"
@@ -124,10 +116,7 @@ TEST(HiveFileTest, ReadsLooselyMergesRepeatsAndDropsWhatItCannotRead) {
                                          "\"Dir\"=\"C:\\\\\"", "@=dword:0000002a",
                                          "\"B\"=hex:0a,0b", "\"After\"=\"3\"", "",
                                          "[HKEY_LOCAL_MACHINE\\Other]", "\"X\"=dword:00000001"}));
-}
-
-TEST(HiveFileTest, RewritingIsStable) {
-    // Odd bytes inside names and paths must come out of a second rewrite unchanged.
+    // Odd bytes in names and paths survive a second rewrite.
     for (const std::string& input :
          {"REGEDIT4\n[a]b]\n\"x\ry\"=\"1\"\n"s, "REGEDIT4\n[ spaced ]\n@=hex(1):00\n"s,
           "\xFF\xFE[\0k\0]\0\n\0@\0=\0h\0e\0x\0(\0\x31\0)\0:\0\x34\0\x31\0"s,
@@ -138,4 +127,3 @@ TEST(HiveFileTest, RewritingIsStable) {
 }
 
 } // namespace
-} // namespace velum

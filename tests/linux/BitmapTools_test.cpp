@@ -4,16 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <ostream>
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "support/TestSupport.h"
 
-namespace velum {
+using namespace velum;
+
 namespace {
 
 struct ToolCase {
@@ -23,10 +21,6 @@ struct ToolCase {
     std::uint32_t headerSize = 0;     // when set, the header is cut or zero-extended to this size
     std::array<int, 3> bits{8, 8, 8}; // red, green and blue bits the format keeps
 };
-
-void PrintTo(const ToolCase& c, std::ostream* out) {
-    *out << c.name << " (" << c.options << ")";
-}
 
 // Writers truncate a value to fewer bits and readers round it back, so only 8-bit values whose
 // rounding goes up (or is exact) survive the round trip: the q-th of those, or their count.
@@ -57,9 +51,8 @@ TEST_P(BitmapTools, DecodesExactlyThePictureTheToolWasGiven) {
     const bool magick = std::string(c.name).starts_with("Magick");
     if (std::system(magick ? "test -x /usr/bin/convert" : "command -v ppmtobmp >/dev/null") != 0)
         GTEST_SKIP() << "the tool is not installed";
-    // 7 by 5, so that rows of 16 and 24 bits need padding.
     std::vector<std::uint32_t> expected;
-    std::string ppm = "P6\n7 5\n255\n";
+    std::string ppm = "P6\n7 5\n255\n"; // 7 by 5, so that rows of 16 and 24 bits need padding
     const int r = Survivor(c.bits[0]), g = Survivor(c.bits[1]), b = Survivor(c.bits[2]);
     for (int i = 0; i < 35; ++i) {
         const int n = c.colours ? i % c.colours : i;
@@ -78,10 +71,10 @@ TEST_P(BitmapTools, DecodesExactlyThePictureTheToolWasGiven) {
     const std::string out = temp.root() + "/out.bmp";
     if (c.headerSize != 0)
         test::WriteWholeFile(out, Reheader(test::ReadWholeFile(out), c.headerSize));
-    const std::optional<Picture> picture = DecodeBitmapFile(out);
+    const auto picture = DecodeBitmapFile(out);
     ASSERT_TRUE(picture);
-    EXPECT_EQ(std::pair(picture->width, picture->height), std::pair(7, 5));
-    EXPECT_EQ(picture->pixels, expected);
+    EXPECT_EQ(std::tie(picture->width, picture->height, picture->pixels),
+              std::tuple(7, 5, expected));
 }
 
 const ToolCase kCases[] = {
@@ -104,4 +97,3 @@ INSTANTIATE_TEST_SUITE_P(Tools, BitmapTools, testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
-} // namespace velum

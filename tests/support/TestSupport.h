@@ -1,11 +1,16 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "common/Clock.h"
+#include "common/Files.h"
 #include "common/Registry.h"
+#include "engine/Desktop.h"
+#include "mainwindow/Dialogs.h"
 
 namespace velum::test {
 
@@ -21,13 +26,12 @@ class TempStore {
     // The temporary folder itself.
     const std::string& root() const { return root_; }
     // The store's folder, with its trailing separator (created on first write).
-    std::string winDir() const;
+    std::string winDir() const { return GetWinDir(); }
     // Full path of a file in the store's folder.
     std::string file(const std::string& name) const { return winDir() + name; }
 
   private:
-    std::string root_;
-    std::string savedEnv_;
+    std::string root_, savedEnv_;
     bool hadEnv_ = false;
 };
 
@@ -48,20 +52,28 @@ void WriteBmp24(const std::string& path, int width, int height,
 // An in-memory registry with Win32 semantics, for tests that need no platform.
 class MemoryRegistry final : public Registry {
   public:
-    std::int32_t OpenKey(HKey root, const std::string& subKey, std::uint32_t access,
-                         HKey* result) override;
-    std::int32_t CreateKey(HKey root, const std::string& subKey, std::uint32_t access,
-                           HKey* result) override;
+    std::int32_t OpenKey(HKey root, const std::string& subKey, std::uint32_t,
+                         HKey* result) override {
+        return Open(root, subKey, false, result);
+    }
+    std::int32_t CreateKey(HKey root, const std::string& subKey, std::uint32_t,
+                           HKey* result) override {
+        return Open(root, subKey, true, result);
+    }
     std::int32_t QueryValue(HKey key, const std::string& name, std::uint32_t* type,
                             unsigned char* data, std::uint32_t* size) override;
     std::int32_t SetValue(HKey key, const std::string& name, std::uint32_t type,
                           const unsigned char* data, std::uint32_t size) override;
-    std::int32_t CloseKey(HKey key) override;
+    std::int32_t CloseKey(HKey key) override {
+        return handles_.erase(key) ? 0 : ERROR_INVALID_HANDLE;
+    }
 
-    // Direct access for tests: store or read raw bytes.
+    // Direct access for tests to keys under HKEY_CURRENT_USER: store or read raw bytes.
     void Put(const std::string& keyPath, const std::string& name, std::uint32_t type,
-             const std::string& bytes);
-    bool HasKey(const std::string& keyPath) const;
+             const std::string& bytes) {
+        Store(User(keyPath), name, type, bytes);
+    }
+    bool HasKey(const std::string& keyPath) const { return values_.count(User(keyPath)) > 0; }
     std::string Raw(const std::string& keyPath, const std::string& name) const;
     int openHandles() const { return static_cast<int>(handles_.size()); }
 
@@ -70,66 +82,49 @@ class MemoryRegistry final : public Registry {
         std::uint32_t type;
         std::string bytes;
     };
-    static std::string Fold(const std::string& s);
-    std::string Full(HKey root, const std::string& sub) const;
-    std::map<std::string, std::map<std::string, Value>> keys_; // folded path -> folded name
+    static std::string User(const std::string& keyPath);
+    std::int32_t Open(HKey root, const std::string& subKey, bool create, HKey* result);
+    void Store(const std::string& path, const std::string& name, std::uint32_t type,
+               const std::string& bytes);
+    const Value* Find(const std::string& path, const std::string& name) const; // null if none
+    // Folded "path" marks a key; folded "path" + '\0' + "name" holds a value.
+    std::map<std::string, Value> values_;
     std::map<HKey, std::string> handles_;
     HKey next_ = 0x100;
 };
-
-} // namespace velum::test
-
-#include <deque>
-#include <functional>
-
-#include "mainwindow/Dialogs.h"
-
-namespace velum::test {
 
 // Records every question and message; answers questions from a script (No when it runs out).
 class FakeDialogs final : public Dialogs {
   public:
     struct Shown {
-        std::string text;
-        std::string caption;
+        std::string text, caption;
     };
-    std::vector<Shown> questions;
-    std::vector<Shown> messages;
+    std::vector<Shown> questions, messages;
     std::deque<bool> answers;
 
     bool AskYesNo(const std::string& prompt, const std::string& caption) override {
         questions.push_back({prompt, caption});
-        if (answers.empty())
-            return false;
-        bool a = answers.front();
-        answers.pop_front();
-        return a;
+        const bool answer = !answers.empty() && answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        return answer;
     }
     void ShowMessage(const std::string& text, const std::string& caption) override {
         messages.push_back({text, caption});
     }
 };
 
-} // namespace velum::test
-
-#include "common/Clock.h"
-#include "engine/Desktop.h"
-
-namespace velum::test {
-
 // Records every wallpaper call with the tiling flag the registry held at that moment.
 class FakeDesktop final : public Desktop {
   public:
     struct Call {
-        std::string text;
-        std::string tile;
+        std::string text, tile;
     };
     explicit FakeDesktop(MemoryRegistry& reg) : reg_(reg) {}
     std::vector<Call> calls;
-    DesktopResult result = DesktopResult::Done;
     DesktopResult SetDeskWallpaper(const std::string& text) override {
         calls.push_back({text, reg_.Raw("Control Panel\\desktop", "TileWallpaper")});
-        return result;
+        return DesktopResult::Done;
     }
 
   private:
@@ -150,10 +145,9 @@ class FakeRandom final : public RandomSource {
     int randomized = 0;
     void Randomize() override { ++randomized; }
     double Next() override {
-        if (draws.empty())
-            return 0;
-        double d = draws.front();
-        draws.pop_front();
+        const double d = draws.empty() ? 0 : draws.front();
+        if (!draws.empty())
+            draws.pop_front();
         return d;
     }
 };

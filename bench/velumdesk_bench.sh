@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Times velumdesk from start to its window on screen with a collection of 32,767 bitmaps and a
+# folder of 20,000 bitmaps in the browser, and reads its resident memory once idle.
+# Usage: bench/velumdesk_bench.sh [runs]   (after scripts/test or a build into build/)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib.sh
+ensure_packages xvfb x11-utils
+runs=${1:-5}
+desk=$PWD/build/bin/velumdesk
+probe=$PWD/build/bin/first_paint
+[[ -x $desk && -x $probe ]] || { echo "build velumdesk and first_paint first (scripts/test)"; exit 1; }
+
+work=$(mktemp -d)
+trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+display=:$((150 + RANDOM % 50))
+Xvfb "$display" -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
+export DISPLAY=$display XDG_CONFIG_HOME=$work/config DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+unset WAYLAND_DISPLAY XDG_CURRENT_DESKTOP
+mkdir -p "$XDG_CONFIG_HOME/velumor" "$work/pics"
+(cd "$work/pics" && seq -f 'wallpaper-%05g.bmp' 20000 | xargs touch)
+{
+    printf '"Bmp","","%s/pics/wallpaper-00001.bmp"\r\n' "$work"
+    seq -f "\"Bmp\",\"Big\",\"$work/pics/wallpaper-%05g.bmp\"" 32767 | sed 's/$/\r/'
+    printf '"Days","Big","7"\r\n"TileWallpaper","Big","0"\r\n'
+} >"$XDG_CONFIG_HOME/velumor/velum.cfg"
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Velumor\\Options]\r\n"Collections"="Big"\r\n"Current"="Big"\r\n' \
+    >"$XDG_CONFIG_HOME/velumor/user.reg"
+
+# first_paint starts the program and waits until a pixel of its window is painted.
+times=()
+for _ in $(seq "$runs"); do
+    times+=($("$probe" "$desk" 2>/dev/null))
+done
+"$desk" >/dev/null 2>&1 &
+pid=$!
+sleep 3
+rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")
+kill -KILL "$pid"
+wait "$pid" 2>/dev/null || true
+median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
+echo "velumdesk, 32,767-bitmap collection, 20,000 bitmaps in the browser, median of $runs runs"
+echo "start to first painted window: ${median} ms (target < 500 ms)"
+awk -v k="$rss" 'BEGIN {printf "resident memory once idle: %.1f MB (target < 80 MB)\n", k / 1024}'
