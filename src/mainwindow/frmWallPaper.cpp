@@ -108,14 +108,18 @@ void frmWallPaper::Form_Resize(bool minimised) {
         TimerEnabled = false;
 }
 
-void frmWallPaper::mnuExit_Click() {
-    if (!isCycler()) {
-        try {
-            SaveOptions(registry_, chkAutoView.Value(), CollectionsList, cmbCollection.Text());
-        } catch (const std::exception& e) {
-            ReportFailure("The settings were not saved.", e);
-        }
+void frmWallPaper::SaveSettings() {
+    if (isCycler())
+        return; // velumspin never writes the program's settings
+    try {
+        SaveOptions(registry_, chkAutoView.Value(), CollectionsList, cmbCollection.Text());
+    } catch (const std::exception& e) {
+        ReportFailure("The settings were not saved.", e);
     }
+}
+
+void frmWallPaper::mnuExit_Click() {
+    SaveSettings();
     SaveBmpCombo();
     if (CollectionDirty)
         AskSaveCollection(cmbCollection.Text());
@@ -251,13 +255,7 @@ void frmWallPaper::mnuDelete_Click() {
 }
 
 void frmWallPaper::mnuSave_Click() {
-    if (!isCycler()) {
-        try {
-            SaveOptions(registry_, chkAutoView.Value(), CollectionsList, cmbCollection.Text());
-        } catch (const std::exception& e) {
-            ReportFailure("The settings were not saved.", e);
-        }
-    }
+    SaveSettings();
     SaveBmpCollection(cmbCollection.Text());
 }
 

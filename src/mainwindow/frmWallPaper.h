@@ -167,6 +167,8 @@ class frmWallPaper {
 
   private:
     void ShowLastChanged();
+    // SaveOptions in velumdesk, reporting a failure; nothing in velumspin.
+    void SaveSettings();
     // A style or order button was chosen: a change marks the collection.
     void StyleClicked(std::int16_t style);
     void OrderClicked(std::int16_t order);
