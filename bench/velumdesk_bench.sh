@@ -5,23 +5,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
-ensure_packages xvfb x11-utils
+source bench/session.sh
+ensure_packages xvfb
 runs=${1:-5}
 desk=$PWD/build/bin/velumdesk
 probe=$PWD/build/bin/first_paint
 [[ -x $desk && -x $probe ]] || { echo "build velumdesk and first_paint first (scripts/test)"; exit 1; }
 
-work=$(mktemp -d)
-trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-display=:$((150 + RANDOM % 50))
-Xvfb "$display" -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
-export DISPLAY=$display XDG_CONFIG_HOME=$work/config DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
-export XDG_RUNTIME_DIR=$work/runtime
-mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-unset WAYLAND_DISPLAY XDG_CURRENT_DESKTOP
-mkdir -p "$XDG_CONFIG_HOME/velumor" "$work/pics"
+start_session
+mkdir -p "$work/pics"
 (cd "$work/pics" && seq -f 'wallpaper-%05g.bmp' 20000 | xargs touch)
 {
     printf '"Bmp","","%s/pics/wallpaper-00001.bmp"\r\n' "$work"

@@ -5,20 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
+source bench/session.sh
 ensure_packages xvfb imagemagick hsetroot feh time
 runs=${1:-15}
 spin=$PWD/build/bin/velumspin
 [[ -x $spin ]] || { echo "build velumspin first (scripts/test)"; exit 1; }
 
-work=$(mktemp -d)
-trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-display=:$((90 + RANDOM % 50))
-Xvfb "$display" -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
-export DISPLAY=$display XDG_CONFIG_HOME=$work/config
-unset WAYLAND_DISPLAY XDG_CURRENT_DESKTOP
-mkdir -p "$XDG_CONFIG_HOME/velumor"
+start_session
 
 /usr/bin/convert -size 1920x1080 gradient:navy-orange -type TrueColor BMP3:"$work/hd.bmp"
 /usr/bin/convert -size 3840x2160 gradient:black-white -type TrueColor BMP3:"$work/uhd.bmp"
