@@ -35,3 +35,17 @@ TEST_PACKAGES+=(desktop-file-utils xdotool)
 TEST_PACKAGES+=(dbus-daemon xfconf libxfconf-0-3)
 # The Debian package: its dependencies (dpkg-shlibdeps), and checks of the metadata and man pages.
 TEST_PACKAGES+=(appstream dpkg-dev man-db)
+# The Windows build: the mingw-w64 cross compiler and 32-bit Wine to run its tests.
+WINDOWS_PACKAGES=(mingw-w64 wine wine32:i386)
+
+# 32-bit Wine comes from the i386 architecture; adding it before ensure_packages lets its one
+# apt-get update fetch the i386 lists too.
+ensure_i386_architecture() {
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        local sudo=()
+        if [[ $(id -u) -ne 0 ]]; then
+            sudo=(sudo)
+        fi
+        "${sudo[@]}" dpkg --add-architecture i386
+    fi
+}

@@ -10,6 +10,9 @@ namespace velum {
 // The folder that holds the store, with its trailing separator; empty when it cannot be found.
 std::string GetWinDir();
 
+// The system's text for one of its error numbers (errno on Linux, GetLastError on Windows).
+std::string SystemErrorText(int code);
+
 // False only when the system reports the file as missing.
 bool FileExists(const std::string& path);
 

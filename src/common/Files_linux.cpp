@@ -25,12 +25,8 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr const char* kLockName = "~velum.lock";
 
-std::string ErrorText(int err) {
-    return std::strerror(err);
-}
-
 [[noreturn]] void Fail(const std::string& what, const std::string& path, int err) {
-    throw IoFailure(what + " " + path + ": " + ErrorText(err), err);
+    throw IoFailure(what + " " + path + ": " + SystemErrorText(err), err);
 }
 
 // Closes the descriptor when it goes out of scope.
@@ -352,6 +348,10 @@ std::string GetWinDir() {
     return JoinPath(base, "velumor") + PathSeparator();
 }
 
+std::string SystemErrorText(int code) {
+    return std::strerror(code);
+}
+
 bool FileExists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 || errno != ENOENT;
@@ -382,8 +382,8 @@ void RewriteFile(const std::string& path, const std::string& tempName,
     const std::string saving = "Could not save " + path + ": ";
     auto readFailure = [&] {
         int err = old->error() ? old->error() : EIO;
-        return IoFailure(saving + "read error while copying " + target + ": " + ErrorText(err),
-                         err);
+        return IoFailure(
+            saving + "read error while copying " + target + ": " + SystemErrorText(err), err);
     };
     try {
         body(old.get(), out);

@@ -39,7 +39,7 @@ std::string ReadAll(std::istream& in) {
 }
 
 std::string Reason(const IoFailure& e) {
-    return e.code() ? std::strerror(e.code()) : e.what();
+    return e.code() ? SystemErrorText(e.code()) : e.what();
 }
 
 // Raised inside the locked rewrite when the change turns out not to be needed.

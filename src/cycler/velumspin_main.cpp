@@ -1,19 +1,18 @@
 // velumspin: applies the next bitmap of the current collection, records the position, ends.
 #include <clocale>
-#include <iostream>
 
 #include "common/PlatformRegistry.h"
-#include "cycler/ConsoleDialogs.h"
+#include "cycler/CyclerDialogs.h"
 #include "mainwindow/frmWallPaper.h"
 
 int main() {
     std::setlocale(LC_ALL, "");
     auto registry = velum::CreatePlatformRegistry();
-    velum::ConsoleDialogs dialogs(std::cerr, "velumspin");
-    velum::frmCycler form(*registry, dialogs);
+    auto dialogs = velum::CreateCyclerDialogs();
+    velum::frmCycler form(*registry, *dialogs);
     form.Form_Load();
     if (form.desktopUnreachable())
-        dialogs.ShowMessage("No desktop could be reached; the wallpaper was not changed.", "");
+        dialogs->ShowMessage("No desktop could be reached; the wallpaper was not changed.", "");
     if (form.saveFailed())
         return 1;
     return form.desktopUnreachable() ? 2 : 0;

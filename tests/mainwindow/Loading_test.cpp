@@ -129,13 +129,14 @@ TEST_F(Loading, TheCyclerLeavesTheHistoryAloneAndSavesItsPositionAndTime) {
     EXPECT_EQ(cycler.Caption, "Velum");
     EXPECT_EQ(
         ReadCrlfLines(store.file("velum.cfg")),
-        (Strings{R"("Index","N"," 1")", R"("Time","N","2026-12-06 19:04:05")",
+        (Strings{R"("Index","N"," 1")",
+                 "\"Time\",\"N\",\"" + DateTimeToStoredText(clock.now) + "\"",
                  R"("CurrentIndex","N"," 0")", R"("Bmp","","h.bmp")", R"("Bmp","N","n.bmp")"}));
 }
 
 TEST_F(Loading, AnUnreadableFileIsReportedOnceAndNeverRewritten) {
     const std::string cfg = store.file("velum.cfg");
-    WriteWholeFile(cfg + "/inside", "x"); // a folder in its place: unreadable for anyone
+    WriteWholeFile(JoinPath(cfg, "inside"), "x"); // a folder in its place: unreadable for anyone
     reg.Put(kOptionsKey, "Current", REG_SZ, "B\0"s);
     form.Form_Load();
     form.LoadBmpCollection("B");
@@ -146,5 +147,5 @@ TEST_F(Loading, AnUnreadableFileIsReportedOnceAndNeverRewritten) {
     EXPECT_EQ(form.mousePointer, MousePointer::Default);
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_NE(dialogs.messages[1].text.find("\"B\" was not saved"), std::string::npos);
-    EXPECT_EQ(ReadWholeFile(cfg + "/inside"), "x");
+    EXPECT_EQ(ReadWholeFile(JoinPath(cfg, "inside")), "x");
 }

@@ -12,24 +12,48 @@ namespace fs = std::filesystem;
 
 namespace velum::test {
 
-const char* const kEnv = "XDG_CONFIG_HOME";
+namespace {
 
-TempStore::TempStore() {
+fs::path MakeTempFolder() {
     std::random_device rd;
-    for (int attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
         fs::path p = fs::temp_directory_path() / ("velum-test-" + std::to_string(rd()));
         if (std::error_code ec; fs::create_directory(p, ec))
-            root_ = p.string();
+            return p;
     }
-    if (root_.empty())
-        throw std::runtime_error("cannot create a temporary folder");
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+#ifdef _WIN32
+// The store lives in the Windows folder, which cannot be moved: the tests' own Wine prefix
+// starts each test without the store's files.
+void RemoveStoreFiles() {
+    std::error_code ec;
+    for (const char* name : {"velum.cfg", "~velum.tmp", "~velum.lock"})
+        fs::remove_all(GetWinDir() + name, ec);
+}
+#else
+const char* const kEnv = "XDG_CONFIG_HOME";
+#endif
+
+} // namespace
+
+TempStore::TempStore() : root_(MakeTempFolder().string()) {
+#ifdef _WIN32
+    RemoveStoreFiles();
+#else
     if (const char* old = std::getenv(kEnv))
         hadEnv_ = true, savedEnv_ = old;
     setenv(kEnv, root_.c_str(), 1);
+#endif
 }
 
 TempStore::~TempStore() {
+#ifdef _WIN32
+    RemoveStoreFiles();
+#else
     hadEnv_ ? setenv(kEnv, savedEnv_.c_str(), 1) : unsetenv(kEnv);
+#endif
     std::error_code ec;
     fs::remove_all(root_, ec);
 }

@@ -15,7 +15,8 @@
 namespace velum::test {
 
 // A fresh empty folder for one test, removed with everything in it at the end. While it lives,
-// the store's folder (GetWinDir) points into it.
+// the store's folder (GetWinDir) points into it on Linux; on Windows the store's folder is the
+// Windows folder, emptied of the store's files at the start and the end.
 class TempStore {
   public:
     TempStore();

@@ -1,0 +1,120 @@
+#include "common/Folders.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include <windows.h>
+
+#include "common/Files.h"
+#include "common/IoFailure.h"
+
+namespace velum {
+
+namespace {
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+// "C:\" for "C:..." paths, "\\server\share\" for network paths; empty otherwise.
+std::string RootOf(const std::string& path) {
+    if (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':')
+        return path.substr(0, 2) + '\\';
+    if (path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+        std::size_t server = path.find_first_of("\\/", 2);
+        if (server == std::string::npos)
+            return path + '\\';
+        std::size_t share = path.find_first_of("\\/", server + 1);
+        std::string root = path.substr(0, share);
+        std::replace(root.begin(), root.end(), '/', '\\');
+        return root + '\\';
+    }
+    return {};
+}
+
+// Lists a folder's visible entries that `keep` takes, given the name and whether it is a folder.
+template <typename Keep> std::vector<std::string> List(const std::string& folder, Keep keep) {
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD err = GetLastError();
+        if (err == ERROR_FILE_NOT_FOUND || err == ERROR_NO_MORE_FILES)
+            return {}; // an empty drive root
+        throw IoFailure("Cannot read the folder " + folder + ": " +
+                            SystemErrorText(static_cast<int>(err)),
+                        static_cast<int>(err));
+    }
+    std::vector<std::string> names;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == ".." || (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN))
+            continue;
+        if (keep(name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0))
+            names.push_back(std::move(name));
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+    });
+    return names;
+}
+
+bool EndsWithBmp(const std::string& name) {
+    return name.size() >= 4 && lstrcmpiA(name.c_str() + name.size() - 4, ".bmp") == 0;
+}
+
+} // namespace
+
+std::vector<std::string> ListVolumes() {
+    std::vector<std::string> roots;
+    char buffer[512];
+    DWORD n = GetLogicalDriveStringsA(sizeof buffer, buffer);
+    if (n == 0 || n > sizeof buffer)
+        return roots;
+    for (const char* p = buffer; *p; p += std::strlen(p) + 1)
+        roots.emplace_back(p);
+    return roots;
+}
+
+std::string NormalizeFolder(const std::string& path) {
+    std::string base = path;
+    std::replace(base.begin(), base.end(), '/', '\\');
+    if (RootOf(base).empty() || (base.size() > 2 && base[1] == ':' && base[2] != '\\'))
+        base = JoinPath(CurrentFolder(), base);
+    std::vector<char> full(MAX_PATH);
+    DWORD n;
+    while ((n = GetFullPathNameA(base.c_str(), static_cast<DWORD>(full.size()), full.data(),
+                                 nullptr)) >= full.size())
+        full.resize(n + 1);
+    std::string out = n ? std::string(full.data(), n) : base;
+    const std::string root = RootOf(out);
+    while (out.size() > root.size() && out.back() == '\\')
+        out.pop_back();
+    return out;
+}
+
+bool IsVolumeQualified(const std::string& folder) {
+    return !RootOf(folder).empty();
+}
+
+std::string CurrentFolder() {
+    std::vector<char> buffer(MAX_PATH);
+    DWORD n;
+    while ((n = GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data())) >=
+           buffer.size())
+        buffer.resize(n + 1);
+    return n ? std::string(buffer.data(), n) : std::string("C:\\");
+}
+
+std::vector<std::string> ListSubfolders(const std::string& folder) {
+    return List(folder, [](const std::string&, bool isFolder) { return isFolder; });
+}
+
+std::vector<std::string> ListBitmapFiles(const std::string& folder) {
+    return List(folder, [](const std::string& name, bool isFolder) {
+        return !isFolder && EndsWithBmp(name);
+    });
+}
+
+} // namespace velum

@@ -1,0 +1,118 @@
+#!/bin/bash
+# velumspin.exe under Wine as a person runs it: velum.cfg in the Windows folder, the settings in
+# the registry; after each run the desktop settings, velum.cfg and a Wine virtual desktop on an
+# X server of our own show the next bitmap, centred or tiled.
+#   velumspin_wine_test.sh VELUMSPIN_EXE
+set -euo pipefail
+exe=$1
+convert=/usr/bin/convert
+import=/usr/bin/import
+windir=$WINEPREFIX/drive_c/windows
+pics=$WINEPREFIX/drive_c/velumtest
+width=640
+height=480
+work=$(mktemp -d)
+xvfb=
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    rm -rf "$work" "$pics" "$windir/velum.cfg"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+# Desktop settings of the current user, as the registry holds them.
+desktop_value() {
+    wine reg query 'HKCU\Control Panel\Desktop' /v "$1" | tr -d '\r' |
+        sed -n "s/^ *$1 *REG_SZ *//p"
+}
+
+# The pixels of the screen's rectangle WxH+X+Y, as ImageMagick's signature.
+screen_signature() {
+    "$import" -display ":$display" -window root "$work/screen.png"
+    "$convert" "$work/screen.png" -crop "$1" +repage -format '%#' info:
+}
+
+bitmap_signature() {
+    "$convert" "$1" -format '%#' info:
+}
+
+# Registry settings as a person's earlier session left them.
+import_settings() {
+    printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Velumor\\Options]\r\n"Collections"="Nature,Tiles"\r\n"Current"="%s"\r\n"ViewBmp"="YES"\r\n\r\n' \
+        "$1" >"$work/settings.reg"
+    wine regedit /S "$(winepath -w "$work/settings.reg")"
+}
+
+mkdir -p "$pics"
+"$convert" -size 50x20 xc:'#00c000' -fill '#ff00ff' -draw 'rectangle 0,0 4,4' "BMP3:$pics/green.bmp"
+"$convert" -size 40x30 xc:'#c00000' -fill '#0000ff' -draw 'rectangle 0,0 9,9' "BMP3:$pics/red.bmp"
+"$convert" -size 24x16 xc:'#ffff00' -fill '#000080' -draw 'rectangle 3,2 8,12' "BMP3:$pics/tile.bmp"
+printf '%s\r\n' \
+    '"Bmp","","C:\velumtest\red.bmp"' \
+    '"Bmp","Nature","C:\velumtest\red.bmp"' '"Bmp","Nature","C:\velumtest\green.bmp"' \
+    '"Max","Nature","2"' '"Minutes","Nature","0"' '"Hours","Nature","0"' '"Days","Nature","1"' \
+    '"CycleOptions","Nature","0"' '"TileWallpaper","Nature","0"' \
+    '"Bmp","Tiles","C:\velumtest\tile.bmp"' \
+    '"Max","Tiles","1"' '"Minutes","Tiles","5"' '"Hours","Tiles","0"' '"Days","Tiles","0"' \
+    '"CycleOptions","Tiles","0"' '"TileWallpaper","Tiles","1"' >"$windir/velum.cfg"
+import_settings Nature
+
+# Two runs with no display: two consecutive bitmaps, the position recorded after each.
+for expect in 'red.bmp 1 0' 'green.bmp 2 1'; do
+    read -r name index current <<<"$expect"
+    wine "$exe" || fail "velumspin.exe exited with $?"
+    [ "$(desktop_value Wallpaper)" = "C:\\velumtest\\$name" ] ||
+        fail "Wallpaper is '$(desktop_value Wallpaper)', not $name"
+    [ "$(desktop_value TileWallpaper)" = 0 ] || fail "TileWallpaper is not 0"
+    grep -q "^\"Index\",\"Nature\",\" $index\"" "$windir/velum.cfg" || fail "Index is not $index"
+    grep -q "^\"CurrentIndex\",\"Nature\",\" $current\"" "$windir/velum.cfg" ||
+        fail "CurrentIndex is not $current"
+done
+grep -q '^"Time","Nature","[0-9]*/[0-9]*/[0-9]* [0-9:]* [AP]M"' "$windir/velum.cfg" ||
+    fail "no time of the last change in the locale's form"
+grep -q '^"Bmp","","C:\\velumtest\\red.bmp"' "$windir/velum.cfg" || fail "history not kept"
+[ "$(grep -c '^"Bmp","Nature"' "$windir/velum.cfg")" = 2 ] || fail "rotation list changed"
+settings=$(wine reg query 'HKCU\Software\Velumor\Options' | tr -d '\r')
+grep -q 'Current *REG_SZ *Nature$' <<<"$settings" || fail "Current was changed"
+grep -q 'ViewBmp *REG_SZ *YES$' <<<"$settings" || fail "ViewBmp was changed"
+
+# The virtual desktop, started on the result, shows green.bmp centred on the desktop colour.
+Xvfb -displayfd 3 -screen 0 "${width}x${height}x24" -noreset -nolisten tcp \
+    3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do
+    display=$(cat "$work/display")
+    [ -n "$display" ] && break
+    sleep 0.1
+done
+[ -n "$display" ] || fail "Xvfb did not start"
+export DISPLAY=:$display
+# A minimised window in a corner keeps the desktop up without covering the middle.
+wine explorer "/desktop=velumtest,${width}x${height}" cmd /c start /min notepad &
+green=$(bitmap_signature "$pics/green.bmp")
+for _ in $(seq 60); do
+    [ "$(screen_signature 50x20+295+230)" = "$green" ] && break
+    sleep 0.5
+done
+[ "$(screen_signature 50x20+295+230)" = "$green" ] || fail "green.bmp is not centred on the desktop"
+[ "$(screen_signature 50x20+20+20)" != "$green" ] || fail "the desktop is not the bitmap's colour"
+
+# A run inside the running desktop: the tiled collection appears at once.
+import_settings Tiles
+wine explorer "/desktop=velumtest,${width}x${height}" "$(winepath -w "$exe")" ||
+    fail "velumspin.exe in the desktop failed"
+[ "$(desktop_value TileWallpaper)" = 1 ] || fail "TileWallpaper is not 1"
+tile=$(bitmap_signature "$pics/tile.bmp")
+for _ in $(seq 60); do
+    [ "$(screen_signature 24x16+0+0)" = "$tile" ] && break
+    sleep 0.5
+done
+for at in 24x16+0+0 24x16+24+0 24x16+48+32 24x16+600+448; do
+    [ "$(screen_signature "$at")" = "$tile" ] || fail "tile.bmp is not tiled at $at"
+done
+echo "velumspin.exe applied, recorded and showed every bitmap"
