@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h> // needs windows.h first
 
 namespace velum {
 

@@ -48,6 +48,11 @@ import_settings() {
     wine regedit /S "$(winepath -w "$work/settings.reg")"
 }
 
+# A windows-subsystem program: starting it brings up no console window.
+headers=$(i686-w64-mingw32-objdump -p "$exe")
+grep -q 'Subsystem.*Windows GUI' <<<"$headers" ||
+    fail "velumspin.exe is not a windows-subsystem program"
+
 mkdir -p "$pics"
 "$convert" -size 50x20 xc:'#00c000' -fill '#ff00ff' -draw 'rectangle 0,0 4,4' "BMP3:$pics/green.bmp"
 "$convert" -size 40x30 xc:'#c00000' -fill '#0000ff' -draw 'rectangle 0,0 9,9' "BMP3:$pics/red.bmp"
