@@ -6,7 +6,6 @@
 #include <cstring>
 #include <istream>
 #include <ostream>
-#include <streambuf>
 #include <utility>
 #include <vector>
 
@@ -16,13 +15,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/FileBuffers.h"
 #include "common/IoFailure.h"
 
 namespace velum {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr const char* kLockName = "~velum.lock";
 
 [[noreturn]] void Fail(const std::string& what, const std::string& path, int err) {
@@ -45,68 +44,27 @@ class UniqueFd {
     int fd_;
 };
 
-// Reads a descriptor through a 64 KiB buffer. A failed read throws from underflow, which the
-// istream turns into badbit; the error stays recorded so that callers can tell it from the end.
-class FdInBuf final : public std::streambuf {
+// Reads a descriptor, which it closes at the end.
+class FdReadBuffer final : public ReadBuffer {
   public:
-    FdInBuf(int fd, std::string path)
-        : fd_(fd), path_(std::move(path)), buffer_(new char[kBufferSize]) {
-        setg(buffer_.get(), buffer_.get(), buffer_.get());
-    }
-    ~FdInBuf() override { ::close(fd_); }
-    int error() const { return error_; }
+    FdReadBuffer(int fd, const std::string& path) : ReadBuffer(path), fd_(fd) {}
+    ~FdReadBuffer() override { ::close(fd_); }
 
   protected:
-    int_type underflow() override {
-        if (gptr() < egptr())
-            return traits_type::to_int_type(*gptr());
-        std::size_t n = ReadSome(buffer_.get(), kBufferSize);
-        setg(buffer_.get(), buffer_.get(), buffer_.get() + n);
-        return n == 0 ? traits_type::eof() : traits_type::to_int_type(*gptr());
-    }
-
-    std::streamsize xsgetn(char* s, std::streamsize count) override {
-        std::streamsize done = 0;
-        while (done < count) {
-            std::streamsize avail = egptr() - gptr();
-            if (avail > 0) {
-                std::streamsize k = std::min(avail, count - done);
-                std::memcpy(s + done, gptr(), static_cast<std::size_t>(k));
-                gbump(static_cast<int>(k));
-                done += k;
-            } else if (count - done >= static_cast<std::streamsize>(kBufferSize)) {
-                // Large reads skip the buffer.
-                std::size_t n = ReadSome(s + done, static_cast<std::size_t>(count - done));
-                if (n == 0)
-                    break;
-                done += static_cast<std::streamsize>(n);
-            } else if (traits_type::eq_int_type(underflow(), traits_type::eof())) {
-                break;
+    std::size_t RawRead(char* dst, std::size_t n, int& err) override {
+        for (;;) {
+            ssize_t r = ::read(fd_, dst, n);
+            if (r >= 0)
+                return static_cast<std::size_t>(r);
+            if (errno != EINTR) {
+                err = errno;
+                return 0;
             }
         }
-        return done;
     }
 
   private:
-    std::size_t ReadSome(char* dst, std::size_t n) {
-        if (error_ == 0) {
-            for (;;) {
-                ssize_t r = ::read(fd_, dst, n);
-                if (r >= 0)
-                    return static_cast<std::size_t>(r);
-                if (errno != EINTR) {
-                    error_ = errno;
-                    break;
-                }
-            }
-        }
-        Fail("Could not read", path_, error_);
-    }
-
     int fd_;
-    std::string path_;
-    std::unique_ptr<char[]> buffer_;
-    int error_ = 0;
 };
 
 class FdIStream final : public std::istream {
@@ -114,74 +72,31 @@ class FdIStream final : public std::istream {
     FdIStream(int fd, const std::string& path) : std::istream(nullptr), buf_(fd, path) {
         rdbuf(&buf_);
     }
-    int error() const { return buf_.error(); }
 
   private:
-    FdInBuf buf_;
+    FdReadBuffer buf_;
 };
 
-// Writes a descriptor through a 64 KiB buffer. After the first failed write it accepts nothing
-// more and keeps the error number for the message.
-class FdOutBuf final : public std::streambuf {
+// Writes a descriptor that someone else closes.
+class FdWriteBuffer final : public WriteBuffer {
   public:
-    explicit FdOutBuf(int fd) : fd_(fd), buffer_(new char[kBufferSize]) {
-        setp(buffer_.get(), buffer_.get() + kBufferSize);
-    }
-    int error() const { return error_; }
+    explicit FdWriteBuffer(int fd) : fd_(fd) {}
 
   protected:
-    int_type overflow(int_type c) override {
-        if (!Drain())
-            return traits_type::eof();
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            *pptr() = traits_type::to_char_type(c);
-            pbump(1);
-        }
-        return traits_type::not_eof(c);
-    }
-
-    std::streamsize xsputn(const char* s, std::streamsize count) override {
-        if (count <= epptr() - pptr()) {
-            std::memcpy(pptr(), s, static_cast<std::size_t>(count));
-            pbump(static_cast<int>(count));
-            return count;
-        }
-        if (!Drain())
-            return 0;
-        if (count >= static_cast<std::streamsize>(kBufferSize))
-            return WriteAll(s, static_cast<std::size_t>(count)) ? count : 0;
-        std::memcpy(pptr(), s, static_cast<std::size_t>(count));
-        pbump(static_cast<int>(count));
-        return count;
-    }
-
-    int sync() override { return Drain() ? 0 : -1; }
-
-  private:
-    bool Drain() {
-        bool ok = WriteAll(pbase(), static_cast<std::size_t>(pptr() - pbase()));
-        setp(buffer_.get(), buffer_.get() + kBufferSize);
-        return ok;
-    }
-
-    bool WriteAll(const char* p, std::size_t n) {
-        while (n > 0 && error_ == 0) {
-            ssize_t w = ::write(fd_, p, n);
-            if (w > 0) {
-                p += w;
-                n -= static_cast<std::size_t>(w);
-            } else if (w == 0) {
-                error_ = EIO;
-            } else if (errno != EINTR) {
-                error_ = errno;
+    std::size_t RawWrite(const char* src, std::size_t n, int& err) override {
+        for (;;) {
+            ssize_t w = ::write(fd_, src, n);
+            if (w > 0)
+                return static_cast<std::size_t>(w);
+            if (w == 0 || errno != EINTR) {
+                err = w == 0 ? EIO : errno;
+                return 0;
             }
         }
-        return error_ == 0;
     }
 
+  private:
     int fd_;
-    std::unique_ptr<char[]> buffer_;
-    int error_ = 0;
 };
 
 // Opens an existing regular file; null when it is missing. `mode` receives its permissions.
@@ -376,32 +291,8 @@ void RewriteFile(const std::string& path, const std::string& tempName,
     mode_t oldMode = 0;
     std::unique_ptr<FdIStream> old = OpenStream(target, &oldMode);
     TempFile temp(JoinPath(targetFolder, tempName));
-    FdOutBuf outBuf(temp.fd());
-    std::ostream out(&outBuf);
-
-    const std::string saving = "Could not save " + path + ": ";
-    auto readFailure = [&] {
-        int err = old->error() ? old->error() : EIO;
-        return IoFailure(
-            saving + "read error while copying " + target + ": " + SystemErrorText(err), err);
-    };
-    try {
-        body(old.get(), out);
-    } catch (const IoFailure&) {
-        throw;
-    } catch (const std::exception& e) {
-        // Streams set to throw hide the system's error behind a generic message.
-        if (old && old->error())
-            throw readFailure();
-        if (outBuf.error())
-            Fail("Could not save", path, outBuf.error());
-        throw IoFailure(saving + e.what());
-    }
-    if (old && (old->bad() || old->error()))
-        throw readFailure();
-    out.flush();
-    if (!out || outBuf.error())
-        Fail("Could not save", path, outBuf.error() ? outBuf.error() : EIO);
+    FdWriteBuffer out(temp.fd());
+    FillNewContent(path, old.get(), out, EIO, body);
     if (::fsync(temp.fd()) != 0)
         Fail("Could not save", path, errno);
     if (old && ::fchmod(temp.fd(), oldMode) != 0)

@@ -5,18 +5,17 @@
 #include <istream>
 #include <memory>
 #include <ostream>
-#include <streambuf>
 #include <vector>
 
 #include <windows.h>
 
+#include "common/FileBuffers.h"
 #include "common/IoFailure.h"
 
 namespace velum {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr const char* kLockName = "~velum.lock";
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -25,51 +24,23 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
                     static_cast<int>(err));
 }
 
-// Closes the handle when it goes out of scope.
-class UniqueHandle {
+// Reads a handle, which it closes at the end.
+class HandleReadBuffer final : public ReadBuffer {
   public:
-    explicit UniqueHandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
-    ~UniqueHandle() {
-        if (h_ != INVALID_HANDLE_VALUE)
-            CloseHandle(h_);
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    HANDLE get() const { return h_; }
-
-  private:
-    HANDLE h_;
-};
-
-// Reads a handle through a 64 KiB buffer. A failed read throws from underflow, which the
-// istream turns into badbit; the error stays recorded so that callers can tell it from the end.
-class HandleInBuf final : public std::streambuf {
-  public:
-    HandleInBuf(HANDLE h, std::string path)
-        : h_(h), path_(std::move(path)), buffer_(new char[kBufferSize]) {
-        setg(buffer_.get(), buffer_.get(), buffer_.get());
-    }
-    ~HandleInBuf() override { CloseHandle(h_); }
-    DWORD error() const { return error_; }
+    HandleReadBuffer(HANDLE h, const std::string& path) : ReadBuffer(path), h_(h) {}
+    ~HandleReadBuffer() override { CloseHandle(h_); }
 
   protected:
-    int_type underflow() override {
-        if (gptr() < egptr())
-            return traits_type::to_int_type(*gptr());
-        DWORD n = 0;
-        if (error_ == 0 && !ReadFile(h_, buffer_.get(), kBufferSize, &n, nullptr))
-            error_ = GetLastError();
-        if (error_ != 0)
-            Fail("Could not read", path_, error_);
-        setg(buffer_.get(), buffer_.get(), buffer_.get() + n);
-        return n == 0 ? traits_type::eof() : traits_type::to_int_type(*gptr());
+    std::size_t RawRead(char* dst, std::size_t n, int& err) override {
+        DWORD got = 0;
+        if (!ReadFile(h_, dst, static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30)), &got,
+                      nullptr))
+            err = static_cast<int>(GetLastError());
+        return got;
     }
 
   private:
     HANDLE h_;
-    std::string path_;
-    std::unique_ptr<char[]> buffer_;
-    DWORD error_ = 0;
 };
 
 class HandleIStream final : public std::istream {
@@ -77,54 +48,29 @@ class HandleIStream final : public std::istream {
     HandleIStream(HANDLE h, const std::string& path) : std::istream(nullptr), buf_(h, path) {
         rdbuf(&buf_);
     }
-    DWORD error() const { return buf_.error(); }
 
   private:
-    HandleInBuf buf_;
+    HandleReadBuffer buf_;
 };
 
-// Writes a handle through a 64 KiB buffer. After the first failed write it accepts nothing
-// more and keeps the error for the message.
-class HandleOutBuf final : public std::streambuf {
+// Writes a handle that someone else closes.
+class HandleWriteBuffer final : public WriteBuffer {
   public:
-    explicit HandleOutBuf(HANDLE h) : h_(h), buffer_(new char[kBufferSize]) {
-        setp(buffer_.get(), buffer_.get() + kBufferSize);
-    }
-    DWORD error() const { return error_; }
+    explicit HandleWriteBuffer(HANDLE h) : h_(h) {}
 
   protected:
-    int_type overflow(int_type c) override {
-        if (!Drain())
-            return traits_type::eof();
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            *pptr() = traits_type::to_char_type(c);
-            pbump(1);
-        }
-        return traits_type::not_eof(c);
+    std::size_t RawWrite(const char* src, std::size_t n, int& err) override {
+        DWORD written = 0;
+        if (!WriteFile(h_, src, static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30)), &written,
+                       nullptr))
+            err = static_cast<int>(GetLastError());
+        else if (written == 0)
+            err = ERROR_WRITE_FAULT;
+        return written;
     }
-
-    int sync() override { return Drain() ? 0 : -1; }
 
   private:
-    bool Drain() {
-        const char* p = pbase();
-        std::size_t n = static_cast<std::size_t>(pptr() - pbase());
-        while (n > 0 && error_ == 0) {
-            DWORD written = 0;
-            if (!WriteFile(h_, p, static_cast<DWORD>(n), &written, nullptr))
-                error_ = GetLastError();
-            else if (written == 0)
-                error_ = ERROR_WRITE_FAULT;
-            p += written;
-            n -= written;
-        }
-        setp(buffer_.get(), buffer_.get() + kBufferSize);
-        return error_ == 0;
-    }
-
     HANDLE h_;
-    std::unique_ptr<char[]> buffer_;
-    DWORD error_ = 0;
 };
 
 std::string FolderOf(const std::string& path) {
@@ -290,32 +236,8 @@ void RewriteFile(const std::string& path, const std::string& tempName,
         Fail("Could not open", path, ERROR_ACCESS_DENIED);
     std::unique_ptr<HandleIStream> old = OpenStream(path);
     TempFile temp(JoinPath(folder, tempName));
-    HandleOutBuf outBuf(temp.handle());
-    std::ostream out(&outBuf);
-
-    const std::string saving = "Could not save " + path + ": ";
-    auto readFailure = [&] {
-        DWORD err = old->error() ? old->error() : ERROR_READ_FAULT;
-        return IoFailure(
-            saving + "read error while copying it: " + SystemErrorText(static_cast<int>(err)),
-            static_cast<int>(err));
-    };
-    try {
-        body(old.get(), out);
-    } catch (const IoFailure&) {
-        throw;
-    } catch (const std::exception& e) {
-        if (old && old->error())
-            throw readFailure();
-        if (outBuf.error())
-            Fail("Could not save", path, outBuf.error());
-        throw IoFailure(saving + e.what());
-    }
-    if (old && (old->bad() || old->error()))
-        throw readFailure();
-    out.flush();
-    if (!out || outBuf.error())
-        Fail("Could not save", path, outBuf.error() ? outBuf.error() : ERROR_WRITE_FAULT);
+    HandleWriteBuffer out(temp.handle());
+    FillNewContent(path, old.get(), out, ERROR_IO_DEVICE, body);
     if (!FlushFileBuffers(temp.handle()))
         Fail("Could not save", path, GetLastError());
     temp.Close();

@@ -7,20 +7,12 @@
 
 #include "common/IoFailure.h"
 #include "store/CollectionStore.h"
-#include "store/ConfigRecord.h"
 #include "support/TestSupport.h"
 
 using namespace velum;
 using namespace velum::test;
 
 namespace {
-
-CollectionContent Pictures(const std::string& tag, int count) {
-    CollectionContent c{{}, "0", "1", "0", "0", "1"};
-    for (int i = 0; i < count; ++i)
-        c.bitmaps.push_back("/home/ann/Pictures/" + tag + "/" + std::to_string(i) + ".bmp");
-    return c;
-}
 
 // Runs `body` in a child process, which exits 0 when it returns and 1 when it throws IoFailure.
 template <typename Body> pid_t Start(Body body) {
@@ -43,19 +35,11 @@ int Wait(pid_t pid) {
     return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::vector<std::string> BitmapsOf(const std::string& name) {
-    std::vector<std::string> out;
-    for (const auto& line : ReadCrlfLines(ConfigFilePath()))
-        if (ConfigRecord r = ParseConfigRecord(line); r.key == "Bmp" && r.name == name)
-            out.emplace_back(r.value);
-    return out;
-}
-
 } // namespace
 
 TEST(StoreFaults, AWriteThatFailsPartWayOrAnUnreadableOldFileLeavesTheOldFileIntact) {
     TempStore store;
-    SaveCollectionFile("Old", Pictures("old", 300));
+    SaveCollectionFile("Old", TestPictures("old", 300));
     const std::string before = ReadWholeFile(ConfigFilePath());
     const rlim_t lineBytes = sizeof R"("Bmp","New","/home/ann/Pictures/new/10.bmp")" + 1; // CRLF
     for (rlim_t lines : {0, 1, 7, 120}) {
@@ -63,21 +47,21 @@ TEST(StoreFaults, AWriteThatFailsPartWayOrAnUnreadableOldFileLeavesTheOldFileInt
         const pid_t child = Start([&] {
             std::signal(SIGXFSZ, SIG_IGN);
             setrlimit(RLIMIT_FSIZE, &limit);
-            SaveCollectionFile("New", Pictures("new", 200));
+            SaveCollectionFile("New", TestPictures("new", 200));
         });
         EXPECT_EQ(Wait(child), 1) << "no failure reported after " << lines << " lines";
         EXPECT_EQ(ReadWholeFile(ConfigFilePath()), before) << lines;
     }
     unlink(ConfigFilePath().c_str());
     WriteWholeFile(ConfigFilePath() + "/inside", "keep");
-    EXPECT_THROW(SaveCollectionFile("A", Pictures("a", 3)), IoFailure);
+    EXPECT_THROW(SaveCollectionFile("A", TestPictures("a", 3)), IoFailure);
     EXPECT_EQ(ReadWholeFile(ConfigFilePath() + "/inside"), "keep");
 }
 
 TEST(StoreFaults, AProcessKilledDuringSavesAlwaysLeavesAWholeFile) {
     TempStore store;
-    const auto a = Pictures("a", 1500), b = Pictures("b", 2500);
-    SaveCollectionFile("Other", Pictures("other", 50));
+    const auto a = TestPictures("a", 1500), b = TestPictures("b", 2500);
+    SaveCollectionFile("Other", TestPictures("other", 50));
     SaveCollectionFile("A", a);
     for (int round = 0; round < 20; ++round) {
         const pid_t child = Start([&] {
@@ -88,9 +72,9 @@ TEST(StoreFaults, AProcessKilledDuringSavesAlwaysLeavesAWholeFile) {
         usleep(2000 + round * 7919 % 40000);
         kill(child, SIGKILL);
         Wait(child);
-        const auto mine = BitmapsOf("A");
+        const auto mine = StoredBitmapsOf("A");
         EXPECT_TRUE(mine == a.bitmaps || mine == b.bitmaps) << mine.size() << " in round " << round;
-        EXPECT_EQ(BitmapsOf("Other").size(), 50u) << "round " << round;
+        EXPECT_EQ(StoredBitmapsOf("Other").size(), 50u) << "round " << round;
         ASSERT_TRUE(ReadWholeFile(ConfigFilePath()).ends_with("\r\n")) << "round " << round;
     }
 }
@@ -101,12 +85,13 @@ TEST(StoreFaults, TwoProcessesSavingAtOnceLoseNoRecord) {
     auto saver = [&](const std::string& name) {
         return Start([&, name] {
             for (int i = 0; i < kSaves; ++i)
-                SaveCollectionFile(name, Pictures(name + std::to_string(i), 1 + i % 5));
+                SaveCollectionFile(name, TestPictures(name + std::to_string(i), 1 + i % 5));
         });
     };
     const pid_t cats = saver("Cats"), dogs = saver("Dogs");
     ASSERT_EQ(std::pair(Wait(cats), Wait(dogs)), std::pair(0, 0));
     for (const std::string name : {"Cats", "Dogs"})
-        EXPECT_EQ(BitmapsOf(name), Pictures(name + std::to_string(last), 1 + last % 5).bitmaps);
+        EXPECT_EQ(StoredBitmapsOf(name),
+                  TestPictures(name + std::to_string(last), 1 + last % 5).bitmaps);
     EXPECT_EQ(ReadCrlfLines(ConfigFilePath()).size(), 2u * (1 + last % 5) + 12u);
 }

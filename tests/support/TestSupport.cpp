@@ -8,6 +8,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "store/ConfigRecord.h"
+
 namespace fs = std::filesystem;
 
 namespace velum::test {
@@ -56,6 +58,21 @@ TempStore::~TempStore() {
 #endif
     std::error_code ec;
     fs::remove_all(root_, ec);
+}
+
+CollectionContent TestPictures(const std::string& tag, int count) {
+    CollectionContent c{{}, "0", "1", "0", "0", "1"};
+    for (int i = 0; i < count; ++i)
+        c.bitmaps.push_back("/home/ann/Pictures/" + tag + "/" + std::to_string(i) + ".bmp");
+    return c;
+}
+
+std::vector<std::string> StoredBitmapsOf(const std::string& name) {
+    std::vector<std::string> out;
+    for (const auto& line : ReadCrlfLines(ConfigFilePath()))
+        if (ConfigRecord r = ParseConfigRecord(line); r.key == "Bmp" && r.name == name)
+            out.emplace_back(r.value);
+    return out;
 }
 
 std::string ReadWholeFile(const std::string& path) {

@@ -11,6 +11,7 @@
 #include "common/Registry.h"
 #include "engine/Desktop.h"
 #include "mainwindow/Dialogs.h"
+#include "store/CollectionStore.h"
 
 namespace velum::test {
 
@@ -49,6 +50,11 @@ extern const std::vector<std::string> kWorkedExample;
 // Writes a 24-bit bottom-up Windows bitmap of `pixels` (0x00RRGGBB, rows top to bottom).
 void WriteBmp24(const std::string& path, int width, int height,
                 const std::vector<std::uint32_t>& pixels);
+
+// A collection of `count` bitmaps in a folder named `tag`, changing every hour.
+CollectionContent TestPictures(const std::string& tag, int count);
+// The bitmaps velum.cfg holds for the collection `name`, in order.
+std::vector<std::string> StoredBitmapsOf(const std::string& name);
 
 // An in-memory registry with Win32 semantics, for tests that need no platform.
 class MemoryRegistry final : public Registry {

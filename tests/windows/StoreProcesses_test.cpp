@@ -3,7 +3,6 @@
 
 #include "common/IoFailure.h"
 #include "store/CollectionStore.h"
-#include "store/ConfigRecord.h"
 #include "support/TestSupport.h"
 
 #include <windows.h>
@@ -15,21 +14,6 @@ namespace {
 
 constexpr char kSaverVariable[] = "VELUM_TEST_SAVER";
 constexpr int kSaves = 60;
-
-CollectionContent Pictures(const std::string& tag, int count) {
-    CollectionContent c{{}, "0", "1", "0", "0", "1"};
-    for (int i = 0; i < count; ++i)
-        c.bitmaps.push_back("C:\\Pictures\\" + tag + "\\" + std::to_string(i) + ".bmp");
-    return c;
-}
-
-std::vector<std::string> BitmapsOf(const std::string& name) {
-    std::vector<std::string> out;
-    for (const auto& line : ReadCrlfLines(ConfigFilePath()))
-        if (ConfigRecord r = ParseConfigRecord(line); r.key == "Bmp" && r.name == name)
-            out.emplace_back(r.value);
-    return out;
-}
 
 // This test program again, running only the saver test as `role`.
 HANDLE StartSaver(const std::string& role) {
@@ -69,10 +53,10 @@ TEST(WinStore, SaverChild) {
     try {
         if (name == "Endless") {
             for (int i = 0;; ++i)
-                SaveCollectionFile("A", Pictures(i % 2 ? "a" : "b", i % 2 ? 1500 : 2500));
+                SaveCollectionFile("A", TestPictures(i % 2 ? "a" : "b", i % 2 ? 1500 : 2500));
         }
         for (int i = 0; i < kSaves; ++i)
-            SaveCollectionFile(name, Pictures(name + std::to_string(i), 1 + i % 5));
+            SaveCollectionFile(name, TestPictures(name + std::to_string(i), 1 + i % 5));
     } catch (const IoFailure&) {
         ExitProcess(1);
     }
@@ -87,14 +71,15 @@ TEST(WinStore, TwoProcessesSavingAtOnceLoseNoRecord) {
     EXPECT_EQ(Finish(dogs), 0u);
     const int last = kSaves - 1;
     for (const std::string name : {"Cats", "Dogs"})
-        EXPECT_EQ(BitmapsOf(name), Pictures(name + std::to_string(last), 1 + last % 5).bitmaps);
+        EXPECT_EQ(StoredBitmapsOf(name),
+                  TestPictures(name + std::to_string(last), 1 + last % 5).bitmaps);
     EXPECT_EQ(ReadCrlfLines(ConfigFilePath()).size(), 2u * (1 + last % 5) + 12u);
 }
 
 TEST(WinStore, AProcessKilledDuringSavesAlwaysLeavesAWholeFile) {
     TempStore store;
-    const auto a = Pictures("a", 1500), b = Pictures("b", 2500);
-    SaveCollectionFile("Other", Pictures("other", 50));
+    const auto a = TestPictures("a", 1500), b = TestPictures("b", 2500);
+    SaveCollectionFile("Other", TestPictures("other", 50));
     SaveCollectionFile("A", a);
     for (int round = 0; round < 8; ++round) {
         HANDLE child = StartSaver("Endless");
@@ -102,8 +87,8 @@ TEST(WinStore, AProcessKilledDuringSavesAlwaysLeavesAWholeFile) {
         Sleep(300 + round * 7919 % 400);
         TerminateProcess(child, 9);
         Finish(child);
-        const auto mine = BitmapsOf("A");
+        const auto mine = StoredBitmapsOf("A");
         EXPECT_TRUE(mine == a.bitmaps || mine == b.bitmaps) << mine.size() << " in round " << round;
-        EXPECT_EQ(BitmapsOf("Other").size(), 50u) << "round " << round;
+        EXPECT_EQ(StoredBitmapsOf("Other").size(), 50u) << "round " << round;
     }
 }

@@ -1,0 +1,147 @@
+#include "common/FileBuffers.h"
+
+#include <algorithm>
+#include <cstring>
+#include <istream>
+#include <ostream>
+
+#include "common/Files.h"
+#include "common/IoFailure.h"
+
+namespace velum {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+[[noreturn]] void Fail(const std::string& what, const std::string& path, int err) {
+    throw IoFailure(what + " " + path + ": " + SystemErrorText(err), err);
+}
+
+} // namespace
+
+ReadBuffer::ReadBuffer(std::string path) : path_(std::move(path)), buffer_(new char[kBufferSize]) {
+    setg(buffer_.get(), buffer_.get(), buffer_.get());
+}
+
+ReadBuffer::int_type ReadBuffer::underflow() {
+    if (gptr() < egptr())
+        return traits_type::to_int_type(*gptr());
+    std::size_t n = ReadSome(buffer_.get(), kBufferSize);
+    setg(buffer_.get(), buffer_.get(), buffer_.get() + n);
+    return n == 0 ? traits_type::eof() : traits_type::to_int_type(*gptr());
+}
+
+std::streamsize ReadBuffer::xsgetn(char* s, std::streamsize count) {
+    std::streamsize done = 0;
+    while (done < count) {
+        std::streamsize avail = egptr() - gptr();
+        if (avail > 0) {
+            std::streamsize k = std::min(avail, count - done);
+            std::memcpy(s + done, gptr(), static_cast<std::size_t>(k));
+            gbump(static_cast<int>(k));
+            done += k;
+        } else if (count - done >= static_cast<std::streamsize>(kBufferSize)) {
+            // Large reads skip the buffer.
+            std::size_t n = ReadSome(s + done, static_cast<std::size_t>(count - done));
+            if (n == 0)
+                break;
+            done += static_cast<std::streamsize>(n);
+        } else if (traits_type::eq_int_type(underflow(), traits_type::eof())) {
+            break;
+        }
+    }
+    return done;
+}
+
+std::size_t ReadBuffer::ReadSome(char* dst, std::size_t n) {
+    if (error_ == 0) {
+        int err = 0;
+        std::size_t got = RawRead(dst, n, err);
+        if (err == 0)
+            return got;
+        error_ = err;
+    }
+    Fail("Could not read", path_, error_);
+}
+
+WriteBuffer::WriteBuffer() : buffer_(new char[kBufferSize]) {
+    setp(buffer_.get(), buffer_.get() + kBufferSize);
+}
+
+WriteBuffer::int_type WriteBuffer::overflow(int_type c) {
+    if (!Drain())
+        return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+        *pptr() = traits_type::to_char_type(c);
+        pbump(1);
+    }
+    return traits_type::not_eof(c);
+}
+
+std::streamsize WriteBuffer::xsputn(const char* s, std::streamsize count) {
+    if (count <= epptr() - pptr()) {
+        std::memcpy(pptr(), s, static_cast<std::size_t>(count));
+        pbump(static_cast<int>(count));
+        return count;
+    }
+    if (!Drain())
+        return 0;
+    if (count >= static_cast<std::streamsize>(kBufferSize))
+        return WriteAll(s, static_cast<std::size_t>(count)) ? count : 0;
+    std::memcpy(pptr(), s, static_cast<std::size_t>(count));
+    pbump(static_cast<int>(count));
+    return count;
+}
+
+bool WriteBuffer::Drain() {
+    bool ok = WriteAll(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+    setp(buffer_.get(), buffer_.get() + kBufferSize);
+    return ok;
+}
+
+bool WriteBuffer::WriteAll(const char* p, std::size_t n) {
+    while (n > 0 && error_ == 0) {
+        int err = 0;
+        std::size_t w = RawWrite(p, n, err);
+        if (err != 0)
+            error_ = err;
+        p += w;
+        n -= w;
+    }
+    return error_ == 0;
+}
+
+void FillNewContent(const std::string& path, std::istream* old, WriteBuffer& outBuf, int ioError,
+                    const std::function<void(std::istream* old, std::ostream& out)>& body) {
+    auto readError = [&] {
+        auto* in = old ? dynamic_cast<ReadBuffer*>(old->rdbuf()) : nullptr;
+        return in ? in->error() : 0;
+    };
+    const std::string saving = "Could not save " + path + ": ";
+    auto readFailure = [&] {
+        int err = readError() ? readError() : ioError;
+        return IoFailure(
+            saving + "read error while copying the old content: " + SystemErrorText(err), err);
+    };
+    std::ostream out(&outBuf);
+    try {
+        body(old, out);
+    } catch (const IoFailure&) {
+        throw;
+    } catch (const std::exception& e) {
+        // Streams set to throw hide the system's error behind a generic message.
+        if (readError())
+            throw readFailure();
+        if (outBuf.error())
+            Fail("Could not save", path, outBuf.error());
+        throw IoFailure(saving + e.what());
+    }
+    if (old && (old->bad() || readError()))
+        throw readFailure();
+    out.flush();
+    if (!out || outBuf.error())
+        Fail("Could not save", path, outBuf.error() ? outBuf.error() : ioError);
+}
+
+} // namespace velum

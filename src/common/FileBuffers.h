@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <streambuf>
+#include <string>
+
+namespace velum {
+
+// Reads a system file through a 64 KiB buffer; the platform half supplies the raw read. A failed
+// read throws from underflow, which the istream turns into badbit; the error stays recorded so
+// that callers can tell it from the end of the file.
+class ReadBuffer : public std::streambuf {
+  public:
+    explicit ReadBuffer(std::string path);
+    // The system's error number of the failed read, 0 when none failed.
+    int error() const { return error_; }
+
+  protected:
+    // Reads up to `n` bytes into `dst`: the count, 0 at the end; on failure sets `err`.
+    virtual std::size_t RawRead(char* dst, std::size_t n, int& err) = 0;
+
+    int_type underflow() override;
+    std::streamsize xsgetn(char* s, std::streamsize count) override;
+
+  private:
+    std::size_t ReadSome(char* dst, std::size_t n);
+
+    std::string path_;
+    std::unique_ptr<char[]> buffer_;
+    int error_ = 0;
+};
+
+// Writes a system file through a 64 KiB buffer; the platform half supplies the raw write. After
+// the first failed write it accepts nothing more and keeps the error number for the message.
+class WriteBuffer : public std::streambuf {
+  public:
+    WriteBuffer();
+    int error() const { return error_; }
+
+  protected:
+    // Writes up to `n` bytes of `src`: the count written, 0 with `err` set on failure.
+    virtual std::size_t RawWrite(const char* src, std::size_t n, int& err) = 0;
+
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* s, std::streamsize count) override;
+    int sync() override { return Drain() ? 0 : -1; }
+
+  private:
+    bool Drain();
+    bool WriteAll(const char* p, std::size_t n);
+
+    std::unique_ptr<char[]> buffer_;
+    int error_ = 0;
+};
+
+// The part of a safe rewrite that both platforms share: runs `body` with the old content (null
+// when there is none) and a stream into `out`, then flushes it. Every failure, of `body`, of a
+// read of the old content or of a write, throws IoFailure naming `path` with the system's reason
+// (`ioError` when the system gave none).
+void FillNewContent(const std::string& path, std::istream* old, WriteBuffer& out, int ioError,
+                    const std::function<void(std::istream* old, std::ostream& out)>& body);
+
+} // namespace velum
