@@ -152,8 +152,10 @@ class TempFile {
     }
     ~TempFile() {
         Close();
-        if (!kept_)
+        if (!kept_) {
+            SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(path_.c_str());
+        }
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
@@ -242,11 +244,12 @@ void RewriteFile(const std::string& path, const std::string& tempName,
         Fail("Could not save", path, GetLastError());
     temp.Close();
     old.reset();
-    // Hidden or system files keep those marks, as a rename over them would drop them.
+    // The new file takes the old one's attributes. Windows refuses to replace a read-only file,
+    // which is reported and leaves it as it was.
     if (DWORD attributes = GetFileAttributesA(path.c_str()); attributes != INVALID_FILE_ATTRIBUTES)
-        SetFileAttributesA(
-            temp.path().c_str(),
-            attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+        SetFileAttributesA(temp.path().c_str(),
+                           attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                         FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
     if (!MoveFileExA(temp.path().c_str(), path.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         Fail("Could not save", path, GetLastError());
