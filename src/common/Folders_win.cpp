@@ -80,14 +80,16 @@ std::vector<std::string> ListVolumes() {
 std::string NormalizeFolder(const std::string& path) {
     std::string base = path;
     std::replace(base.begin(), base.end(), '/', '\\');
-    if (RootOf(base).empty() || (base.size() > 2 && base[1] == ':' && base[2] != '\\'))
-        base = JoinPath(CurrentFolder(), base);
+    // Relative and drive-relative paths are taken from the current folder.
     std::vector<char> full(MAX_PATH);
     DWORD n;
     while ((n = GetFullPathNameA(base.c_str(), static_cast<DWORD>(full.size()), full.data(),
                                  nullptr)) >= full.size())
         full.resize(n + 1);
     std::string out = n ? std::string(full.data(), n) : base;
+    // Drive letters in capitals, as the drive list has them, so that paths compare exactly.
+    if (out.size() >= 2 && out[1] == ':')
+        out[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(out[0])));
     const std::string root = RootOf(out);
     while (out.size() > root.size() && out.back() == '\\')
         out.pop_back();

@@ -7,13 +7,16 @@
 
 namespace velum {
 
-// The registry of this platform; on Linux one kept in the hive files below.
+// The registry of this platform: advapi32's on Windows, on Linux one kept in the hive files
+// below.
 std::unique_ptr<Registry> CreatePlatformRegistry();
 
-// The file of HKEY_CURRENT_USER, user.reg in the store's folder; empty when there is no folder.
+// Linux only: the file of HKEY_CURRENT_USER, user.reg in the store's folder; empty when there is no
+// folder.
 std::string UserHivePath();
 
-// The file of HKEY_LOCAL_MACHINE: the first velumor/machine.reg in $XDG_CONFIG_DIRS; empty if none.
+// Linux only: the file of HKEY_LOCAL_MACHINE: the first velumor/machine.reg in $XDG_CONFIG_DIRS;
+// empty if none.
 std::string MachineHivePath();
 
 } // namespace velum
