@@ -187,7 +187,7 @@ TEST(WinFolders, DrivesFoldersAndBitmapsInAnyLetterCase) {
     EXPECT_EQ(NormalizeFolder("C:/Pictures//x\\..\\"), "C:\\Pictures");
     EXPECT_EQ(NormalizeFolder("C:\\"), "C:\\");
     EXPECT_EQ(NormalizeFolder("c:\\Pictures\\"), "C:\\Pictures");
-    EXPECT_EQ(NormalizeFolder("Pictures"), NormalizeFolder(CurrentFolder()) + "\\Pictures");
+    EXPECT_EQ(NormalizeFolder("Pictures"), JoinPath(NormalizeFolder(CurrentFolder()), "Pictures"));
     EXPECT_TRUE(IsVolumeQualified("C:\\Pictures"));
     EXPECT_FALSE(IsVolumeQualified("Pictures"));
 
