@@ -30,6 +30,11 @@ fs::path MakeTempFolder() {
 // The store lives in the Windows folder, which cannot be moved: the tests' own Wine prefix
 // starts each test without the store's files.
 void RemoveStoreFiles() {
+    // Never the velum.cfg of a person's own Windows: CTest marks the prefix it made.
+    const char* mark = std::getenv("VELUM_TEST_PREFIX");
+    if (!mark || std::string(mark) != "1")
+        throw std::runtime_error(
+            "the store tests run only in the test prefix (VELUM_TEST_PREFIX=1)");
     std::error_code ec;
     for (const char* name : {"velum.cfg", "~velum.tmp", "~velum.lock"})
         fs::remove_all(GetWinDir() + name, ec);
