@@ -89,8 +89,7 @@ bool IsValidDateTime(const DateTime& dt) {
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (dt.year < 100 || dt.year > 9999 || dt.month < 1 || dt.month > 12)
         return false;
-    bool leap = (dt.year % 4 == 0 && dt.year % 100 != 0) || dt.year % 400 == 0;
-    int days = kDays[dt.month - 1] + (dt.month == 2 && leap ? 1 : 0);
+    int days = kDays[dt.month - 1] + (dt.month == 2 && IsLeapYear(dt.year) ? 1 : 0);
     return dt.day >= 1 && dt.day <= days && dt.hour >= 0 && dt.hour <= 23 && dt.minute >= 0 &&
            dt.minute <= 59 && dt.second >= 0 && dt.second <= 59;
 }

@@ -22,6 +22,11 @@ inline DateTime ZeroDate() {
     return DateTime{};
 }
 
+// True for the leap years of the Gregorian calendar.
+inline bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
 // True when the fields name a real calendar moment.
 bool IsValidDateTime(const DateTime& dt);
 

@@ -20,8 +20,8 @@ std::tm ToTm(const DateTime& dt) {
     tm.tm_sec = dt.second;
     tm.tm_isdst = -1;
     if (IsValidDateTime(dt)) {
-        bool leap = (dt.year % 4 == 0 && dt.year % 100 != 0) || dt.year % 400 == 0;
-        tm.tm_yday = kBefore[dt.month - 1] + dt.day - 1 + (leap && dt.month > 2 ? 1 : 0);
+        tm.tm_yday =
+            kBefore[dt.month - 1] + dt.day - 1 + (IsLeapYear(dt.year) && dt.month > 2 ? 1 : 0);
         int y = dt.year - (dt.month < 3 ? 1 : 0);
         static const int kShift[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
         tm.tm_wday = (y + y / 4 - y / 100 + y / 400 + kShift[dt.month - 1] + dt.day) % 7;

@@ -2,28 +2,24 @@
 
 namespace velum {
 
-std::string GetField(short n, const std::string& text, const std::string& delimiter) {
-    std::string work = text;
+std::string_view GetField(short n, std::string_view text, std::string_view delimiter) {
+    std::string_view work = text;
     for (short i = 1; i <= n; ++i) {
-        std::size_t p = delimiter.empty() ? std::string::npos : work.find(delimiter);
-        if (p != std::string::npos) {
-            if (i == n)
-                work.resize(p);
-            else
-                work.erase(0, p + 1); // only the delimiter's first character goes
-        } else if (i != n) {
-            work.clear();
-        }
+        std::size_t p = delimiter.empty() ? std::string_view::npos : work.find(delimiter);
+        // Past the field, only the delimiter's first character goes.
+        if (p != std::string_view::npos)
+            work = i == n ? work.substr(0, p) : work.substr(p + 1);
+        else if (i != n)
+            work = {};
     }
     return TrimField(work);
 }
 
-std::string TrimField(const std::string& text) {
+std::string_view TrimField(std::string_view text) {
     std::size_t begin = text.find_first_not_of('"');
-    if (begin == std::string::npos)
+    if (begin == std::string_view::npos)
         return {};
-    std::size_t end = text.find_last_not_of('"');
-    return text.substr(begin, end - begin + 1);
+    return text.substr(begin, text.find_last_not_of('"') - begin + 1);
 }
 
 } // namespace velum

@@ -14,11 +14,11 @@ namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
 
-[[noreturn]] void Fail(const std::string& what, const std::string& path, int err) {
+} // namespace
+
+void FailOn(const std::string& what, const std::string& path, int err) {
     throw IoFailure(what + " " + path + ": " + SystemErrorText(err), err);
 }
-
-} // namespace
 
 ReadBuffer::ReadBuffer(std::string path) : path_(std::move(path)), buffer_(new char[kBufferSize]) {
     setg(buffer_.get(), buffer_.get(), buffer_.get());
@@ -62,7 +62,7 @@ std::size_t ReadBuffer::ReadSome(char* dst, std::size_t n) {
             return got;
         error_ = err;
     }
-    Fail("Could not read", path_, error_);
+    FailOn("Could not read", path_, error_);
 }
 
 WriteBuffer::WriteBuffer() : buffer_(new char[kBufferSize]) {
@@ -134,14 +134,14 @@ void FillNewContent(const std::string& path, std::istream* old, WriteBuffer& out
         if (readError())
             throw readFailure();
         if (outBuf.error())
-            Fail("Could not save", path, outBuf.error());
+            FailOn("Could not save", path, outBuf.error());
         throw IoFailure(saving + e.what());
     }
     if (old && (old->bad() || readError()))
         throw readFailure();
     out.flush();
     if (!out || outBuf.error())
-        Fail("Could not save", path, outBuf.error() ? outBuf.error() : ioError);
+        FailOn("Could not save", path, outBuf.error() ? outBuf.error() : ioError);
 }
 
 } // namespace velum

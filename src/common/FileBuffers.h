@@ -9,6 +9,9 @@
 
 namespace velum {
 
+// Throws IoFailure: "`what` `path`: " and the system's text for `err`.
+[[noreturn]] void FailOn(const std::string& what, const std::string& path, int err);
+
 // Reads a system file through a 64 KiB buffer; the platform half supplies the raw read. A failed
 // read throws from underflow, which the istream turns into badbit; the error stays recorded so
 // that callers can tell it from the end of the file.

@@ -24,10 +24,6 @@ namespace {
 
 constexpr const char* kLockName = "~velum.lock";
 
-[[noreturn]] void Fail(const std::string& what, const std::string& path, int err) {
-    throw IoFailure(what + " " + path + ": " + SystemErrorText(err), err);
-}
-
 // Closes the descriptor when it goes out of scope.
 class UniqueFd {
   public:
@@ -105,13 +101,13 @@ std::unique_ptr<FdIStream> OpenStream(const std::string& path, mode_t* mode) {
     if (fd < 0) {
         if (errno == ENOENT)
             return nullptr;
-        Fail("Could not open", path, errno);
+        FailOn("Could not open", path, errno);
     }
     struct stat st;
     int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
     if (err != 0) {
         ::close(fd);
-        Fail("Could not open", path, err);
+        FailOn("Could not open", path, err);
     }
     if (mode)
         *mode = st.st_mode & 07777;
@@ -144,7 +140,7 @@ void MakeFolders(const std::string& folder) {
         if (part.empty() || part.back() == '/' || IsFolder(part))
             continue;
         if (::mkdir(part.c_str(), last ? 0700 : 0755) != 0 && errno != EEXIST)
-            Fail("Could not create the folder", part, errno);
+            FailOn("Could not create the folder", part, errno);
         if (last)
             break;
     }
@@ -181,11 +177,11 @@ std::string ResolveLinks(const std::string& path) {
                static_cast<std::size_t>(n) == target.size())
             target.resize(target.size() * 2);
         if (n < 0)
-            Fail("Could not follow the link", current, errno);
+            FailOn("Could not follow the link", current, errno);
         std::string next(target.data(), static_cast<std::size_t>(n));
         current = next.front() == '/' ? next : JoinPath(FolderOf(current), next);
     }
-    Fail("Could not save", path, ELOOP);
+    FailOn("Could not save", path, ELOOP);
 }
 
 // The exclusive lock of a folder, held while the object lives.
@@ -195,12 +191,12 @@ class FolderLock {
         std::string path = JoinPath(folder, kLockName);
         fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
         if (fd_ < 0)
-            Fail("Could not lock", path, errno);
+            FailOn("Could not lock", path, errno);
         while (::flock(fd_, LOCK_EX) != 0) {
             if (errno != EINTR) {
                 int err = errno;
                 ::close(fd_);
-                Fail("Could not lock", path, err);
+                FailOn("Could not lock", path, err);
             }
         }
     }
@@ -220,7 +216,7 @@ class TempFile {
         ::unlink(path_.c_str());
         fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd_ < 0)
-            Fail("Could not create", path_, errno);
+            FailOn("Could not create", path_, errno);
     }
     ~TempFile() {
         ::close(fd_);
@@ -294,12 +290,12 @@ void RewriteFile(const std::string& path, const std::string& tempName,
     FdWriteBuffer out(temp.fd());
     FillNewContent(path, old.get(), out, EIO, body);
     if (::fsync(temp.fd()) != 0)
-        Fail("Could not save", path, errno);
+        FailOn("Could not save", path, errno);
     if (old && ::fchmod(temp.fd(), oldMode) != 0)
-        Fail("Could not save", path, errno);
+        FailOn("Could not save", path, errno);
     old.reset();
     if (::rename(temp.path().c_str(), target.c_str()) != 0)
-        Fail("Could not save", path, errno);
+        FailOn("Could not save", path, errno);
     temp.Keep();
     SyncFolder(targetFolder);
 }

@@ -19,11 +19,6 @@ namespace {
 constexpr const char* kLockName = "~velum.lock";
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-[[noreturn]] void Fail(const std::string& what, const std::string& path, DWORD err) {
-    throw IoFailure(what + " " + path + ": " + SystemErrorText(static_cast<int>(err)),
-                    static_cast<int>(err));
-}
-
 // Reads a handle, which it closes at the end.
 class HandleReadBuffer final : public ReadBuffer {
   public:
@@ -95,18 +90,21 @@ void MakeFolders(const std::string& folder) {
     if (parent != folder && parent != "." && !parent.empty())
         MakeFolders(parent);
     if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-        Fail("Could not create the folder", folder, GetLastError());
+        FailOn("Could not create the folder", folder, GetLastError());
 }
 
 // Opens an existing file for reading; null when it is missing.
 std::unique_ptr<HandleIStream> OpenStream(const std::string& path) {
+    // A folder in the file's place is reported, never read as the file.
+    if (IsFolder(path))
+        FailOn("Could not open", path, ERROR_ACCESS_DENIED);
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         DWORD err = GetLastError();
         if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
             return nullptr;
-        Fail("Could not open", path, err);
+        FailOn("Could not open", path, err);
     }
     return std::make_unique<HandleIStream>(h, path);
 }
@@ -119,12 +117,12 @@ class FolderLock {
         h_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h_ == INVALID_HANDLE_VALUE)
-            Fail("Could not lock", path, GetLastError());
+            FailOn("Could not lock", path, GetLastError());
         OVERLAPPED at{};
         if (!LockFileEx(h_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
             DWORD err = GetLastError();
             CloseHandle(h_);
-            Fail("Could not lock", path, err);
+            FailOn("Could not lock", path, err);
         }
     }
     ~FolderLock() {
@@ -148,7 +146,7 @@ class TempFile {
         h_ = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h_ == INVALID_HANDLE_VALUE)
-            Fail("Could not create", path_, GetLastError());
+            FailOn("Could not create", path_, GetLastError());
     }
     ~TempFile() {
         Close();
@@ -223,8 +221,6 @@ char PathSeparator() {
 }
 
 std::unique_ptr<std::istream> OpenForReading(const std::string& path) {
-    if (IsFolder(path))
-        Fail("Could not open", path, ERROR_ACCESS_DENIED);
     return OpenStream(path);
 }
 
@@ -234,14 +230,12 @@ void RewriteFile(const std::string& path, const std::string& tempName,
     MakeFolders(folder);
     FolderLock lock(folder);
 
-    if (IsFolder(path))
-        Fail("Could not open", path, ERROR_ACCESS_DENIED);
     std::unique_ptr<HandleIStream> old = OpenStream(path);
     TempFile temp(JoinPath(folder, tempName));
     HandleWriteBuffer out(temp.handle());
     FillNewContent(path, old.get(), out, ERROR_IO_DEVICE, body);
     if (!FlushFileBuffers(temp.handle()))
-        Fail("Could not save", path, GetLastError());
+        FailOn("Could not save", path, GetLastError());
     temp.Close();
     old.reset();
     // The new file takes the old one's attributes. Windows refuses to replace a read-only file,
@@ -252,7 +246,7 @@ void RewriteFile(const std::string& path, const std::string& tempName,
                                          FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
     if (!MoveFileExA(temp.path().c_str(), path.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        Fail("Could not save", path, GetLastError());
+        FailOn("Could not save", path, GetLastError());
     temp.Keep();
 }
 

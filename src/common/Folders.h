@@ -20,7 +20,8 @@ bool IsVolumeQualified(const std::string& folder);
 // The folder the program was started in.
 std::string CurrentFolder();
 
-// The names of a folder's subfolders, sorted; throws IoFailure when it cannot be read.
+// The names of a folder's subfolders (hidden ones and names with a line break left out), sorted;
+// throws IoFailure when it cannot be read.
 std::vector<std::string> ListSubfolders(const std::string& folder);
 
 // The names of a folder's bitmap files ("*.bmp" in any letter case, hidden files and names

@@ -47,8 +47,9 @@ template <typename Keep> std::vector<std::string> List(const std::string& folder
     std::vector<std::string> names;
     while (dirent* e = readdir(dir)) {
         std::string name = e->d_name;
-        if (name.empty() || name[0] == '.')
-            continue; // hidden, and . and ..
+        // Hidden, . and .., and names velum.cfg could not store in one line.
+        if (name.empty() || name[0] == '.' || name.find_first_of("\r\n") != std::string::npos)
+            continue;
         bool isFolder = e->d_type == DT_DIR;
         if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
             std::string full = folder == "/" ? "/" + name : folder + "/" + name;
@@ -63,6 +64,11 @@ template <typename Keep> std::vector<std::string> List(const std::string& folder
     closedir(dir);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// True when `path` is `folder` or lies below it.
+bool Within(const std::string& path, const std::string& folder) {
+    return path == folder || path.rfind(folder + "/", 0) == 0;
 }
 
 bool EndsWithBmp(const std::string& name) {
@@ -87,11 +93,9 @@ std::vector<std::string> ListVolumes() {
         point = Unescape(point);
         if (point.empty() || kPseudo.count(type))
             continue;
-        if (type == "tmpfs" && (point == "/run" || point.rfind("/run/", 0) == 0 ||
-                                point == "/dev/shm" || point.rfind("/sys/", 0) == 0))
-            continue;
-        if (point.rfind("/proc", 0) == 0 || point.rfind("/sys", 0) == 0 ||
-            point.rfind("/dev", 0) == 0)
+        // Whole folder names: /system or /devel are volumes of their own.
+        if (Within(point, "/proc") || Within(point, "/sys") || Within(point, "/dev") ||
+            (type == "tmpfs" && Within(point, "/run")))
             continue;
         if (std::find(roots.begin(), roots.end(), point) == roots.end())
             roots.push_back(point);
@@ -145,7 +149,7 @@ std::vector<std::string> ListSubfolders(const std::string& folder) {
 
 std::vector<std::string> ListBitmapFiles(const std::string& folder) {
     return List(folder, [](const std::string& name, bool isFolder) {
-        return !isFolder && EndsWithBmp(name) && name.find_first_of("\r\n") == std::string::npos;
+        return !isFolder && EndsWithBmp(name);
     });
 }
 

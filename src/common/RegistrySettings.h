@@ -12,6 +12,8 @@ namespace velum {
 using RegVariant = std::variant<std::monostate, std::string, std::int32_t>;
 
 inline constexpr char kOptionsKey[] = "Software\\Velumor\\Options";
+// The user's desktop settings: TileWallpaper, and Wallpaper where the platform keeps it for us.
+inline constexpr char kDesktopKey[] = "Control Panel\\desktop";
 
 // Reads a REG_SZ or REG_DWORD value into `value`: 0 on success, the registry's code when a call
 // fails, -1 (value untouched) for any other stored type.

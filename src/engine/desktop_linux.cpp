@@ -13,7 +13,6 @@ namespace velum {
 
 namespace {
 
-constexpr char kDesktopKey[] = "Control Panel\\desktop";
 constexpr char kColorsKey[] = "Control Panel\\Colors";
 
 // None: no desktop this program can reach.

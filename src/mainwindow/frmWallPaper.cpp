@@ -390,6 +390,7 @@ void frmWallPaper::SaveBmpCollection(const std::string& name) {
     try {
         SaveCollectionFile(name, content);
         CollectionDirty = false;
+        DeletedCollections.erase(name); // saved again after a Delete: kept at exit
     } catch (const std::exception& e) {
         ReportFailure("The collection " + Quoted(name) + " was not saved.", e);
     }
@@ -437,9 +438,6 @@ namespace velum {
 
 namespace {
 
-constexpr char kDesktopKey[] = "Control Panel\\desktop";
-constexpr int kMaxHistory = 10;
-
 // The number of days of a month as the elapsed-time rule counts them.
 int MonthLength(int month) {
     switch (month) {
@@ -461,7 +459,7 @@ int MonthLength(int month) {
 
 void frmWallPaper::SystemParametersInfoA(const std::string& text) {
     try {
-        if (desktop_ && desktop_->SetDeskWallpaper(text) == DesktopResult::NoDesktop)
+        if (desktop_->SetDeskWallpaper(text) == DesktopResult::NoDesktop)
             desktopUnreachable_ = true;
     } catch (const std::exception& e) {
         ReportFailure("The wallpaper setting was not saved.", e);
@@ -759,10 +757,12 @@ void frmWallPaper::SelectLastBmp() {
         return;
     const std::string chosen = cmbLastBmps.Text();
     // The rotation list first: its click clears the file list's selection, which the file list
-    // then takes again, so a double-click on the history applies the chosen bitmap.
+    // then takes again, so a double-click on the history applies the chosen bitmap. The browser
+    // moves before the file list selects, as moving reloads the list and would drop the
+    // selection, leaving a second Apply with nothing to apply.
     SelectWhere(lstRotateBmps, [&](int i) { return lstRotateBmps.List(i) == chosen; });
-    SelectWhere(filWinBmps, [&](int i) { return filWinBmps.FullPath(i) == chosen; });
     NavigateToBmp(chosen);
+    SelectWhere(filWinBmps, [&](int i) { return filWinBmps.FullPath(i) == chosen; });
 }
 
 void frmWallPaper::NavigateToBmp(const std::string& path) {

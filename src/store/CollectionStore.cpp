@@ -10,8 +10,6 @@ namespace velum {
 
 namespace {
 
-constexpr int kMaxHistory = 10;
-
 bool IsStateKey(std::string_view key) {
     return key == "Index" || key == "Time" || key == "CurrentIndex";
 }

@@ -31,6 +31,8 @@ struct RotationSnapshot {
 // The file of the store and its temporary file.
 std::string ConfigFilePath();
 inline constexpr char kConfigTempName[] = "~velum.tmp";
+// The most bitmaps the history keeps.
+inline constexpr int kMaxHistory = 10;
 
 // Writes the collection's records, then every old record of other collections and of the
 // history, and the collection's own first Index, Time and CurrentIndex where they stood.

@@ -4,32 +4,9 @@
 #include <ostream>
 #include <string>
 
+#include "common/Fields.h"
+
 namespace velum {
-
-namespace {
-
-std::string_view TrimQuotes(std::string_view s) {
-    std::size_t begin = s.find_first_not_of('"');
-    if (begin == std::string_view::npos)
-        return {};
-    std::size_t end = s.find_last_not_of('"');
-    return s.substr(begin, end - begin + 1);
-}
-
-// The n-th comma-separated segment (from 0), empty when the line has fewer.
-std::string_view Segment(std::string_view line, int n) {
-    std::size_t start = 0;
-    for (int i = 0; i < n; ++i) {
-        std::size_t p = line.find(',', start);
-        if (p == std::string_view::npos)
-            return {};
-        start = p + 1;
-    }
-    std::size_t end = line.find(',', start);
-    return line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-}
-
-} // namespace
 
 ConfigRecord ParseConfigRecord(std::string_view line) {
     constexpr std::string_view sep = "\",\"";
@@ -46,8 +23,7 @@ ConfigRecord ParseConfigRecord(std::string_view line) {
             }
         }
     }
-    return ConfigRecord{TrimQuotes(Segment(line, 0)), TrimQuotes(Segment(line, 1)),
-                        TrimQuotes(Segment(line, 2))};
+    return ConfigRecord{GetField(1, line, ","), GetField(2, line, ","), GetField(3, line, ",")};
 }
 
 bool ReadConfigLine(std::istream& in, std::string& line) {

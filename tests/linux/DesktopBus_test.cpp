@@ -5,10 +5,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "engine/Desktop.h"
 #include "engine/DesktopBackends.h"
@@ -20,165 +16,109 @@ using std::string_literals::operator""s;
 
 namespace {
 
-template <class F> bool WaitFor(F ready) { // up to five seconds
-    for (int i = 0; i < 250 && !ready(); ++i)
-        usleep(20000);
-    return ready();
-}
-
 std::string Output(const std::string& command) { // "(failed)" when the command fails
-    std::string out;
+    char out[4096];
     FILE* p = popen((command + " 2>/dev/null").c_str(), "r");
-    for (char buf[256]; fgets(buf, sizeof buf, p);)
-        out += buf;
-    return pclose(p) == 0 ? out : "(failed)";
+    const std::size_t size = fread(out, 1, sizeof out, p);
+    return pclose(p) == 0 ? std::string(out, size) : "(failed)";
+}
+std::string g_record; // once set, a stand-in Plasma shell answers and writes each script here
+
+void ServePlasmaShell() {
+    GDBusConnection* bus = OpenSessionBus().release();
+    const auto answer = [](GDBusConnection* c, GDBusMessage* m, int, void*) -> GDBusMessage* {
+        if (g_strcmp0(g_dbus_message_get_member(m), "evaluateScript"))
+            return m;
+        GVariant* script = g_variant_get_child_value(g_dbus_message_get_body(m), 0);
+        WriteWholeFile(g_record, g_variant_get_string(script, nullptr));
+        g_dbus_connection_send_message(c, g_dbus_message_new_method_reply(m), {}, nullptr, nullptr);
+        return nullptr;
+    };
+    g_dbus_connection_add_filter(bus, answer, nullptr, nullptr);
+    g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/", "org.freedesktop.DBus",
+                                "RequestName", g_variant_new("(su)", "org.kde.plasmashell", 0u), {},
+                                {}, -1, {}, {});
 }
 
-std::string g_record; // where the stand-in shell writes each script
-
-void EvaluateScript(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-                    GVariant* args, GDBusMethodInvocation* call, gpointer) {
-    WriteWholeFile(g_record, g_variant_get_string(g_variant_get_child_value(args, 0), nullptr));
-    g_dbus_method_invocation_return_value(call, nullptr);
+// The desktop call of `session` with an orange desktop colour; the process ends with its result.
+[[noreturn]] void Call(const char* session, const std::string& text, bool tiled = false) {
+    if (!g_record.empty())
+        ServePlasmaShell();
+    setenv("XDG_CURRENT_DESKTOP", session, 1);
+    MemoryRegistry reg;
+    reg.Put("Control Panel\\desktop", "TileWallpaper", REG_SZ, tiled ? "1\0"s : "0\0"s);
+    reg.Put("Control Panel\\Colors", "Background", REG_SZ, "255 128 0\0"s);
+    _exit(static_cast<int>(CreatePlatformDesktop(reg)->SetDeskWallpaper(text)));
 }
+const testing::ExitedWithCode kDone(int(DesktopResult::Done)),
+    kNoDesktop(int(DesktopResult::NoDesktop));
 
 // A bus without activation, so that only what a test starts answers on it.
-class DesktopBus : public ::testing::Test {
-  protected:
+struct DesktopBus : ::testing::Test {
     void SetUp() override {
-        const std::string config = store_.root() + "/bus.conf", bus = store_.root() + "/bus";
-        WriteWholeFile(config, "<busconfig><listen>unix:path=" + bus +
-                                   "</listen><policy context='default'><allow own='*'/><allow "
-                                   "send_destination='*'/><allow receive_sender='*'/></policy>"
-                                   "</busconfig>");
-        Spawn("dbus-daemon", "--nofork", ("--config-file=" + config).c_str());
-        ASSERT_TRUE(WaitFor([&] { return access(bus.c_str(), F_OK) == 0; }));
+        const std::string bus = store_.root() + "/bus";
+        WriteWholeFile(bus + ".conf", "<busconfig><listen>unix:path=" + bus +
+                                          "</listen><policy context='default'><allow own='*'/>"
+                                          "<allow send_destination='*'/><allow receive_sender='*'/>"
+                                          "</policy></busconfig>");
+        Start("dbus-daemon --fork --print-pid --config-file=" + bus + ".conf");
         setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + bus).c_str(), 1);
     }
-    void TearDown() override { // the bus last
-        for (auto pid = children_.rbegin(); pid != children_.rend(); ++pid)
-            kill(*pid, SIGTERM), waitpid(*pid, nullptr, 0);
+    void TearDown() override {
+        for (const pid_t pid : pids_)
+            kill(pid, SIGTERM);
         unsetenv("DBUS_SESSION_BUS_ADDRESS"); // no later test may reach the user's desktop either
     }
-    // Runs `program`, or with none the rest of the caller, in a child that ends with the test.
-    template <class... Args> pid_t Spawn(const char* program = nullptr, Args... args) {
-        const pid_t pid = fork();
-        if (pid == 0 && program)
-            execlp(program, program, args..., static_cast<char*>(nullptr)), _exit(127);
-        if (pid != 0)
-            children_.push_back(pid);
-        return pid;
-    }
+    // Runs a command that prints the process id of what it leaves running, ended with the test.
+    void Start(const std::string& command) { pids_.push_back(std::stoi(Output(command))); }
 
-    // The desktop call of `session` in a child, with tiling and an orange desktop colour.
-    static DesktopResult Call(const char* session, const std::string& text, bool tiled) {
-        if (const pid_t pid = fork(); pid != 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            return static_cast<DesktopResult>(WIFEXITED(status) ? WEXITSTATUS(status) : 99);
-        }
-        setenv("XDG_CURRENT_DESKTOP", session, 1);
-        MemoryRegistry reg;
-        reg.Put("Control Panel\\desktop", "TileWallpaper", REG_SZ, tiled ? "1\0"s : "0\0"s);
-        reg.Put("Control Panel\\Colors", "Background", REG_SZ, "255 128 0\0"s);
-        _exit(static_cast<int>(CreatePlatformDesktop(reg)->SetDeskWallpaper(text)));
-    }
-
-    std::string Bitmap(const std::string& name) {
-        WriteBmp24(store_.root() + "/" + name, 2, 1, {0xFF, 0xFF00});
-        return store_.root() + "/" + name;
-    }
-
-    // A stand-in for the Plasma shell that records each script; it ends with the test's bus.
-    void StartShell() {
-        g_record = store_.root() + "/script.js";
-        if (Spawn() == 0) {
-            GDBusConnection* bus = OpenSessionBus().release();
-            GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(
-                "<node><interface name='org.kde.PlasmaShell'><method name='evaluateScript'>"
-                "<arg type='s'/></method></interface></node>",
-                nullptr);
-            const GDBusInterfaceVTable vtable{EvaluateScript, nullptr, nullptr, {}};
-            g_dbus_connection_register_object(bus, "/PlasmaShell", node->interfaces[0], &vtable,
-                                              nullptr, nullptr, nullptr);
-            g_dbus_connection_set_exit_on_close(bus, TRUE);
-            g_bus_own_name_on_connection(bus, "org.kde.plasmashell", G_BUS_NAME_OWNER_FLAGS_NONE,
-                                         nullptr, nullptr, nullptr, nullptr);
-            g_main_loop_run(g_main_loop_new(nullptr, FALSE));
-        }
-        ASSERT_TRUE(WaitFor([] {
-            return Output("gdbus call -e -d org.freedesktop.DBus -o / -m org.freedesktop.DBus."
-                          "NameHasOwner org.kde.plasmashell") == "(true,)\n";
-        }));
-    }
-
-    static std::string Xfconf(const std::string& args) {
-        return Output("xfconf-query -c xfce4-desktop " + args);
-    }
-    // The group's image and style, one a line.
-    static std::string Shown(const std::string& group) {
-        return Xfconf("-p " + group + "last-image") + Xfconf("-p " + group + "image-style");
-    }
-
-    TempStore store_;
-    std::vector<pid_t> children_;
+    TempStore store_; // also xfconfd's XDG_CONFIG_HOME
+    std::vector<pid_t> pids_;
 };
 
 TEST_F(DesktopBus, KdeGetsAScriptAndXfceItsPropertiesAndNoAnswerIsNoDesktop) {
-    const std::string path = Bitmap("a'b\"c\\d\ne.bmp");
-    EXPECT_EQ(Call("KDE", path, false), DesktopResult::NoDesktop) << "no shell on the bus";
-    StartShell();
+    const std::string path = store_.root() + "/a'b\"c\\d\ne.bmp";
+    WriteBmp24(path, 2, 1, {0xFF, 0xFF00});
+    EXPECT_EXIT(Call("KDE", path), kNoDesktop, "") << "no shell on the bus";
+    g_record = store_.root() + "/script.js";
     for (int mode : {6, 3, 0}) { // centred, tiled, none
-        ASSERT_EQ(Call("X-Test:KDE", mode ? path : kNoWallpaper, mode == 3), DesktopResult::Done);
+        ASSERT_EXIT(Call("X-Test:KDE", mode ? path : kNoWallpaper, mode == 3), kDone, "");
         const std::string script = ReadWholeFile(g_record),
                           plugin = mode ? "\"org.kde.image\"" : "\"org.kde.color\"";
         for (const std::string& part :
-             {"desktops()"s, "wallpaperPlugin = " + plugin + ";",
-              "[\"Wallpaper\", " + plugin + ", \"General\"]",
+             {"wallpaperPlugin = " + plugin + ";", "[\"Wallpaper\", " + plugin + ", \"General\"]",
               "writeConfig(\"Color\", \"#ff8000\");"s,
               mode ? "(\"Image\", \"file://" + store_.root() + "/a%27b%22c%5Cd%0Ae.bmp\");" : ""s,
               mode ? "(\"FillMode\", " + std::to_string(mode) + ");" : ""s})
             EXPECT_NE(script.find(part), std::string::npos) << part << "\n" << script;
-        EXPECT_EQ(script.find("Image") != std::string::npos, mode != 0) << script;
     }
 
     // Xfce: every workspace group, else the first made; none keeps the path.
-    const std::string other = Bitmap("other.bmp");
-    EXPECT_EQ(Call("XFCE", path, false), DesktopResult::NoDesktop) << "no xfconfd on the bus";
-    Spawn("env", ("XDG_CONFIG_HOME=" + store_.root()).c_str(),
-          "/usr/lib/x86_64-linux-gnu/xfce4/xfconf/xfconfd");
-    ASSERT_TRUE(WaitFor([] { return Output("xfconf-query -l") != "(failed)"; }));
+    const auto Ask = [](std::string a) { return Output("xfconf-query -c xfce4-desktop -p " + a); };
+    const auto Shown = [&](auto g) { return Ask(g + "last-image") + Ask(g + "image-style"); };
+    EXPECT_EXIT(Call("XFCE", path), kNoDesktop, "") << "no xfconfd";
+    Start("/usr/lib/x86_64-linux-gnu/xfce4/xfconf/xfconfd >/dev/null 2>&1 & echo $!");
+    ASSERT_NE(Output("gdbus wait -e -t 5 org.xfce.Xfconf"), "(failed)");
     const std::string first = "/backdrop/screen0/monitor0/workspace0/";
-    for (bool tiled : {false, true}) { // an empty channel
-        ASSERT_EQ(Call("XFCE", path, tiled), DesktopResult::Done);
-        EXPECT_EQ(Shown(first), path + (tiled ? "\n2\n" : "\n1\n"));
-    }
-    Xfconf("-r -R -p /backdrop");
+    ASSERT_EXIT(Call("XFCE", path), kDone, ""); // an empty channel
+    EXPECT_EQ(Shown(first), path + "\n1\n");
+    Ask("/backdrop -r -R");
     const std::string vga = "/backdrop/screen0/monitorVGA-1/workspace0/",
                       hdmi = "/backdrop/screen1/monitorHDMI-1/workspace3/";
-    Xfconf("-n -t string -s /old.bmp -p " + vga + "last-image");
-    Xfconf("-n -t string -s /old.bmp -p /backdrop/screen0/monitor1/image-path"); // not a group
-    ASSERT_EQ(Call("XFCE", path, false), DesktopResult::Done);
-    EXPECT_EQ(Shown(vga), path + "\n1\n");
-    EXPECT_EQ(Shown(first), "(failed)(failed)") << "a group exists, none is made up";
-    EXPECT_EQ(Xfconf("-p /backdrop/screen0/monitor1/image-style"), "(failed)");
-
-    Xfconf("-n -t int -s 5 -p " + hdmi + "image-style");
-    for (const std::string& text : {other, std::string(kNoWallpaper)}) {
-        ASSERT_EQ(Call("XFCE", text, true), DesktopResult::Done);
+    Ask(vga + "last-image -n -t string -s /old.bmp");
+    Ask(hdmi + "image-style -n -t int -s 5");
+    for (const std::string& text : {path, std::string(kNoWallpaper)}) {
+        ASSERT_EXIT(Call("XFCE", text, true), kDone, "");
         for (const std::string& group : {vga, hdmi})
-            EXPECT_EQ(Shown(group), other + (text == other ? "\n2\n" : "\n0\n")) << group << text;
+            EXPECT_EQ(Shown(group), path + (text == path ? "\n2\n" : "\n0\n")) << group << text;
     }
+    EXPECT_EQ(Shown(first), "(failed)(failed)") << "a group exists, none is made up";
 }
 
-TEST(DesktopBusScript, LiteralsEscapeEverythingThatEndsOrBreaksThem) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"a\"b'c\\d", R"("a\"b\'c\\d")"},
-        {"1\n2\r3\t4\x7f", R"("1\n2\r3\x094\x7f")"},
-        {"x\u2028y\u2029z\u2027", "\"x\\u2028y\\u2029z\u2027\""},
-        {"</script><", R"("<\/script><")"}};
-    for (const auto& [text, literal] : cases)
-        EXPECT_EQ(JsStringLiteral(text), literal) << text;
+TEST(DesktopBusScript, LiteralsAndUrisEscapeEverythingThatEndsOrBreaksThem) {
+    EXPECT_EQ(JsStringLiteral("a\"b'c\\d\n\r\t\x7f\u2028\u2029</script><\u2027"),
+              R"("a\"b\'c\\d\n\r\x09\x7f\u2028\u2029<\/script><)"s + "\u2027\"");
+    EXPECT_EQ(FileUri("/home/ann/a b%c/ü#?.bmp"), "file:///home/ann/a%20b%25c/%C3%BC%23%3F.bmp");
 }
 
 } // namespace

@@ -6,74 +6,53 @@
 #include "support/TestSupport.h"
 
 using namespace velum;
-using namespace velum::test;
 using namespace std::string_literals;
 
 namespace {
 
-struct ThrowingRegistry final : Registry {
-    int code = 0;
-    MemoryRegistry inner;
-    std::int32_t OpenKey(HKey root, const std::string& sub, std::uint32_t a, HKey* r) override {
-        return inner.OpenKey(root, sub, a, r);
+// Also the settings store of `unreadable`: reads fail with `readFailure`, the rest goes to `reg`.
+struct Handlers : ::testing::Test, Registry {
+    test::MemoryRegistry reg;
+    test::FakeDialogs dialogs;
+    int readFailure = 0;
+    frmWallPaper form{reg, dialogs}, unreadable{*this, dialogs};
+
+    std::int32_t OpenKey(HKey r, const std::string& k, std::uint32_t a, HKey* h) override {
+        return reg.OpenKey(r, k, a, h);
     }
-    std::int32_t CreateKey(HKey root, const std::string& sub, std::uint32_t a, HKey* r) override {
-        return inner.CreateKey(root, sub, a, r);
+    std::int32_t CreateKey(HKey r, const std::string& k, std::uint32_t a, HKey* h) override {
+        return reg.CreateKey(r, k, a, h);
     }
     std::int32_t QueryValue(HKey, const std::string&, std::uint32_t*, unsigned char*,
                             std::uint32_t*) override {
-        throw IoFailure("the settings cannot be read", code);
+        throw IoFailure("the settings cannot be read", readFailure);
     }
     std::int32_t SetValue(HKey k, const std::string& n, std::uint32_t t, const unsigned char* d,
                           std::uint32_t s) override {
-        return inner.SetValue(k, n, t, d, s);
+        return reg.SetValue(k, n, t, d, s);
     }
-    std::int32_t CloseKey(HKey k) override { return inner.CloseKey(k); }
-};
-
-struct Handlers : ::testing::Test {
-    TempStore store;
-    MemoryRegistry reg;
-    FakeDialogs dialogs;
-    frmWallPaper form{reg, dialogs};
+    std::int32_t CloseKey(HKey k) override { return reg.CloseKey(k); }
 };
 
 } // namespace
 
 TEST_F(Handlers, PreviewSettingIsYesOnlyInCapitalsAndAFailedReadIsReported) {
-    std::pair<std::string, int> cases[] = {{"YES\0"s, 1}, {"Yes", 0}, {"YES", 1}, {"YES\0\0"s, 0}};
-    for (const auto& [stored, state] : cases) { // each case turns the box over
+    for (const auto& [stored, state] : {std::pair{"YES\0"s, 1}, std::pair{"Yes"s, 0}}) {
         reg.Put(kOptionsKey, "ViewBmp", REG_SZ, stored);
         form.LoadViewBmp();
         EXPECT_EQ(form.chkAutoView.Value(), state) << stored;
     }
-
-    ThrowingRegistry broken;
-    broken.inner.Put(kOptionsKey, "Collections", REG_SZ, "A\0"s);
-    frmWallPaper f(broken, dialogs);
-    f.chkAutoView.SetValue(1);
-    f.LoadViewBmp();
+    for (int code : {5, 2}) { // only a missing store takes the box's state as the setting
+        readFailure = code;
+        unreadable.LoadViewBmp();
+        EXPECT_EQ(reg.Raw(kOptionsKey, "ViewBmp"), code == 2 ? "NO\0"s : "Yes") << code;
+    }
     EXPECT_EQ(dialogs.messages.at(0).text, "the settings cannot be read");
-    EXPECT_EQ(broken.inner.Raw(kOptionsKey, "ViewBmp"), "<no value>");
-    broken.code = 2; // a missing store: the setting is written from the box as it stands
-    f.LoadViewBmp();
-    EXPECT_EQ(broken.inner.Raw(kOptionsKey, "ViewBmp"), "YES\0"s);
 }
 
-TEST_F(Handlers, ChangedChoicesAndEveryEditMarkTheCollectionAndExitAsksOnlyThen) {
-    form.Form_Load();
-    form.styleGroup.Select(form.optCenter); // the choices the window starts with
-    form.orderGroup.Select(form.optAscending);
-    form.mnuExit_Click();
-    EXPECT_TRUE(dialogs.questions.empty());
-    for (auto* handler : {&form.optTile.Click, &form.optRandom.Click, &form.optDescending.Click,
-                          &form.txtDays.Change, &form.txtHours.Change, &form.txtMinutes.Change,
-                          &form.optNone.Click}) {
-        form.CollectionDirty = false;
-        (*handler)();
-        EXPECT_TRUE(form.CollectionDirty);
-    }
-    EXPECT_FALSE(form.filWinBmps.enabled); // None has no file to apply
-    form.mnuExit_Click();
-    EXPECT_EQ(dialogs.questions.size(), 1u);
+TEST_F(Handlers, OnlyAChangedChoiceMarksTheCollection) {
+    form.optCenter.Click(), form.optAscending.Click(); // the choices the window starts with
+    EXPECT_FALSE(form.CollectionDirty);
+    form.optNone.Click(); // None also has no file to apply
+    EXPECT_TRUE(form.CollectionDirty && !form.filWinBmps.enabled);
 }

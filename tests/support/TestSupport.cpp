@@ -143,39 +143,51 @@ void WriteBmp24(const std::string& path, int width, int height,
     WriteWholeFile(path, out);
 }
 
-namespace {
-std::string Fold(std::string s) {
-    for (char& c : s)
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    return s;
-}
-} // namespace
-
-std::string MemoryRegistry::User(const std::string& keyPath) {
-    return Fold("HKEY_CURRENT_USER\\" + keyPath);
+void PutValue(Registry& reg, const std::string& keyPath, const std::string& name,
+              std::uint32_t type, const std::string& bytes, HKey root) {
+    HKey key = 0;
+    reg.CreateKey(root, keyPath, KEY_SETTINGS_ACCESS, &key);
+    reg.SetValue(key, name, type, reinterpret_cast<const unsigned char*>(bytes.data()),
+                 static_cast<std::uint32_t>(bytes.size()));
+    reg.CloseKey(key);
 }
 
-const MemoryRegistry::Value* MemoryRegistry::Find(const std::string& path,
-                                                  const std::string& name) const {
-    auto v = values_.find(path + '\0' + Fold(name));
-    return v == values_.end() ? nullptr : &v->second;
+std::string RawValue(Registry& reg, const std::string& keyPath, const std::string& name) {
+    HKey key = 0;
+    if (reg.OpenKey(HKEY_CURRENT_USER, keyPath, KEY_SETTINGS_ACCESS, &key) != ERROR_SUCCESS)
+        return "<no key>";
+    std::uint32_t size = 0;
+    std::string bytes;
+    std::int32_t rc = reg.QueryValue(key, name, nullptr, nullptr, &size);
+    if (rc == ERROR_SUCCESS) {
+        bytes.resize(size);
+        rc = reg.QueryValue(key, name, nullptr, reinterpret_cast<unsigned char*>(bytes.data()),
+                            &size);
+        bytes.resize(size);
+    }
+    reg.CloseKey(key);
+    return rc == ERROR_SUCCESS ? bytes : "<no value>";
+}
+
+std::string MemoryRegistry::Raw(const std::string& keyPath, const std::string& name) const {
+    const HiveKey* key = hive_.FindKey("HKEY_CURRENT_USER\\" + keyPath);
+    const HiveValue* value = key ? key->FindValue(name) : nullptr;
+    return !key ? "<no key>" : value ? value->data : "<no value>";
 }
 
 std::int32_t MemoryRegistry::Open(HKey root, const std::string& subKey, bool create, HKey* result) {
     *result = 0;
-    std::string path = root == HKEY_CURRENT_USER    ? "hkey_current_user"
-                       : root == HKEY_LOCAL_MACHINE ? "hkey_local_machine"
+    std::string path = root == HKEY_CURRENT_USER    ? "HKEY_CURRENT_USER"
+                       : root == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE"
                        : handles_.count(root)       ? handles_.at(root)
                                                     : "";
     if (path.empty())
         return ERROR_INVALID_HANDLE;
     if (!subKey.empty())
-        path += "\\" + Fold(subKey);
-    // A key exists when it or one of its subkeys was created.
-    auto it = values_.lower_bound(path + "\\");
+        path += "\\" + subKey;
     if (create)
-        values_[path];
-    else if (!values_.count(path) && (it == values_.end() || !it->first.starts_with(path + "\\")))
+        hive_.AddKey(path);
+    else if (!hive_.KeyExists(path))
         return ERROR_FILE_NOT_FOUND;
     handles_[*result = next_++] = path;
     return ERROR_SUCCESS;
@@ -185,16 +197,17 @@ std::int32_t MemoryRegistry::QueryValue(HKey key, const std::string& name, std::
                                         unsigned char* data, std::uint32_t* size) {
     if (!handles_.count(key))
         return ERROR_INVALID_HANDLE;
-    const Value* v = Find(handles_[key], name);
+    const HiveKey* section = hive_.FindKey(handles_[key]);
+    const HiveValue* v = section ? section->FindValue(name) : nullptr;
     if (!v)
         return ERROR_FILE_NOT_FOUND;
-    const auto n = static_cast<std::uint32_t>(v->bytes.size()), room = size ? *size : 0;
+    const auto n = static_cast<std::uint32_t>(v->data.size()), room = size ? *size : 0;
     if (type)
         *type = v->type;
     if (size)
         *size = n;
     if (data && room >= n)
-        std::memcpy(data, v->bytes.data(), n);
+        std::memcpy(data, v->data.data(), n);
     return data && room < n ? ERROR_MORE_DATA : ERROR_SUCCESS;
 }
 
@@ -202,19 +215,9 @@ std::int32_t MemoryRegistry::SetValue(HKey key, const std::string& name, std::ui
                                       const unsigned char* data, std::uint32_t size) {
     if (!handles_.count(key))
         return ERROR_INVALID_HANDLE;
-    Store(handles_[key], name, type, std::string(reinterpret_cast<const char*>(data), size));
+    hive_.AddKey(handles_[key])
+        .SetValue(name, type, std::string(reinterpret_cast<const char*>(data), size));
     return ERROR_SUCCESS;
-}
-
-void MemoryRegistry::Store(const std::string& path, const std::string& name, std::uint32_t type,
-                           const std::string& bytes) {
-    values_[path]; // a value makes its key
-    values_[path + '\0' + Fold(name)] = Value{type, bytes};
-}
-
-std::string MemoryRegistry::Raw(const std::string& keyPath, const std::string& name) const {
-    const Value* v = Find(User(keyPath), name);
-    return !values_.count(User(keyPath)) ? "<no key>" : v ? v->bytes : "<no value>";
 }
 
 } // namespace velum::test

@@ -8,6 +8,7 @@
 
 #include "common/Clock.h"
 #include "common/Files.h"
+#include "common/HiveFile.h"
 #include "common/Registry.h"
 #include "engine/Desktop.h"
 #include "mainwindow/Dialogs.h"
@@ -56,6 +57,12 @@ CollectionContent TestPictures(const std::string& tag, int count);
 // The bitmaps velum.cfg holds for the collection `name`, in order.
 std::vector<std::string> StoredBitmapsOf(const std::string& name);
 
+// Stores raw bytes as a value under root\keyPath, creating the key, through `reg`'s own calls.
+void PutValue(Registry& reg, const std::string& keyPath, const std::string& name,
+              std::uint32_t type, const std::string& bytes, HKey root = HKEY_CURRENT_USER);
+// The raw bytes of a value under HKEY_CURRENT_USER\keyPath; "<no key>" or "<no value>".
+std::string RawValue(Registry& reg, const std::string& keyPath, const std::string& name);
+
 // An in-memory registry with Win32 semantics, for tests that need no platform.
 class MemoryRegistry final : public Registry {
   public:
@@ -75,27 +82,18 @@ class MemoryRegistry final : public Registry {
         return handles_.erase(key) ? 0 : ERROR_INVALID_HANDLE;
     }
 
-    // Direct access for tests to keys under HKEY_CURRENT_USER: store or read raw bytes.
+    // Keys under HKEY_CURRENT_USER, for the tests' set-up and checks.
     void Put(const std::string& keyPath, const std::string& name, std::uint32_t type,
              const std::string& bytes) {
-        Store(User(keyPath), name, type, bytes);
+        PutValue(*this, keyPath, name, type, bytes);
     }
-    bool HasKey(const std::string& keyPath) const { return values_.count(User(keyPath)) > 0; }
     std::string Raw(const std::string& keyPath, const std::string& name) const;
+    bool HasKey(const std::string& keyPath) const { return Raw(keyPath, "") != "<no key>"; }
     int openHandles() const { return static_cast<int>(handles_.size()); }
 
   private:
-    struct Value {
-        std::uint32_t type;
-        std::string bytes;
-    };
-    static std::string User(const std::string& keyPath);
     std::int32_t Open(HKey root, const std::string& subKey, bool create, HKey* result);
-    void Store(const std::string& path, const std::string& name, std::uint32_t type,
-               const std::string& bytes);
-    const Value* Find(const std::string& path, const std::string& name) const; // null if none
-    // Folded "path" marks a key; folded "path" + '\0' + "name" holds a value.
-    std::map<std::string, Value> values_;
+    Hive hive_; // keys by their full path, as in a hive file
     std::map<HKey, std::string> handles_;
     HKey next_ = 0x100;
 };

@@ -1,7 +1,6 @@
-// Writes a known set of collections to velum.cfg through the form, or reads collections back
-// and prints them, so that the files of one platform can be read on the other.
-//   velum_cfgtool write
-//   velum_cfgtool dump NAME...
+// Writes a known set of collections to velum.cfg through the form, or prints the collections
+// the form reads back, so that the files of one platform can be read on the other.
+//   velum_cfgtool write | dump NAME...
 #include <iostream>
 
 #include "mainwindow/frmWallPaper.h"
@@ -13,17 +12,14 @@ using namespace velum::test;
 namespace {
 
 void Fill(frmWallPaper& form, const std::string& name, const std::vector<std::string>& bitmaps,
-          OptionButton& style, OptionButton& order, const char* days, const char* hours,
-          const char* minutes) {
+          OptionButton& style, OptionButton& order, const char* days, const char* minutes) {
     form.cmbCollection.SetText(name);
     form.cmbCollection_LostFocus();
-    form.cmdRemoveAll_click();
     for (const auto& b : bitmaps)
         form.lstRotateBmps.AddItem(b);
     form.styleGroup.Select(style);
     form.orderGroup.Select(order);
     form.txtDays.SetText(days);
-    form.txtHours.SetText(hours);
     form.txtMinutes.SetText(minutes);
     form.mnuSave_Click();
 }
@@ -34,21 +30,19 @@ int Write() {
     frmWallPaper form(reg, dialogs);
     form.Form_Load();
     Fill(form, "Default", {R"(C:\WINDOWS\Clouds.bmp)", R"(C:\WINDOWS\Setup.bmp)"}, form.optTile,
-         form.optAscending, "0", "1", "0");
-    Fill(form, "Nature",
-         {R"(C:\My Pictures\Sea, sun.bmp)", R"(C:\My Pictures\Lake.bmp)", "/home/ann/Meadow.bmp"},
-         form.optCenter, form.optDescending, "1", "0", "30");
-    Fill(form, "Empty", {}, form.optNone, form.optRandom, "0", "0", "0");
+         form.optAscending, "0", "0");
+    form.cmdRemoveAll_click();
+    Fill(form, "Nature", {R"(C:\My Pictures\Sea, sun.bmp)", "/home/ann/Meadow.bmp"}, form.optCenter,
+         form.optDescending, "1", "30");
+    form.cmdRemoveAll_click();
+    Fill(form, "Empty", {}, form.optNone, form.optRandom, "0", "0");
     form.cmbCollection.SetText("Nature");
     form.cmbCollection_LostFocus();
     form.AddLastBmp(R"(C:\WINDOWS\Setup.bmp)");
-    form.AddLastBmp(R"(C:\My Pictures\Lake.bmp)");
     form.NextIndex = 2;
     form.CurrentIndex = 1;
     form.LastChanged = DateValue::FromDate(DateTime{2026, 12, 6, 19, 4, 5});
     form.mnuExit_Click();
-    for (const auto& m : dialogs.messages)
-        std::cerr << m.text << '\n';
     return form.saveFailed() ? 1 : 0;
 }
 
@@ -62,23 +56,14 @@ int Dump(int count, char** names) {
         std::cout << "[" << names[i] << "]\n";
         for (const auto& b : form.lstRotateBmps.items())
             std::cout << "bitmap " << b << '\n';
-        std::cout << "style "
-                  << (form.optTile.Value()     ? "tile"
-                      : form.optCenter.Value() ? "center"
-                                               : "none")
-                  << "\norder "
-                  << (form.optAscending.Value()    ? "ascending"
-                      : form.optDescending.Value() ? "descending"
-                                                   : "random")
-                  << "\nfrequency " << form.txtDays.Text() << "d " << form.txtHours.Text() << "h "
-                  << form.txtMinutes.Text() << "m\nnext " << form.NextIndex << "\ncurrent "
-                  << form.CurrentIndex << "\nchanged "
-                  << FormatIsoDateTime(form.LastChanged.Moment()) << '\n';
         for (const auto& h : form.cmbLastBmps.items())
             std::cout << "history " << h << '\n';
+        std::cout << "style " << form.optTile.Value() << form.optCenter.Value() << "\norder "
+                  << form.optAscending.Value() << form.optDescending.Value() << "\nfrequency "
+                  << form.txtDays.Text() << "d " << form.txtMinutes.Text() << "m\nnext "
+                  << form.NextIndex << " current " << form.CurrentIndex << "\nchanged "
+                  << FormatIsoDateTime(form.LastChanged.Moment()) << '\n';
     }
-    for (const auto& m : dialogs.messages)
-        std::cerr << m.text << '\n';
     return dialogs.messages.empty() ? 0 : 1;
 }
 
@@ -86,10 +71,5 @@ int Dump(int count, char** names) {
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "write")
-        return Write();
-    if (command == "dump")
-        return Dump(argc - 2, argv + 2);
-    std::cerr << "usage: velum_cfgtool write | dump NAME...\n";
-    return 2;
+    return command == "write" ? Write() : command == "dump" ? Dump(argc - 2, argv + 2) : 2;
 }

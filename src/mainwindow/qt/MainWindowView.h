@@ -41,7 +41,6 @@ class MainWindowView : public QMainWindow {
     void syncFromForm();
     // The end of the session: the exit sequence (once) as soon as no handler runs, then quit.
     void endSession();
-    bool exitSequenceDone() const { return exitDone_; }
     // Twips to pixels on this screen.
     int px(int twips) const;
 
