@@ -1,5 +1,7 @@
 #include "common/Folders.h"
 
+#include <cctype>
+
 #include "common/Files.h"
 
 namespace velum {
@@ -16,6 +18,35 @@ std::string VolumeOf(const std::string& path, const std::vector<std::string>& vo
             best = root;
     }
     return best;
+}
+
+namespace {
+
+bool EndsWithBmp(const std::string& name) {
+    if (name.size() < 4)
+        return false;
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".bmp";
+}
+
+std::vector<std::string> NamesOf(const std::string& folder, bool folders) {
+    std::vector<std::string> names;
+    for (auto& entry : ListFolder(folder))
+        if (folders ? entry.isFolder : !entry.isFolder && EndsWithBmp(entry.name))
+            names.push_back(std::move(entry.name));
+    return names;
+}
+
+} // namespace
+
+std::vector<std::string> ListSubfolders(const std::string& folder) {
+    return NamesOf(folder, true);
+}
+
+std::vector<std::string> ListBitmapFiles(const std::string& folder) {
+    return NamesOf(folder, false);
 }
 
 } // namespace velum

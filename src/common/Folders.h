@@ -20,12 +20,22 @@ bool IsVolumeQualified(const std::string& folder);
 // The folder the program was started in.
 std::string CurrentFolder();
 
-// The names of a folder's subfolders (hidden ones and names with a line break left out), sorted;
-// throws IoFailure when it cannot be read.
+// A visible entry of a folder.
+struct FolderEntry {
+    std::string name;
+    bool isFolder = false;
+};
+
+// Platform half: a folder's entries in the platform's name order, hidden ones, . and .., and
+// names with a line break (velum.cfg could not store them) left out; throws IoFailure when the
+// folder cannot be read.
+std::vector<FolderEntry> ListFolder(const std::string& folder);
+
+// The names of a folder's subfolders; throws IoFailure when it cannot be read.
 std::vector<std::string> ListSubfolders(const std::string& folder);
 
-// The names of a folder's bitmap files ("*.bmp" in any letter case, hidden files and names
-// with a line break left out), sorted; throws IoFailure when it cannot be read.
+// The names of a folder's bitmap files ("*.bmp" in any letter case); throws IoFailure when it
+// cannot be read.
 std::vector<std::string> ListBitmapFiles(const std::string& folder);
 
 } // namespace velum

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/Files.h"
 #include "common/IoFailure.h"
 
 namespace velum {
@@ -39,45 +40,9 @@ std::string Unescape(const std::string& s) {
     return out;
 }
 
-// Lists a folder's visible entries that `keep` takes, given the name and whether it is a folder.
-template <typename Keep> std::vector<std::string> List(const std::string& folder, Keep keep) {
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        throw IoFailure("Cannot read the folder " + folder + ": " + std::strerror(errno), errno);
-    std::vector<std::string> names;
-    while (dirent* e = readdir(dir)) {
-        std::string name = e->d_name;
-        // Hidden, . and .., and names velum.cfg could not store in one line.
-        if (name.empty() || name[0] == '.' || name.find_first_of("\r\n") != std::string::npos)
-            continue;
-        bool isFolder = e->d_type == DT_DIR;
-        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-            std::string full = folder == "/" ? "/" + name : folder + "/" + name;
-            struct stat st {};
-            if (stat(full.c_str(), &st) != 0)
-                continue; // a dangling link
-            isFolder = S_ISDIR(st.st_mode);
-        }
-        if (keep(name, isFolder))
-            names.push_back(std::move(name));
-    }
-    closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // True when `path` is `folder` or lies below it.
 bool Within(const std::string& path, const std::string& folder) {
     return path == folder || path.rfind(folder + "/", 0) == 0;
-}
-
-bool EndsWithBmp(const std::string& name) {
-    if (name.size() < 4)
-        return false;
-    std::string ext = name.substr(name.size() - 4);
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".bmp";
 }
 
 } // namespace
@@ -143,14 +108,28 @@ std::string CurrentFolder() {
     return buf.data();
 }
 
-std::vector<std::string> ListSubfolders(const std::string& folder) {
-    return List(folder, [](const std::string&, bool isFolder) { return isFolder; });
-}
-
-std::vector<std::string> ListBitmapFiles(const std::string& folder) {
-    return List(folder, [](const std::string& name, bool isFolder) {
-        return !isFolder && EndsWithBmp(name);
-    });
+std::vector<FolderEntry> ListFolder(const std::string& folder) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        throw IoFailure("Cannot read the folder " + folder + ": " + std::strerror(errno), errno);
+    std::vector<FolderEntry> entries;
+    while (dirent* e = readdir(dir)) {
+        std::string name = e->d_name;
+        if (name.empty() || name[0] == '.' || name.find_first_of("\r\n") != std::string::npos)
+            continue;
+        bool isFolder = e->d_type == DT_DIR;
+        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+            struct stat st {};
+            if (stat(JoinPath(folder, name).c_str(), &st) != 0)
+                continue; // a dangling link
+            isFolder = S_ISDIR(st.st_mode);
+        }
+        entries.push_back({std::move(name), isFolder});
+    }
+    closedir(dir);
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return entries;
 }
 
 } // namespace velum

@@ -33,37 +33,6 @@ std::string RootOf(const std::string& path) {
     return {};
 }
 
-// Lists a folder's visible entries that `keep` takes, given the name and whether it is a folder.
-template <typename Keep> std::vector<std::string> List(const std::string& folder, Keep keep) {
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE) {
-        DWORD err = GetLastError();
-        if (err == ERROR_FILE_NOT_FOUND || err == ERROR_NO_MORE_FILES)
-            return {}; // an empty drive root
-        throw IoFailure("Cannot read the folder " + folder + ": " +
-                            SystemErrorText(static_cast<int>(err)),
-                        static_cast<int>(err));
-    }
-    std::vector<std::string> names;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == ".." || (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN))
-            continue;
-        if (keep(name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0))
-            names.push_back(std::move(name));
-    } while (FindNextFileA(h, &found));
-    FindClose(h);
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return lstrcmpiA(a.c_str(), b.c_str()) < 0;
-    });
-    return names;
-}
-
-bool EndsWithBmp(const std::string& name) {
-    return name.size() >= 4 && lstrcmpiA(name.c_str() + name.size() - 4, ".bmp") == 0;
-}
-
 } // namespace
 
 std::vector<std::string> ListVolumes() {
@@ -109,14 +78,29 @@ std::string CurrentFolder() {
     return n ? std::string(buffer.data(), n) : std::string("C:\\");
 }
 
-std::vector<std::string> ListSubfolders(const std::string& folder) {
-    return List(folder, [](const std::string&, bool isFolder) { return isFolder; });
-}
-
-std::vector<std::string> ListBitmapFiles(const std::string& folder) {
-    return List(folder, [](const std::string& name, bool isFolder) {
-        return !isFolder && EndsWithBmp(name);
+std::vector<FolderEntry> ListFolder(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD err = GetLastError();
+        if (err == ERROR_FILE_NOT_FOUND || err == ERROR_NO_MORE_FILES)
+            return {}; // an empty drive root
+        throw IoFailure("Cannot read the folder " + folder + ": " +
+                            SystemErrorText(static_cast<int>(err)),
+                        static_cast<int>(err));
+    }
+    std::vector<FolderEntry> entries;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == ".." || (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN))
+            continue;
+        entries.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+    std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
+        return lstrcmpiA(a.name.c_str(), b.name.c_str()) < 0;
     });
+    return entries;
 }
 
 } // namespace velum

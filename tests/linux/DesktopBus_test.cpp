@@ -3,10 +3,8 @@
 
 #include <gio/gio.h>
 
-#include <csignal>
 #include <cstdio>
 
-#include "engine/Desktop.h"
 #include "engine/DesktopBackends.h"
 #include "support/TestSupport.h"
 
@@ -24,101 +22,81 @@ std::string Output(const std::string& command) { // "(failed)" when the command 
 }
 std::string g_record; // once set, a stand-in Plasma shell answers and writes each script here
 
-void ServePlasmaShell() {
-    GDBusConnection* bus = OpenSessionBus().release();
-    const auto answer = [](GDBusConnection* c, GDBusMessage* m, int, void*) -> GDBusMessage* {
-        if (g_strcmp0(g_dbus_message_get_member(m), "evaluateScript"))
-            return m;
-        GVariant* script = g_variant_get_child_value(g_dbus_message_get_body(m), 0);
-        WriteWholeFile(g_record, g_variant_get_string(script, nullptr));
-        g_dbus_connection_send_message(c, g_dbus_message_new_method_reply(m), {}, nullptr, nullptr);
-        return nullptr;
-    };
-    g_dbus_connection_add_filter(bus, answer, nullptr, nullptr);
-    g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/", "org.freedesktop.DBus",
-                                "RequestName", g_variant_new("(su)", "org.kde.plasmashell", 0u), {},
-                                {}, -1, {}, {});
-}
-
-// The desktop call of `session` with an orange desktop colour; the process ends with its result.
 [[noreturn]] void Call(const char* session, const std::string& text, bool tiled = false) {
-    if (!g_record.empty())
-        ServePlasmaShell();
+    if (GDBusConnection* bus = g_record.empty() ? nullptr : OpenSessionBus().release()) {
+        const auto answer = [](GDBusConnection* c, GDBusMessage* m, int, void*) -> GDBusMessage* {
+            if (g_strcmp0(g_dbus_message_get_member(m), "evaluateScript"))
+                return m;
+            GVariant* script = g_variant_get_child_value(g_dbus_message_get_body(m), 0);
+            WriteWholeFile(g_record, g_variant_get_string(script, nullptr));
+            g_dbus_connection_send_message(c, g_dbus_message_new_method_reply(m), {}, {}, {});
+            return nullptr;
+        };
+        g_dbus_connection_add_filter(bus, answer, nullptr, nullptr);
+        g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/", "org.freedesktop.DBus",
+                                    "RequestName", g_variant_new("(su)", "org.kde.plasmashell", 0u),
+                                    {}, {}, -1, {}, {});
+    }
     setenv("XDG_CURRENT_DESKTOP", session, 1);
     MemoryRegistry reg;
     reg.Put("Control Panel\\desktop", "TileWallpaper", REG_SZ, tiled ? "1\0"s : "0\0"s);
     reg.Put("Control Panel\\Colors", "Background", REG_SZ, "255 128 0\0"s);
     _exit(static_cast<int>(CreatePlatformDesktop(reg)->SetDeskWallpaper(text)));
 }
-const testing::ExitedWithCode kDone(int(DesktopResult::Done)),
-    kNoDesktop(int(DesktopResult::NoDesktop));
+const testing::ExitedWithCode kDone(int(DesktopResult::Done));
 
-// A bus without activation, so that only what a test starts answers on it.
 struct DesktopBus : ::testing::Test {
-    void SetUp() override {
+    void SetUp() override { // without activation, so that only what a test starts answers
         const std::string bus = store_.root() + "/bus";
-        WriteWholeFile(bus + ".conf", "<busconfig><listen>unix:path=" + bus +
-                                          "</listen><policy context='default'><allow own='*'/>"
-                                          "<allow send_destination='*'/><allow receive_sender='*'/>"
-                                          "</policy></busconfig>");
+        WriteWholeFile(bus + ".conf", "<busconfig><policy context='default'><allow own='*'/>"
+                                      "<allow send_destination='*'/><allow receive_sender='*'/>"
+                                      "</policy><listen>unix:path=" +
+                                          bus + "</listen></busconfig>");
         Start("dbus-daemon --fork --print-pid --config-file=" + bus + ".conf");
         setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + bus).c_str(), 1);
     }
-    void TearDown() override {
-        for (const pid_t pid : pids_)
-            kill(pid, SIGTERM);
-        unsetenv("DBUS_SESSION_BUS_ADDRESS"); // no later test may reach the user's desktop either
-    }
-    // Runs a command that prints the process id of what it leaves running, ended with the test.
-    void Start(const std::string& command) { pids_.push_back(std::stoi(Output(command))); }
+    // No later test may reach the user's desktop either.
+    void TearDown() override { Output("kill" + pids_), unsetenv("DBUS_SESSION_BUS_ADDRESS"); }
+    void Start(const std::string& c) { pids_ += " " + std::to_string(std::stoi(Output(c))); }
 
-    TempStore store_; // also xfconfd's XDG_CONFIG_HOME
-    std::vector<pid_t> pids_;
+    TempStore store_;  // also xfconfd's XDG_CONFIG_HOME
+    std::string pids_; // what each Start prints: what it left running, ended with the test
 };
 
-TEST_F(DesktopBus, KdeGetsAScriptAndXfceItsPropertiesAndNoAnswerIsNoDesktop) {
+TEST_F(DesktopBus, KdeGetsAnEscapedScriptAndXfceItsProperties) {
+    EXPECT_EQ(JsStringLiteral("a\"b'c\\d\n\r\t\x7f\u2028\u2029</script><\u2027"),
+              R"("a\"b\'c\\d\n\r\x09\x7f\u2028\u2029<\/script><)"s + "\u2027\"");
+    EXPECT_EQ(FileUri("/home/ann/a b%c/ü#?.bmp"), "file:///home/ann/a%20b%25c/%C3%BC%23%3F.bmp");
     const std::string path = store_.root() + "/a'b\"c\\d\ne.bmp";
     WriteBmp24(path, 2, 1, {0xFF, 0xFF00});
-    EXPECT_EXIT(Call("KDE", path), kNoDesktop, "") << "no shell on the bus";
     g_record = store_.root() + "/script.js";
     for (int mode : {6, 3, 0}) { // centred, tiled, none
         ASSERT_EXIT(Call("X-Test:KDE", mode ? path : kNoWallpaper, mode == 3), kDone, "");
-        const std::string script = ReadWholeFile(g_record),
-                          plugin = mode ? "\"org.kde.image\"" : "\"org.kde.color\"";
+        const std::string script = ReadWholeFile(g_record), plugin = mode ? "image" : "color";
         for (const std::string& part :
-             {"wallpaperPlugin = " + plugin + ";", "[\"Wallpaper\", " + plugin + ", \"General\"]",
-              "writeConfig(\"Color\", \"#ff8000\");"s,
+             {"wallpaperPlugin = \"org.kde." + plugin + "\";",
+              "\"org.kde." + plugin + "\", \"General\"]", "writeConfig(\"Color\", \"#ff8000\");"s,
               mode ? "(\"Image\", \"file://" + store_.root() + "/a%27b%22c%5Cd%0Ae.bmp\");" : ""s,
               mode ? "(\"FillMode\", " + std::to_string(mode) + ");" : ""s})
             EXPECT_NE(script.find(part), std::string::npos) << part << "\n" << script;
     }
 
-    // Xfce: every workspace group, else the first made; none keeps the path.
     const auto Ask = [](std::string a) { return Output("xfconf-query -c xfce4-desktop -p " + a); };
     const auto Shown = [&](auto g) { return Ask(g + "last-image") + Ask(g + "image-style"); };
-    EXPECT_EXIT(Call("XFCE", path), kNoDesktop, "") << "no xfconfd";
-    Start("/usr/lib/x86_64-linux-gnu/xfce4/xfconf/xfconfd >/dev/null 2>&1 & echo $!");
-    ASSERT_NE(Output("gdbus wait -e -t 5 org.xfce.Xfconf"), "(failed)");
-    const std::string first = "/backdrop/screen0/monitor0/workspace0/";
-    ASSERT_EXIT(Call("XFCE", path), kDone, ""); // an empty channel
+    Start("/usr/lib/x86_64-linux-gnu/xfce4/xfconf/xfconfd >/dev/null 2>&1 & echo $!; "
+          "gdbus wait -e -t 5 org.xfce.Xfconf"); // throws when it does not come
+    const std::string b = "/backdrop/screen", first = b + "0/monitor0/workspace0/",
+                      v = b + "0/monitorVGA-1/workspace0/", h = b + "1/monitorHDMI-1/workspace3/";
+    ASSERT_EXIT(Call("XFCE", path), kDone, ""); // an empty channel: the first group is made
     EXPECT_EQ(Shown(first), path + "\n1\n");
     Ask("/backdrop -r -R");
-    const std::string vga = "/backdrop/screen0/monitorVGA-1/workspace0/",
-                      hdmi = "/backdrop/screen1/monitorHDMI-1/workspace3/";
-    Ask(vga + "last-image -n -t string -s /old.bmp");
-    Ask(hdmi + "image-style -n -t int -s 5");
-    for (const std::string& text : {path, std::string(kNoWallpaper)}) {
+    Ask(v + "last-image -n -t string -s /old.bmp"), Ask(h + "image-style -n -t int -s 5");
+    for (const std::string& text : {path, std::string(kNoWallpaper)}) { // every group; none keeps
         ASSERT_EXIT(Call("XFCE", text, true), kDone, "");
-        for (const std::string& group : {vga, hdmi})
+        for (const std::string& group : {v, h})
             EXPECT_EQ(Shown(group), path + (text == path ? "\n2\n" : "\n0\n")) << group << text;
     }
     EXPECT_EQ(Shown(first), "(failed)(failed)") << "a group exists, none is made up";
-}
-
-TEST(DesktopBusScript, LiteralsAndUrisEscapeEverythingThatEndsOrBreaksThem) {
-    EXPECT_EQ(JsStringLiteral("a\"b'c\\d\n\r\t\x7f\u2028\u2029</script><\u2027"),
-              R"("a\"b\'c\\d\n\r\x09\x7f\u2028\u2029<\/script><)"s + "\u2027\"");
-    EXPECT_EQ(FileUri("/home/ann/a b%c/ü#?.bmp"), "file:///home/ann/a%20b%25c/%C3%BC%23%3F.bmp");
 }
 
 } // namespace

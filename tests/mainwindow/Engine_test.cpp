@@ -39,7 +39,7 @@ struct Engine : ::testing::Test {
     Strings Applied() {
         Strings out;
         for (const auto& c : std::exchange(desktop.calls, {}))
-            out.push_back(c.tile == "1\0"s ? c.text + " (tiled)" : c.text);
+            out.push_back(c.text + (c.tile == "1\0"s ? " (tiled)" : ""));
         return out;
     }
     int Next() { return form.cmdUpdate_click(), form.CurrentIndex; }
@@ -74,10 +74,9 @@ TEST_F(Engine, ApplyingFromEachListWritesTheTilingFlagFirstAndRecordsTheLastTen)
     form.lstRotateBmps_DblClick(); // no tiling flag from a double-click in the rotation list
     EXPECT_EQ(Applied(), Strings(2, "/r/two.bmp (tiled)"));
     EXPECT_EQ(form.cmbLastBmps.items(), (Strings{"/r/two.bmp", Pic("c.bmp"), Pic("b.BMP")}));
-    for (int i = 0; i < 11; ++i)
-        form.AddLastBmp(std::string(1, char('a' + i)));
-    for (const char* again : {"h", "h", "H"}) // to the top, compared case by case
-        form.AddLastBmp(again);
+    // Repeats go to the top, compared case by case.
+    for (const char* p : {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "h", "h", "H"})
+        form.AddLastBmp(p);
     EXPECT_EQ(form.cmbLastBmps.items(),
               (Strings{"H", "h", "k", "j", "i", "g", "f", "e", "d", "c"}));
 }
