@@ -43,7 +43,7 @@ std::string g_record; // once set, a stand-in Plasma shell answers and writes ea
     reg.Put("Control Panel\\Colors", "Background", REG_SZ, "255 128 0\0"s);
     _exit(static_cast<int>(CreatePlatformDesktop(reg)->SetDeskWallpaper(text)));
 }
-const testing::ExitedWithCode kDone(int(DesktopResult::Done));
+const testing::ExitedWithCode kDone{static_cast<int>(DesktopResult::Done)};
 
 struct DesktopBus : ::testing::Test {
     void SetUp() override { // without activation, so that only what a test starts answers
