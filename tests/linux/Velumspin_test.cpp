@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <ranges>
+#include <numeric>
 
 #include <sys/wait.h>
 
@@ -23,8 +23,9 @@ struct Velumspin : ::testing::Test {
 
     void Prepare(const std::string& tile) {
         for (const std::uint32_t b : {0x204000u, 0x800081u}) { // each pixel unlike the others
-            const auto p = std::views::iota(b, b + kW * kH);
-            WriteBmp24(dir + (b & 1 ? "/two.bmp" : "/one.bmp"), kW, kH, {p.begin(), p.end()});
+            std::vector<std::uint32_t> p(kW * kH);
+            std::iota(p.begin(), p.end(), b);
+            WriteBmp24(dir + (b & 1 ? "/two.bmp" : "/one.bmp"), kW, kH, p);
         }
         WriteWholeFile(
             store.file("user.reg"),
