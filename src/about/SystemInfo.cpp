@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "common/Dialogs.h"
 #include "common/Files.h"
-#include "mainwindow/frmWallPaper.h"
 
 namespace velum {
 
@@ -33,8 +33,8 @@ bool GetKeyValue(Registry& reg, HKey root, const std::string& keyName, const std
     std::uint32_t type = 0;
     unsigned char buffer[kBufferSize] = {};
     std::uint32_t size = kBufferSize;
-    if (reg.OpenKey(root, keyName, kAllAccess, &key) != ERROR_SUCCESS ||
-        reg.QueryValue(key, valueName, &type, buffer, &size) != ERROR_SUCCESS) {
+    if (reg.OpenKey(root, keyName, kAllAccess, &key) != reg::kSuccess ||
+        reg.QueryValue(key, valueName, &type, buffer, &size) != reg::kSuccess) {
         result.clear();
         reg.CloseKey(key);
         return false;
@@ -45,9 +45,9 @@ bool GetKeyValue(Registry& reg, HKey root, const std::string& keyName, const std
         keep = size - 1;
     std::string text(reinterpret_cast<const char*>(buffer), keep);
     try {
-        if (type == REG_SZ)
+        if (type == reg::kSz)
             result = text;
-        else if (type == REG_DWORD)
+        else if (type == reg::kDword)
             result = DwordText(text);
     } catch (...) {
         reg.CloseKey(key);
@@ -61,9 +61,9 @@ void StartSysInfo(Registry& reg, Dialogs& dialogs,
                   const std::function<bool(const std::string&)>& startProgram) {
     try {
         std::string path;
-        bool found = GetKeyValue(reg, HKEY_LOCAL_MACHINE,
+        bool found = GetKeyValue(reg, reg::kLocalMachine,
                                  "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", path);
-        if (!found && GetKeyValue(reg, HKEY_LOCAL_MACHINE,
+        if (!found && GetKeyValue(reg, reg::kLocalMachine,
                                   "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO", path)) {
             path += PathSeparator();
             path += "MSINFO32.EXE";

@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
+#include "common/Dialogs.h"
 #include "common/Registry.h"
-#include "mainwindow/Dialogs.h"
 
 namespace velum {
 

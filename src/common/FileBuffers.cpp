@@ -112,8 +112,8 @@ bool WriteBuffer::WriteAll(const char* p, std::size_t n) {
     return error_ == 0;
 }
 
-void FillNewContent(const std::string& path, std::istream* old, WriteBuffer& outBuf, int ioError,
-                    const std::function<void(std::istream* old, std::ostream& out)>& body) {
+bool FillNewContent(const std::string& path, std::istream* old, WriteBuffer& outBuf, int ioError,
+                    const RewriteBody& body) {
     auto readError = [&] {
         auto* in = old ? dynamic_cast<ReadBuffer*>(old->rdbuf()) : nullptr;
         return in ? in->error() : 0;
@@ -125,8 +125,9 @@ void FillNewContent(const std::string& path, std::istream* old, WriteBuffer& out
             saving + "read error while copying the old content: " + SystemErrorText(err), err);
     };
     std::ostream out(&outBuf);
+    bool keep = true;
     try {
-        body(old, out);
+        keep = body(old, out);
     } catch (const IoFailure&) {
         throw;
     } catch (const std::exception& e) {
@@ -139,9 +140,12 @@ void FillNewContent(const std::string& path, std::istream* old, WriteBuffer& out
     }
     if (old && (old->bad() || readError()))
         throw readFailure();
+    if (!keep)
+        return false;
     out.flush();
     if (!out || outBuf.error())
         FailOn("Could not save", path, outBuf.error() ? outBuf.error() : ioError);
+    return true;
 }
 
 } // namespace velum

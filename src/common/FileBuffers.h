@@ -7,6 +7,8 @@
 #include <streambuf>
 #include <string>
 
+#include "common/Files.h"
+
 namespace velum {
 
 // Throws IoFailure: "`what` `path`: " and the system's text for `err`.
@@ -60,10 +62,10 @@ class WriteBuffer : public std::streambuf {
 };
 
 // The part of a safe rewrite that both platforms share: runs `body` with the old content (null
-// when there is none) and a stream into `out`, then flushes it. Every failure, of `body`, of a
-// read of the old content or of a write, throws IoFailure naming `path` with the system's reason
-// (`ioError` when the system gave none).
-void FillNewContent(const std::string& path, std::istream* old, WriteBuffer& out, int ioError,
-                    const std::function<void(std::istream* old, std::ostream& out)>& body);
+// when there is none) and a stream into `out`, then flushes it. False when `body` abandons the
+// rewrite. Every failure, of `body`, of a read of the old content or of a write, throws IoFailure
+// naming `path` with the system's reason (`ioError` when the system gave none).
+bool FillNewContent(const std::string& path, std::istream* old, WriteBuffer& out, int ioError,
+                    const RewriteBody& body);
 
 } // namespace velum

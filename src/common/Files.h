@@ -27,12 +27,19 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // exists but cannot be opened, a folder included. Read errors later set the stream's badbit.
 std::unique_ptr<std::istream> OpenForReading(const std::string& path);
 
-// Rewrites `path` safely. `body` receives the old content (null when the file does not exist)
-// and the new file, which starts empty. The new content goes to `tempName` in the folder of the
-// real file (through a symbolic link), is flushed, takes the old file's permissions and is
-// renamed over it, all under the lock of the store's folder. A throw from `body`, a read error
-// on the old content or a failed write throws IoFailure and leaves the old file as it was.
-// Creates the folder when it is missing.
+// Writes the new content of a rewrite from the old one (null when the file does not exist);
+// false abandons the rewrite and leaves the file as it was.
+using RewriteBody = std::function<bool(std::istream* old, std::ostream& out)>;
+
+// Rewrites `path` safely. `body` receives the old content and the new file, which starts empty.
+// The new content goes to `tempName` in the folder of the real file (through a symbolic link),
+// is flushed, takes the old file's permissions and is renamed over it, all under the lock of the
+// store's folder. False when `body` abandoned the rewrite. A throw from `body`, a read error on
+// the old content or a failed write throws IoFailure and leaves the old file as it was. Creates
+// the folder when it is missing.
+bool RewriteFileIf(const std::string& path, const std::string& tempName, const RewriteBody& body);
+
+// RewriteFile for a body that always writes.
 void RewriteFile(const std::string& path, const std::string& tempName,
                  const std::function<void(std::istream* old, std::ostream& out)>& body);
 

@@ -276,8 +276,7 @@ std::unique_ptr<std::istream> OpenForReading(const std::string& path) {
     return OpenStream(path, nullptr);
 }
 
-void RewriteFile(const std::string& path, const std::string& tempName,
-                 const std::function<void(std::istream* old, std::ostream& out)>& body) {
+bool RewriteFileIf(const std::string& path, const std::string& tempName, const RewriteBody& body) {
     const std::string folder = FolderOf(path);
     MakeFolders(folder);
     FolderLock lock(folder);
@@ -288,7 +287,8 @@ void RewriteFile(const std::string& path, const std::string& tempName,
     std::unique_ptr<FdIStream> old = OpenStream(target, &oldMode);
     TempFile temp(JoinPath(targetFolder, tempName));
     FdWriteBuffer out(temp.fd());
-    FillNewContent(path, old.get(), out, EIO, body);
+    if (!FillNewContent(path, old.get(), out, EIO, body))
+        return false; // the temporary file goes, the old file stays
     if (::fsync(temp.fd()) != 0)
         FailOn("Could not save", path, errno);
     if (old && ::fchmod(temp.fd(), oldMode) != 0)
@@ -298,6 +298,7 @@ void RewriteFile(const std::string& path, const std::string& tempName,
         FailOn("Could not save", path, errno);
     temp.Keep();
     SyncFolder(targetFolder);
+    return true;
 }
 
 } // namespace velum

@@ -224,8 +224,7 @@ std::unique_ptr<std::istream> OpenForReading(const std::string& path) {
     return OpenStream(path);
 }
 
-void RewriteFile(const std::string& path, const std::string& tempName,
-                 const std::function<void(std::istream* old, std::ostream& out)>& body) {
+bool RewriteFileIf(const std::string& path, const std::string& tempName, const RewriteBody& body) {
     const std::string folder = FolderOf(path);
     MakeFolders(folder);
     FolderLock lock(folder);
@@ -233,7 +232,8 @@ void RewriteFile(const std::string& path, const std::string& tempName,
     std::unique_ptr<HandleIStream> old = OpenStream(path);
     TempFile temp(JoinPath(folder, tempName));
     HandleWriteBuffer out(temp.handle());
-    FillNewContent(path, old.get(), out, ERROR_IO_DEVICE, body);
+    if (!FillNewContent(path, old.get(), out, ERROR_IO_DEVICE, body))
+        return false; // the temporary file goes, the old file stays
     if (!FlushFileBuffers(temp.handle()))
         FailOn("Could not save", path, GetLastError());
     temp.Close();
@@ -248,6 +248,7 @@ void RewriteFile(const std::string& path, const std::string& tempName,
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         FailOn("Could not save", path, GetLastError());
     temp.Keep();
+    return true;
 }
 
 } // namespace velum

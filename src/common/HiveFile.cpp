@@ -161,14 +161,14 @@ bool ParseData(std::string_view s, bool utf16Text, std::uint32_t& type, std::str
         if (!ReadQuoted(s, pos, data) || pos != s.size())
             return false;
         data += '\0';
-        type = REG_SZ;
+        type = reg::kSz;
         return true;
     }
     if (StartsWithNoCase(s, "dword:")) {
         std::uint32_t v = 0;
         if (!ParseHex32(s.substr(6), v))
             return false;
-        type = REG_DWORD;
+        type = reg::kDword;
         data.clear();
         for (int i = 0; i < 4; ++i)
             data += static_cast<char>(v >> (8 * i) & 0xFF);
@@ -176,7 +176,7 @@ bool ParseData(std::string_view s, bool utf16Text, std::uint32_t& type, std::str
     }
     std::string_view bytes;
     if (StartsWithNoCase(s, "hex:")) {
-        type = REG_BINARY;
+        type = reg::kBinary;
         bytes = s.substr(4);
     } else if (StartsWithNoCase(s, "hex(")) {
         size_t close = s.find(')');
@@ -189,7 +189,7 @@ bool ParseData(std::string_view s, bool utf16Text, std::uint32_t& type, std::str
     }
     if (!ParseHexBytes(bytes, data))
         return false;
-    if (utf16Text && (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ))
+    if (utf16Text && (type == reg::kSz || type == reg::kExpandSz || type == reg::kMultiSz))
         data = Utf16LeToUtf8(data);
     return true;
 }
@@ -235,7 +235,7 @@ void AppendQuoted(std::string& out, std::string_view text) {
 }
 
 bool IsPlainText(const HiveValue& v) {
-    if (v.type != REG_SZ || v.data.empty() || v.data.back() != '\0')
+    if (v.type != reg::kSz || v.data.empty() || v.data.back() != '\0')
         return false;
     return v.data.find_first_of(std::string_view("\0\r\n", 3)) == v.data.size() - 1;
 }
@@ -250,7 +250,7 @@ void AppendValue(std::string& out, const HiveValue& v) {
     static const char digits[] = "0123456789abcdef";
     if (IsPlainText(v)) {
         AppendQuoted(out, std::string_view(v.data).substr(0, v.data.size() - 1));
-    } else if (v.type == REG_DWORD && v.data.size() == 4) {
+    } else if (v.type == reg::kDword && v.data.size() == 4) {
         out += "dword:";
         for (int i = 3; i >= 0; --i) {
             auto b = static_cast<unsigned char>(v.data[static_cast<size_t>(i)]);
@@ -258,7 +258,7 @@ void AppendValue(std::string& out, const HiveValue& v) {
             out += digits[b & 0xF];
         }
     } else {
-        if (v.type == REG_BINARY) {
+        if (v.type == reg::kBinary) {
             out += "hex:";
         } else {
             std::string n;

@@ -12,7 +12,6 @@ namespace velum {
 
 namespace {
 
-constexpr std::int32_t kErrorInvalidParameter = 87;
 constexpr char kUserRoot[] = "HKEY_CURRENT_USER";
 constexpr char kMachineRoot[] = "HKEY_LOCAL_MACHINE";
 constexpr char kTempName[] = "~user.reg.tmp";
@@ -42,17 +41,14 @@ std::string Reason(const IoFailure& e) {
     return e.code() ? SystemErrorText(e.code()) : e.what();
 }
 
-// Raised inside the locked rewrite when the change turns out not to be needed.
-struct NoChange : std::exception {};
-
 } // namespace
 
 HiveRegistry::HiveRegistry(std::string userHivePath, std::string machineHivePath)
     : userPath_(std::move(userHivePath)), machinePath_(std::move(machineHivePath)) {}
 
 bool HiveRegistry::Resolve(HKey key, KeyRef& ref) const {
-    if (key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE) {
-        ref.machine = key == HKEY_LOCAL_MACHINE;
+    if (key == reg::kCurrentUser || key == reg::kLocalMachine) {
+        ref.machine = key == reg::kLocalMachine;
         ref.path = ref.machine ? kMachineRoot : kUserRoot;
         return true;
     }
@@ -65,12 +61,12 @@ bool HiveRegistry::Resolve(HKey key, KeyRef& ref) const {
 
 std::int32_t HiveRegistry::Locate(HKey root, const std::string& subKey, KeyRef& ref) const {
     if (!Resolve(root, ref))
-        return ERROR_INVALID_HANDLE;
+        return reg::kInvalidHandle;
     if (!ValidSubKey(subKey))
-        return kErrorInvalidParameter;
+        return reg::kInvalidParameter;
     if (!subKey.empty())
         ref.path += "\\" + subKey;
-    return ERROR_SUCCESS;
+    return reg::kSuccess;
 }
 
 bool HiveRegistry::Load(bool machine, Hive& hive, std::string* reason) const {
@@ -111,37 +107,27 @@ Hive HiveRegistry::LoadForWrite() const {
 }
 
 bool HiveRegistry::Rewrite(const std::function<bool(Hive&)>& change) {
-    bool changed = true;
-    try {
-        RewriteFile(userPath_, kTempName, [&](std::istream* old, std::ostream& out) {
-            Hive hive;
-            if (old) {
-                errno = 0;
-                std::string bytes = ReadAll(*old);
-                if (old->bad())
-                    throw IoFailure("Cannot read " + userPath_ + ": " +
-                                        (errno ? std::strerror(errno) : "read error") +
-                                        "; it was not rewritten",
-                                    errno);
-                hive = ParseHive(bytes);
-            }
-            if (!change(hive)) {
-                changed = false;
-                throw NoChange{};
-            }
-            out << SerializeHive(hive);
-        });
-    } catch (...) {
-        // RewriteFile may pass the NoChange on or wrap it; either way the file was left alone.
-        if (!changed)
-            return false;
-        throw;
-    }
-    return true;
+    return RewriteFileIf(userPath_, kTempName, [&](std::istream* old, std::ostream& out) {
+        Hive hive;
+        if (old) {
+            errno = 0;
+            std::string bytes = ReadAll(*old);
+            if (old->bad())
+                throw IoFailure("Cannot read " + userPath_ + ": " +
+                                    (errno ? std::strerror(errno) : "read error") +
+                                    "; it was not rewritten",
+                                errno);
+            hive = ParseHive(bytes);
+        }
+        if (!change(hive))
+            return false; // nothing to write: the file is not touched
+        out << SerializeHive(hive);
+        return true;
+    });
 }
 
 HKey HiveRegistry::NewHandle(KeyRef ref) {
-    while (next_ == 0 || next_ == HKEY_CURRENT_USER || next_ == HKEY_LOCAL_MACHINE ||
+    while (next_ == 0 || next_ == reg::kCurrentUser || next_ == reg::kLocalMachine ||
            handles_.count(next_))
         ++next_;
     HKey key = next_++;
@@ -158,10 +144,10 @@ std::int32_t HiveRegistry::OpenKey(HKey root, const std::string& subKey, std::ui
     if (!subKey.empty()) {
         Hive hive;
         if (!Load(ref.machine, hive, nullptr) || !hive.KeyExists(ref.path))
-            return ERROR_FILE_NOT_FOUND;
+            return reg::kFileNotFound;
     }
     *result = NewHandle(std::move(ref));
-    return ERROR_SUCCESS;
+    return reg::kSuccess;
 }
 
 std::int32_t HiveRegistry::CreateKey(HKey root, const std::string& subKey, std::uint32_t,
@@ -174,7 +160,7 @@ std::int32_t HiveRegistry::CreateKey(HKey root, const std::string& subKey, std::
         if (ref.machine) {
             Hive hive;
             if (!Load(true, hive, nullptr) || !hive.KeyExists(ref.path))
-                return ERROR_ACCESS_DENIED;
+                return reg::kAccessDenied;
         } else if (!LoadForWrite().KeyExists(ref.path)) {
             Rewrite([&](Hive& hive) {
                 if (hive.KeyExists(ref.path))
@@ -185,70 +171,70 @@ std::int32_t HiveRegistry::CreateKey(HKey root, const std::string& subKey, std::
         }
     }
     *result = NewHandle(std::move(ref));
-    return ERROR_SUCCESS;
+    return reg::kSuccess;
 }
 
 std::int32_t HiveRegistry::QueryValue(HKey key, const std::string& name, std::uint32_t* type,
                                       unsigned char* data, std::uint32_t* size) {
     KeyRef ref;
     if (!Resolve(key, ref))
-        return ERROR_INVALID_HANDLE;
+        return reg::kInvalidHandle;
     Hive hive;
     if (!Load(ref.machine, hive, nullptr))
-        return ERROR_FILE_NOT_FOUND;
+        return reg::kFileNotFound;
     const HiveKey* k = hive.FindKey(ref.path);
     const HiveValue* v = k ? k->FindValue(name) : nullptr;
     if (!v)
-        return ERROR_FILE_NOT_FOUND;
+        return reg::kFileNotFound;
     if (data && !size)
-        return kErrorInvalidParameter;
+        return reg::kInvalidParameter;
     if (type)
         *type = v->type;
     auto n = static_cast<std::uint32_t>(v->data.size());
     if (data) {
         if (*size < n) {
             *size = n;
-            return ERROR_MORE_DATA;
+            return reg::kMoreData;
         }
         std::memcpy(data, v->data.data(), n);
     }
     if (size)
         *size = n;
-    return ERROR_SUCCESS;
+    return reg::kSuccess;
 }
 
 std::int32_t HiveRegistry::SetValue(HKey key, const std::string& name, std::uint32_t type,
                                     const unsigned char* data, std::uint32_t size) {
     KeyRef ref;
     if (!Resolve(key, ref))
-        return ERROR_INVALID_HANDLE;
+        return reg::kInvalidHandle;
     if (ref.machine)
-        return ERROR_ACCESS_DENIED;
+        return reg::kAccessDenied;
     if (!WritableName(name) || (!data && size > 0))
-        return kErrorInvalidParameter;
+        return reg::kInvalidParameter;
     // A root always exists; any other key must still be in the file.
     bool isRoot = ref.path == kUserRoot;
     Hive current = LoadForWrite();
     if (!current.KeyExists(ref.path) && !isRoot)
-        return ERROR_FILE_NOT_FOUND;
+        return reg::kFileNotFound;
     std::string bytes = data ? std::string(reinterpret_cast<const char*>(data), size) : "";
     const HiveKey* k = current.FindKey(ref.path);
     const HiveValue* v = k ? k->FindValue(name) : nullptr;
     if (v && v->type == type && v->data == bytes)
-        return ERROR_SUCCESS; // the file already says so; spare a rewrite and its flush
+        return reg::kSuccess; // the file already says so; spare a rewrite and its flush
     bool written = Rewrite([&](Hive& hive) {
         if (!isRoot && !hive.KeyExists(ref.path))
             return false;
         hive.AddKey(ref.path).SetValue(name, type, std::move(bytes));
         return true;
     });
-    return written ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    return written ? reg::kSuccess : reg::kFileNotFound;
 }
 
 std::int32_t HiveRegistry::CloseKey(HKey key) {
-    if (key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE)
-        return ERROR_SUCCESS;
-    return handles_.erase(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    if (key == reg::kCurrentUser || key == reg::kLocalMachine)
+        return reg::kSuccess;
+    return handles_.erase(key) ? reg::kSuccess : reg::kInvalidHandle;
 }
 
 } // namespace velum

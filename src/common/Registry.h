@@ -7,23 +7,36 @@ namespace velum {
 
 using HKey = std::uint32_t;
 
-inline constexpr HKey HKEY_CURRENT_USER = 0x80000001u;
-inline constexpr HKey HKEY_LOCAL_MACHINE = 0x80000002u;
+// The registry's names, scoped so that windows.h, whose macros spell them HKEY_CURRENT_USER,
+// REG_SZ and ERROR_SUCCESS, may come before or after this header.
+namespace reg {
 
-inline constexpr std::uint32_t REG_SZ = 1;
-inline constexpr std::uint32_t REG_EXPAND_SZ = 2;
-inline constexpr std::uint32_t REG_BINARY = 3;
-inline constexpr std::uint32_t REG_DWORD = 4;
-inline constexpr std::uint32_t REG_MULTI_SZ = 7;
+inline constexpr HKey kCurrentUser = 0x80000001u;
+inline constexpr HKey kLocalMachine = 0x80000002u;
 
-inline constexpr std::int32_t ERROR_SUCCESS = 0;
-inline constexpr std::int32_t ERROR_FILE_NOT_FOUND = 2;
-inline constexpr std::int32_t ERROR_ACCESS_DENIED = 5;
-inline constexpr std::int32_t ERROR_INVALID_HANDLE = 6;
-inline constexpr std::int32_t ERROR_MORE_DATA = 234;
+// Value types, as the registry numbers them; a stored value may carry any other number too.
+enum ValueType : std::uint32_t {
+    kSz = 1,
+    kExpandSz = 2,
+    kBinary = 3,
+    kDword = 4,
+    kMultiSz = 7,
+};
+
+// Result codes of the registry calls, the Win32 error numbers; others pass through as numbers.
+enum Result : std::int32_t {
+    kSuccess = 0,
+    kFileNotFound = 2,
+    kAccessDenied = 5,
+    kInvalidHandle = 6,
+    kInvalidParameter = 87,
+    kMoreData = 234,
+};
 
 // The access mask of every open and create of the settings store.
-inline constexpr std::uint32_t KEY_SETTINGS_ACCESS = 0x3F;
+inline constexpr std::uint32_t kSettingsAccess = 0x3F;
+
+} // namespace reg
 
 // The five registry operations the programs use, with the Win32 semantics of RegOpenKeyExA,
 // RegCreateKeyExA, RegQueryValueExA, RegSetValueExA and RegCloseKey. Key paths use '\'.

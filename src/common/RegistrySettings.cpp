@@ -36,24 +36,24 @@ std::int32_t ReadRegData(Registry& reg, HKey key, const std::string& name, RegVa
     std::uint32_t type = 0;
     std::uint32_t size = 0;
     std::int32_t status = reg.QueryValue(key, name, &type, nullptr, &size);
-    if (status != ERROR_SUCCESS)
+    if (status != reg::kSuccess)
         return status;
-    if (type == REG_SZ) {
+    if (type == reg::kSz) {
         std::vector<unsigned char> buffer(size, 0);
         std::uint32_t got = size;
         status = reg.QueryValue(key, name, &type, buffer.data(), &got);
-        if (status == ERROR_SUCCESS)
+        if (status == reg::kSuccess)
             value = std::string(reinterpret_cast<const char*>(buffer.data()),
                                 std::min<std::size_t>(got, buffer.size()));
         else
             value = std::string();
         return status;
     }
-    if (type == REG_DWORD) {
+    if (type == reg::kDword) {
         unsigned char bytes[4] = {0, 0, 0, 0};
         std::uint32_t got = sizeof bytes;
         status = reg.QueryValue(key, name, &type, bytes, &got);
-        if (status == ERROR_SUCCESS) {
+        if (status == reg::kSuccess) {
             std::uint32_t u = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) |
                               (static_cast<std::uint32_t>(bytes[3]) << 24);
             value = static_cast<std::int32_t>(u);
@@ -65,25 +65,26 @@ std::int32_t ReadRegData(Registry& reg, HKey key, const std::string& name, RegVa
 
 std::int32_t WriteRegData(Registry& reg, HKey key, const std::string& name, std::uint32_t type,
                           const RegVariant& value) {
-    if (type == REG_SZ) {
+    if (type == reg::kSz) {
         std::string data = AsText(value);
         data.push_back('\0');
-        return reg.SetValue(key, name, REG_SZ, reinterpret_cast<const unsigned char*>(data.data()),
+        return reg.SetValue(key, name, reg::kSz,
+                            reinterpret_cast<const unsigned char*>(data.data()),
                             static_cast<std::uint32_t>(data.size()));
     }
-    if (type == REG_DWORD) {
+    if (type == reg::kDword) {
         auto u = static_cast<std::uint32_t>(AsInt32(value));
         unsigned char bytes[4] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8),
                                   static_cast<unsigned char>(u >> 16),
                                   static_cast<unsigned char>(u >> 24)};
-        return reg.SetValue(key, name, REG_DWORD, bytes, sizeof bytes);
+        return reg.SetValue(key, name, reg::kDword, bytes, sizeof bytes);
     }
     return 0;
 }
 
 void EnsureRegKey(Registry& reg, const std::string& keyPath, HKey root) {
     HKey key = 0;
-    reg.CreateKey(root, keyPath, KEY_SETTINGS_ACCESS, &key);
+    reg.CreateKey(root, keyPath, reg::kSettingsAccess, &key);
     if (key != 0)
         reg.CloseKey(key);
 }
@@ -91,7 +92,7 @@ void EnsureRegKey(Registry& reg, const std::string& keyPath, HKey root) {
 void WriteSetting(Registry& reg, const std::string& keyPath, const std::string& name,
                   const RegVariant& value, std::uint32_t type) {
     HKey key = 0;
-    reg.OpenKey(HKEY_CURRENT_USER, keyPath, KEY_SETTINGS_ACCESS, &key);
+    reg.OpenKey(reg::kCurrentUser, keyPath, reg::kSettingsAccess, &key);
     if (key == 0)
         return; // a missing key takes no value, as the registry itself would refuse
     WriteRegData(reg, key, name, type, value);
@@ -100,7 +101,7 @@ void WriteSetting(Registry& reg, const std::string& keyPath, const std::string& 
 
 std::string ReadSetting(Registry& reg, const std::string& keyPath, const std::string& name) {
     HKey key = 0;
-    reg.OpenKey(HKEY_CURRENT_USER, keyPath, KEY_SETTINGS_ACCESS, &key);
+    reg.OpenKey(reg::kCurrentUser, keyPath, reg::kSettingsAccess, &key);
     if (key == 0)
         return {};
     RegVariant value;
@@ -114,11 +115,11 @@ std::string ReadSetting(Registry& reg, const std::string& keyPath, const std::st
 
 void SaveOptions(Registry& reg, int viewBmpState, const std::string& collectionsList,
                  const std::string& current) {
-    EnsureRegKey(reg, kOptionsKey, HKEY_CURRENT_USER);
+    EnsureRegKey(reg, kOptionsKey, reg::kCurrentUser);
     WriteSetting(reg, kOptionsKey, "ViewBmp", std::string(viewBmpState == 1 ? "YES" : "NO"),
-                 REG_SZ);
-    WriteSetting(reg, kOptionsKey, "Collections", collectionsList, REG_SZ);
-    WriteSetting(reg, kOptionsKey, "Current", current, REG_SZ);
+                 reg::kSz);
+    WriteSetting(reg, kOptionsKey, "Collections", collectionsList, reg::kSz);
+    WriteSetting(reg, kOptionsKey, "Current", current, reg::kSz);
 }
 
 std::string ReadViewBmp(Registry& reg) {

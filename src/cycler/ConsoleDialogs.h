@@ -3,7 +3,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "mainwindow/Dialogs.h"
+#include "common/Dialogs.h"
 
 namespace velum {
 

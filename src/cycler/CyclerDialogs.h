@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "mainwindow/Dialogs.h"
+#include "common/Dialogs.h"
 
 namespace velum {
 

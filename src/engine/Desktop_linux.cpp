@@ -94,8 +94,8 @@ class LinuxDesktop final : public Desktop {
         // passed on afterwards.
         std::exception_ptr profileFailure;
         try {
-            EnsureRegKey(reg_, kDesktopKey, HKEY_CURRENT_USER);
-            WriteSetting(reg_, kDesktopKey, "Wallpaper", none ? std::string() : text, REG_SZ);
+            EnsureRegKey(reg_, kDesktopKey, reg::kCurrentUser);
+            WriteSetting(reg_, kDesktopKey, "Wallpaper", none ? std::string() : text, reg::kSz);
         } catch (const std::exception&) {
             profileFailure = std::current_exception();
         }

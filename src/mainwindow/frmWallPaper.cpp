@@ -13,15 +13,13 @@
 #include "common/Numbers.h"
 #include "common/RegistrySettings.h"
 #include "engine/Bitmap.h"
+#include "engine/Scheduler.h"
+#include "store/Catalogue.h"
 #include "store/CollectionStore.h"
-#include "store/ConfigRecord.h"
 
 namespace velum {
 
 namespace {
-
-constexpr int kMaxStoredNames = 101;
-constexpr int kMaxListEntries = 32767;
 
 // Shows the hourglass for the life of the guard, however the operation ends.
 class Hourglass {
@@ -133,11 +131,11 @@ void frmWallPaper::LoadViewBmp() {
     } catch (const std::exception& e) {
         dialogs_.ShowMessage(e.what(), kProgramTitle);
         const auto* io = dynamic_cast<const IoFailure*>(&e);
-        if (io && io->code() == 2) {
+        if (io && io->code() == IoFailure::kNotFound) {
             try {
-                EnsureRegKey(registry_, kOptionsKey, HKEY_CURRENT_USER);
+                EnsureRegKey(registry_, kOptionsKey, reg::kCurrentUser);
                 WriteSetting(registry_, kOptionsKey, "ViewBmp",
-                             std::string(chkAutoView.Value() == 1 ? "YES" : "NO"), REG_SZ);
+                             std::string(chkAutoView.Value() == 1 ? "YES" : "NO"), reg::kSz);
             } catch (const std::exception& again) {
                 ReportFailure("The settings were not saved.", again);
             }
@@ -150,17 +148,11 @@ void frmWallPaper::LoadViewBmp() {
 void frmWallPaper::LoadCollectionNames() {
     std::string stored = GetCollections(registry_);
     if (stored.empty()) {
-        AddCollectionName("Default");
-        cmbCollection.SetText("Default");
+        AddCollectionName(kDefaultCollection);
+        cmbCollection.SetText(kDefaultCollection);
     } else {
-        std::string rest = stored + ",";
-        for (int taken = 0; taken < kMaxStoredNames; ++taken) {
-            std::size_t comma = rest.find(',');
-            if (comma == std::string::npos)
-                break;
-            AddCollectionName(rest.substr(0, comma));
-            rest.erase(0, comma + 1);
-        }
+        for (const auto& name : SplitCollectionNames(stored))
+            AddCollectionName(name);
     }
 
     std::string current = GetCurrentCollection(registry_);
@@ -184,13 +176,10 @@ void frmWallPaper::LoadCollectionNames() {
 }
 
 void frmWallPaper::AddCollectionName(const std::string& name) {
-    if (name.empty())
+    if (!CanAddCollectionName(cmbCollection.items(), name))
         return;
-    for (const auto& entry : cmbCollection.items())
-        if (entry == name)
-            return;
     cmbCollection.AddItem(name);
-    CollectionsList = CollectionsList.empty() ? name : CollectionsList + "," + name;
+    CollectionsList = JoinCollectionNames(cmbCollection.items());
     DeletedCollections.erase(name);
     CollectionDirty = true;
 }
@@ -217,8 +206,7 @@ void frmWallPaper::cmbCollection_Click() {
 
 void frmWallPaper::cmbCollection_LostFocus() {
     std::string text = cmbCollection.Text();
-    if (text.find(',') != std::string::npos) {
-        // The stored list of names is comma-joined: such a name would split at the next start.
+    if (NameSplitsCatalogue(text)) {
         dialogs_.ShowMessage("A collection name cannot contain a comma.", kProgramTitle);
         cmbCollection.SetText(LoadedCollectionName);
         return;
@@ -241,16 +229,13 @@ void frmWallPaper::mnuDelete_Click() {
     if (count == 0 || position < 0)
         return;
     std::string deleted = cmbCollection.List(position);
-    int successor = position + 1 < count ? position + 1 : 0;
-    cmbCollection.SetText(cmbCollection.List(successor));
+    cmbCollection.SetText(cmbCollection.List(SuccessorAfterDelete(position, count)));
     for (int i = 0; i < cmbCollection.ListCount(); ++i)
         if (cmbCollection.List(i) == cmbCollection.Text())
             cmbCollection.SetListIndex(i);
     // The question the click may have asked leaves the list as it was.
     cmbCollection.RemoveItem(position);
-    CollectionsList.clear();
-    for (int i = 0; i < cmbCollection.ListCount(); ++i)
-        CollectionsList += (i ? "," : "") + cmbCollection.List(i);
+    CollectionsList = JoinCollectionNames(cmbCollection.items());
     DeletedCollections.insert(deleted);
 }
 
@@ -266,12 +251,9 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
     if (!isCycler())
         cmbLastBmps.Clear();
 
-    std::string path = ConfigFilePath();
-    if (!FileExists(path))
-        return;
-    std::unique_ptr<std::istream> in;
+    StoredRecords stored;
     try {
-        in = OpenForReading(path);
+        stored = LoadCollectionFile(name);
     } catch (const IoFailure& e) {
         if (!readFailureReported_) {
             readFailureReported_ = true;
@@ -279,93 +261,64 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
         }
         return;
     }
-    if (!in)
-        return;
-
-    std::string line;
-    while (ReadConfigLine(*in, line)) {
-        ConfigRecord r = ParseConfigRecord(line);
-        if (r.name.empty()) {
-            if (!isCycler())
-                cmbLastBmps.AddItem(std::string(r.value));
-            continue;
-        }
-        if (r.name != name)
-            continue;
-        std::string value(r.value);
-        if (r.key == "Minutes") {
-            txtMinutes.SetText(value);
-        } else if (r.key == "Hours") {
-            txtHours.SetText(value);
-        } else if (r.key == "Days") {
-            txtDays.SetText(value);
-        } else if (r.key == "Index") {
-            RoundToInt16(LenientVal(value), NextIndex); // out of range: the step is skipped
-        } else if (r.key == "CurrentIndex") {
-            RoundToInt16(LenientVal(value), CurrentIndex);
-        } else if (r.key == "Time") {
-            LastChangeTick = DateValue::FromText(value);
-            LastChanged = LastChangeTick;
-            ShowLastChanged();
-        } else if (r.key == "CycleOptions") {
-            double n = LenientVal(value);
-            orderGroup.Select(n == 2 ? optDescending : n == 1 ? optRandom : optAscending);
-        } else if (r.key == "TileWallpaper") {
-            double n = LenientVal(value);
-            styleGroup.Select(n == 1 ? optTile : n == 0 ? optCenter : optNone);
-        } else if (r.key == "Bmp") {
-            if (lstRotateBmps.ListCount() < kMaxListEntries)
-                lstRotateBmps.AddItem(value);
-        }
+    const StoredCollection& c = stored.collection;
+    // Each value goes through its control, whose change handler marks the collection.
+    if (c.minutes)
+        txtMinutes.SetText(*c.minutes);
+    if (c.hours)
+        txtHours.SetText(*c.hours);
+    if (c.days)
+        txtDays.SetText(*c.days);
+    if (c.index)
+        NextIndex = *c.index;
+    if (c.currentIndex)
+        CurrentIndex = *c.currentIndex;
+    if (c.time) {
+        LastChangeTick = DateValue::FromText(*c.time);
+        LastChanged = LastChangeTick;
+        ShowLastChanged();
     }
-    if (in->bad()) {
-        lstRotateBmps.Clear();
-        if (!isCycler())
-            cmbLastBmps.Clear();
-        if (!readFailureReported_) {
-            readFailureReported_ = true;
-            ReportFailure("The collections could not be read; velum.cfg is left as it is.",
-                          IoFailure("Read error in " + path));
-        }
-        return;
+    if (c.cycleOptions) {
+        double n = LenientVal(*c.cycleOptions);
+        orderGroup.Select(n == order::kDescending ? optDescending
+                          : n == order::kRandom   ? optRandom
+                                                  : optAscending);
     }
-    if (!isCycler())
-        cmbLastBmps.SetText(cmbLastBmps.ListCount() > 0 ? cmbLastBmps.List(0) : std::string());
+    if (c.tileWallpaper) {
+        // Read as a number here ("1.0" tiles); LoadTileSetting compares the text exactly.
+        double n = LenientVal(*c.tileWallpaper);
+        styleGroup.Select(n == style::kTile ? optTile : n == style::kCenter ? optCenter : optNone);
+    }
+    for (const auto& bmp : c.bitmaps)
+        lstRotateBmps.AddItem(bmp);
+    if (isCycler())
+        return;
+    for (const auto& entry : stored.history)
+        cmbLastBmps.AddItem(entry);
+    cmbLastBmps.SetText(cmbLastBmps.ListCount() > 0 ? cmbLastBmps.List(0) : std::string());
 }
 
 void frmWallPaper::LoadTileSetting(const std::string& name) {
     if (name.empty())
         return; // no collection has an empty name
-    std::string path = ConfigFilePath();
-    if (!FileExists(path))
+    std::optional<std::string> stored = LoadTileSettingFile(name);
+    if (!stored)
         return;
-    std::unique_ptr<std::istream> in;
-    try {
-        in = OpenForReading(path);
-    } catch (const IoFailure&) {
-        return; // LoadBmpCollection has told the person already
-    }
-    if (!in)
-        return;
-    std::string line;
-    while (ReadConfigLine(*in, line)) {
-        ConfigRecord r = ParseConfigRecord(line);
-        if (r.name != name || r.key != "TileWallpaper")
-            continue;
-        if (r.value == "1") {
-            styleGroup.Select(optTile);
-            WallpaperStyle = 1;
-        } else if (r.value == "0") {
-            styleGroup.Select(optCenter);
-            WallpaperStyle = 0;
-        } else {
-            styleGroup.Select(optNone);
-            WallpaperStyle = 99;
-        }
-        return;
+    // Exact text: only "1" tiles and only "0" centres, unlike LoadBmpCollection's number rule.
+    if (*stored == "1") {
+        styleGroup.Select(optTile);
+        WallpaperStyle = style::kTile;
+    } else if (*stored == "0") {
+        styleGroup.Select(optCenter);
+        WallpaperStyle = style::kCenter;
+    } else {
+        styleGroup.Select(optNone);
+        WallpaperStyle = style::kNone;
     }
 }
 
+// The caption after loading a time has " - (", the one after a change " (": both forms are the
+// window's, kept as they are.
 void frmWallPaper::ShowLastChanged() {
     if (isCycler())
         Image1ToolTip = "Last Changed " + LastChanged.DisplayText();
@@ -385,8 +338,10 @@ void frmWallPaper::SaveBmpCollection(const std::string& name) {
     content.minutes = txtMinutes.Text();
     content.hours = txtHours.Text();
     content.days = txtDays.Text();
-    content.cycleOptions = optRandom.Value() ? "1" : optDescending.Value() ? "2" : "0";
-    content.tileWallpaper = optTile.Value() ? "1" : optCenter.Value() ? "0" : "99";
+    content.cycleOptions = std::to_string(ChosenOrder());
+    content.tileWallpaper = std::to_string(optTile.Value()     ? style::kTile
+                                           : optCenter.Value() ? style::kCenter
+                                                               : style::kNone);
     try {
         SaveCollectionFile(name, content);
         CollectionDirty = false;
@@ -417,10 +372,10 @@ void frmWallPaper::SaveBmpCombo() {
 
 // ---- handlers whose dirty rules loading runs
 
-void frmWallPaper::StyleClicked(std::int16_t style) {
-    filWinBmps.enabled = style != 99; // None has no file to apply
-    if (WallpaperStyle != style) {
-        WallpaperStyle = style;
+void frmWallPaper::StyleClicked(std::int16_t styleCode) {
+    filWinBmps.enabled = styleCode != style::kNone; // None has no file to apply
+    if (WallpaperStyle != styleCode) {
+        WallpaperStyle = styleCode;
         CollectionDirty = true;
     }
 }
@@ -431,29 +386,6 @@ void frmWallPaper::OrderClicked(std::int16_t order) {
         CollectionDirty = true;
     }
 }
-
-} // namespace velum
-
-namespace velum {
-
-namespace {
-
-// The number of days of a month as the elapsed-time rule counts them.
-int MonthLength(int month) {
-    switch (month) {
-    case 4:
-    case 6:
-    case 9:
-    case 11:
-        return 30;
-    case 2:
-        return 28;
-    default:
-        return 31;
-    }
-}
-
-} // namespace
 
 // ---- applying
 
@@ -466,21 +398,21 @@ void frmWallPaper::SystemParametersInfoA(const std::string& text) {
     }
 }
 
-void frmWallPaper::SetTileWallpaper(int style) {
+void frmWallPaper::SetTileWallpaper(int styleCode) {
     try {
-        EnsureRegKey(registry_, kDesktopKey, HKEY_CURRENT_USER);
-        WriteSetting(registry_, kDesktopKey, "TileWallpaper", std::string(style == 1 ? "1" : "0"),
-                     REG_SZ);
+        EnsureRegKey(registry_, kDesktopKey, reg::kCurrentUser);
+        WriteSetting(registry_, kDesktopKey, "TileWallpaper",
+                     std::string(styleCode == style::kTile ? "1" : "0"), reg::kSz);
     } catch (const std::exception& e) {
         ReportFailure("The wallpaper style was not saved.", e);
     }
 }
 
-bool frmWallPaper::ChooseStyle(int& style) {
+bool frmWallPaper::ChooseStyle(int& styleCode) {
     if (optTile.Value()) {
-        style = 1;
+        styleCode = style::kTile;
     } else if (optCenter.Value()) {
-        style = 0;
+        styleCode = style::kCenter;
     } else {
         SystemParametersInfoA(kNoWallpaper);
         return false;
@@ -493,10 +425,10 @@ void frmWallPaper::cmdApply_click() {
     if (!ChooseStyle(style))
         return;
     SetTileWallpaper(style);
-    if (LastClickedList == "FillWin")
-        ApplyBmp(1);
-    else if (LastClickedList == "Rotate")
-        ApplyBmp(2);
+    if (LastClickedList == kFileListClicked)
+        ApplyBmp(BmpSource::FileList);
+    else if (LastClickedList == kRotationListClicked)
+        ApplyBmp(BmpSource::RotationList);
     SelectLastBmp();
 }
 
@@ -505,7 +437,7 @@ void frmWallPaper::filWinBmps_DblClick() {
     if (!ChooseStyle(style))
         return;
     SetTileWallpaper(style);
-    ApplyBmp(1);
+    ApplyBmp(BmpSource::FileList);
 }
 
 void frmWallPaper::cmbLastBmps_DblClick() {
@@ -513,14 +445,16 @@ void frmWallPaper::cmbLastBmps_DblClick() {
         filWinBmps_DblClick();
 }
 
-void frmWallPaper::ApplyBmp(int source) {
+void frmWallPaper::ApplyBmp(BmpSource source) {
     // A list without a current entry names no bitmap: nothing is applied.
-    if (source == 1 && filWinBmps.ListIndex() >= 0)
+    if (source == BmpSource::FileList && filWinBmps.ListIndex() >= 0)
         ApplyPath(filWinBmps.FullPath(filWinBmps.ListIndex()));
-    else if (source == 2 && lstRotateBmps.ListIndex() >= 0)
+    else if (source == BmpSource::RotationList && lstRotateBmps.ListIndex() >= 0)
         ApplyPath(lstRotateBmps.List(lstRotateBmps.ListIndex()));
 }
 
+// Two wallpaper calls, before and after the history moves: the window has always made both,
+// and the desktop call makes the second one cheap.
 void frmWallPaper::ApplyPath(const std::string& path) {
     SystemParametersInfoA(path);
     AddLastBmp(path);
@@ -531,17 +465,15 @@ void frmWallPaper::ApplyPath(const std::string& path) {
 
 // ---- the scheduler
 
+std::int16_t frmWallPaper::ChosenOrder() const {
+    return optRandom.Value()       ? order::kRandom
+           : optDescending.Value() ? order::kDescending
+                                   : order::kAscending;
+}
+
 void frmWallPaper::ApplyNextBmp() {
     const int n = lstRotateBmps.ListCount();
-    int next = NextIndex;
-    if (next > n - 1 || next < 0) {
-        if (optRandom.Value())
-            next = n > 1 ? std::abs(next) % (n - 1) : 0; // one entry: the only position
-        else if (optDescending.Value())
-            next = n - 1;
-        else
-            next = 0;
-    }
+    const int next = RepairIndex(NextIndex, n, ChosenOrder());
     NextIndex = static_cast<std::int16_t>(next);
     const bool has = next >= 0 && next < n;
     const std::string chosen = has ? lstRotateBmps.List(next) : std::string();
@@ -550,23 +482,16 @@ void frmWallPaper::ApplyNextBmp() {
     SelectWhere(filWinBmps, [&](int i) { return has && filWinBmps.FullPath(i) == chosen; });
 
     // The chosen bitmap is applied whichever list the selections left as clicked last.
-    int style = 0;
-    if (ChooseStyle(style)) {
-        SetTileWallpaper(style);
+    int styleCode = style::kCenter;
+    if (ChooseStyle(styleCode)) {
+        SetTileWallpaper(styleCode);
         if (has)
             ApplyPath(chosen);
         SelectLastBmp();
     }
 
     CurrentIndex = NextIndex;
-    if (optRandom.Value()) {
-        random_->Randomize();
-        NextIndex = static_cast<std::int16_t>(std::floor(n * random_->Next()));
-    } else if (optDescending.Value()) {
-        NextIndex = static_cast<std::int16_t>(NextIndex - 1);
-    } else if (NextIndex < 32767) {
-        NextIndex = static_cast<std::int16_t>(NextIndex + 1);
-    }
+    NextIndex = AdvanceIndex(NextIndex, n, ChosenOrder(), *random_);
     LastChangeTick = TickTime;
     LastChanged = DateValue::FromDate(clock_->Now());
     if (isCycler())
@@ -577,30 +502,9 @@ void frmWallPaper::ApplyNextBmp() {
 
 void frmWallPaper::Timer1_Timer() {
     TickTime = DateValue::FromDate(clock_->Now());
-    const DateTime t = TickTime.date;
-    const DateTime l = LastChangeTick.Moment(); // unreadable or unset: never changed
-    int minutes = t.minute - l.minute;
-    int hours = t.hour - l.hour;
-    if (minutes < 0) {
-        minutes += 60;
-        --hours;
-    }
-    int days = t.day - l.day;
-    if (hours < 0) {
-        hours += 24;
-        --days;
-    }
-    int months = t.month - l.month;
-    if (days < 0) {
-        days += MonthLength(l.month);
-        --months;
-    }
-    if (months < 0)
-        months += 12;
-    const double d = LenientVal(txtDays.Text());
-    const double h = LenientVal(txtHours.Text());
-    const double m = LenientVal(txtMinutes.Text());
-    if (months > 0 || (days >= d && hours >= h && minutes >= m))
+    // An unreadable or unset last change reads as the zero date: never changed.
+    if (ChangeDue(LastChangeTick.Moment(), TickTime.date, LenientVal(txtDays.Text()),
+                  LenientVal(txtHours.Text()), LenientVal(txtMinutes.Text())))
         ApplyNextBmp();
 }
 
@@ -643,8 +547,9 @@ void frmWallPaper::Dir1_Change() {
 }
 
 void frmWallPaper::filWinBmps_Click() {
-    LastClickedList = "FillWin";
+    LastClickedList = kFileListClicked;
     chkAutoView_Click();
+    // The window switches the rotation list off and on again here; kept, as the views draw it.
     lstRotateBmps.enabled = false;
     filWinBmps.enabled = true;
     lstRotateBmps.enabled = true;
@@ -652,10 +557,10 @@ void frmWallPaper::filWinBmps_Click() {
 
 void frmWallPaper::chkAutoView_Click() {
     std::string path;
-    if (LastClickedList == "FillWin") {
+    if (LastClickedList == kFileListClicked) {
         if (filWinBmps.ListIndex() >= 0)
             path = filWinBmps.FullPath(filWinBmps.ListIndex());
-    } else if (LastClickedList == "Rotate") {
+    } else if (LastClickedList == kRotationListClicked) {
         if (lstRotateBmps.ListIndex() >= 0)
             path = lstRotateBmps.List(lstRotateBmps.ListIndex());
     } else {
@@ -725,7 +630,7 @@ void frmWallPaper::cmdRemoveAll_click() {
 void frmWallPaper::lstRotateBmps_Click() {
     if (filWinBmps.AnySelected())
         filWinBmps.SetSelection([](int) { return false; });
-    LastClickedList = "Rotate";
+    LastClickedList = kRotationListClicked;
     chkAutoView_Click();
 }
 

@@ -8,15 +8,23 @@
 #include <string>
 
 #include "common/Clock.h"
+#include "common/DateValue.h"
+#include "common/Dialogs.h"
 #include "common/Registry.h"
 #include "engine/Desktop.h"
+#include "engine/Scheduler.h"
 #include "mainwindow/Controls.h"
-#include "mainwindow/DateValue.h"
-#include "mainwindow/Dialogs.h"
 
 namespace velum {
 
-inline constexpr char kProgramTitle[] = "Velum";
+// LastClickedList's values: the list a bitmap is applied from.
+inline constexpr char kFileListClicked[] = "FillWin";
+inline constexpr char kRotationListClicked[] = "Rotate";
+// The collection a first run works on.
+inline constexpr char kDefaultCollection[] = "Default";
+
+// The list ApplyBmp takes the bitmap from.
+enum class BmpSource { FileList = 1, RotationList = 2 };
 
 // The main window's behaviour, shared by velumdesk and velumspin, with no toolkit: its controls
 // as plain state, its fields and its handlers. A view draws this state and hands the person's
@@ -61,12 +69,12 @@ class frmWallPaper {
     // Fields.
     bool CollectionDirty = false;
     std::string LoadedCollectionName;
-    std::string LastClickedList;
+    std::string LastClickedList; // kFileListClicked, kRotationListClicked or empty
     std::int16_t NextIndex = 0;
     std::int16_t CurrentIndex = 0;
     DateValue TickTime, LastChangeTick, LastChanged;
-    std::int16_t WallpaperStyle = 0; // 0 Center, 1 Tile, 99 None
-    std::int16_t CycleOrder = 0;     // 0 Ascending, 1 Random, 2 Descending
+    std::int16_t WallpaperStyle = style::kCenter;
+    std::int16_t CycleOrder = order::kAscending;
     std::string CollectionsList;
     // Collections deleted in this run; only their bitmaps leave velum.cfg at exit.
     std::set<std::string> DeletedCollections;
@@ -106,12 +114,12 @@ class frmWallPaper {
     void SaveBmpCombo();
 
     // Handlers whose dirty rules loading relies on.
-    void optNone_Click() { StyleClicked(99); }
-    void optCenter_Click() { StyleClicked(0); }
-    void optTile_Click() { StyleClicked(1); }
-    void optAscending_Click() { OrderClicked(0); }
-    void optRandom_Click() { OrderClicked(1); }
-    void optDescending_Click() { OrderClicked(2); }
+    void optNone_Click() { StyleClicked(style::kNone); }
+    void optCenter_Click() { StyleClicked(style::kCenter); }
+    void optTile_Click() { StyleClicked(style::kTile); }
+    void optAscending_Click() { OrderClicked(order::kAscending); }
+    void optRandom_Click() { OrderClicked(order::kRandom); }
+    void optDescending_Click() { OrderClicked(order::kDescending); }
     void txtDays_Change() { CollectionDirty = true; }
     void txtHours_Change() { CollectionDirty = true; }
     void txtMinutes_Change() { CollectionDirty = true; }
@@ -120,9 +128,9 @@ class frmWallPaper {
     void mnuApply_Click() { cmdApply_click(); }
     void filWinBmps_DblClick();
     void cmbLastBmps_DblClick();
-    void lstRotateBmps_DblClick() { ApplyBmp(2); }
-    void ApplyBmp(int source);
-    void SetTileWallpaper(int style);
+    void lstRotateBmps_DblClick() { ApplyBmp(BmpSource::RotationList); }
+    void ApplyBmp(BmpSource source);
+    void SetTileWallpaper(int styleCode);
 
     // The scheduler.
     void ApplyNextBmp();
@@ -170,11 +178,13 @@ class frmWallPaper {
     // SaveOptions in velumdesk, reporting a failure; nothing in velumspin.
     void SaveSettings();
     // A style or order button was chosen: a change marks the collection.
-    void StyleClicked(std::int16_t style);
+    void StyleClicked(std::int16_t styleCode);
     void OrderClicked(std::int16_t order);
     void SystemParametersInfoA(const std::string& text);
-    // The style code of the chosen option; none removes the wallpaper and gives nullopt.
-    bool ChooseStyle(int& style);
+    // The style code of the chosen option; None removes the wallpaper and gives false.
+    bool ChooseStyle(int& styleCode);
+    // The order code of the chosen order button.
+    std::int16_t ChosenOrder() const;
     void ApplyPath(const std::string& path);
     void AddBmps(bool selectedOnly);
     void SelectWhere(ListBox& list, const std::function<bool(int)>& want);

@@ -1,9 +1,12 @@
 #include "store/CollectionStore.h"
 
 #include <istream>
+#include <memory>
 #include <ostream>
 
 #include "common/Files.h"
+#include "common/IoFailure.h"
+#include "common/Numbers.h"
 #include "store/ConfigRecord.h"
 
 namespace velum {
@@ -44,6 +47,77 @@ template <typename Keep> void CopyRecords(std::istream* old, std::ostream& out, 
 
 std::string ConfigFilePath() {
     return GetWinDir() + "velum.cfg";
+}
+
+StoredRecords ReadCollectionRecords(std::istream& in, const std::string& name) {
+    StoredRecords out;
+    StoredCollection& c = out.collection;
+    std::string line;
+    while (ReadConfigLine(in, line)) {
+        ConfigRecord r = ParseConfigRecord(line);
+        if (r.name.empty()) {
+            out.history.emplace_back(r.value);
+            continue;
+        }
+        if (r.name != name)
+            continue;
+        std::string value(r.value);
+        if (r.key == "Minutes") {
+            c.minutes = value;
+        } else if (r.key == "Hours") {
+            c.hours = value;
+        } else if (r.key == "Days") {
+            c.days = value;
+        } else if (r.key == "Index" || r.key == "CurrentIndex") {
+            std::int16_t n = 0;
+            if (RoundToInt16(LenientVal(value), n))
+                (r.key == "Index" ? c.index : c.currentIndex) = n;
+        } else if (r.key == "Time") {
+            c.time = value;
+        } else if (r.key == "CycleOptions") {
+            c.cycleOptions = value;
+        } else if (r.key == "TileWallpaper") {
+            c.tileWallpaper = value;
+        } else if (r.key == "Bmp") {
+            if (c.bitmaps.size() < static_cast<std::size_t>(kMaxListEntries))
+                c.bitmaps.push_back(value);
+        }
+    }
+    return out;
+}
+
+StoredRecords LoadCollectionFile(const std::string& name) {
+    const std::string path = ConfigFilePath();
+    if (!FileExists(path))
+        return {};
+    std::unique_ptr<std::istream> in = OpenForReading(path);
+    if (!in)
+        return {};
+    StoredRecords records = ReadCollectionRecords(*in, name);
+    if (in->bad())
+        throw IoFailure("Read error in " + path);
+    return records;
+}
+
+std::optional<std::string> LoadTileSettingFile(const std::string& name) {
+    const std::string path = ConfigFilePath();
+    if (!FileExists(path))
+        return std::nullopt;
+    std::unique_ptr<std::istream> in;
+    try {
+        in = OpenForReading(path);
+    } catch (const IoFailure&) {
+        return std::nullopt;
+    }
+    if (!in)
+        return std::nullopt;
+    std::string line;
+    while (ReadConfigLine(*in, line)) {
+        ConfigRecord r = ParseConfigRecord(line);
+        if (r.name == name && r.key == "TileWallpaper")
+            return std::string(r.value);
+    }
+    return std::nullopt;
 }
 
 void WriteCollectionRecords(std::ostream& out, std::istream* old, const std::string& name,

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,11 +30,42 @@ struct RotationSnapshot {
     std::set<std::string> deleted;    // collections deleted in this run: their bitmaps go
 };
 
+// What velum.cfg holds of one collection, as LoadBmpCollection reads it: the counterpart of
+// CollectionContent and of the rotation state. A key without a record stays empty; of several
+// records of one key the last counts.
+struct StoredCollection {
+    std::vector<std::string> bitmaps; // at most kMaxListEntries, in file order
+    std::optional<std::string> minutes, hours, days;
+    std::optional<std::string> cycleOptions, tileWallpaper;
+    std::optional<std::int16_t> index, currentIndex; // values out of 16-bit range are skipped
+    std::optional<std::string> time;                 // as stored
+};
+
+// The history records (empty name), newest first as stored, and one collection's records.
+struct StoredRecords {
+    std::vector<std::string> history;
+    StoredCollection collection;
+};
+
 // The file of the store and its temporary file.
 std::string ConfigFilePath();
 inline constexpr char kConfigTempName[] = "~velum.tmp";
 // The most bitmaps the history keeps.
 inline constexpr int kMaxHistory = 10;
+// The most bitmaps a collection holds: list positions are 16-bit.
+inline constexpr int kMaxListEntries = 32767;
+
+// Reads the history and the records of the collection `name` from a velum.cfg stream. A read
+// error sets the stream's badbit; what was read before it is returned.
+StoredRecords ReadCollectionRecords(std::istream& in, const std::string& name);
+
+// Reads velum.cfg for the collection `name`: nothing when the file does not exist. Throws
+// IoFailure when it exists but cannot be read to its end.
+StoredRecords LoadCollectionFile(const std::string& name);
+
+// The value of the first TileWallpaper record of `name`, as stored; nothing when there is none
+// or velum.cfg cannot be read (the loading of the collection reports that).
+std::optional<std::string> LoadTileSettingFile(const std::string& name);
 
 // Writes the collection's records, then every old record of other collections and of the
 // history, and the collection's own first Index, Time and CurrentIndex where they stood.

@@ -24,20 +24,20 @@ std::string Rewritten(const std::string& text) {
 
 TEST(HiveFileTest, EveryValueFormIsWrittenExactlyAndReadBack) {
     const std::tuple<const char*, std::uint32_t, std::string, const char*> cases[] = {
-        {"Quoted", REG_SZ, "C:\\Pics \"best\"\0"s, R"("Quoted"="C:\\Pics \"best\"")"},
-        {"Empty", REG_SZ, "\0"s, R"("Empty"="")"},
-        {"NoNul", REG_SZ, "YES", R"("NoNul"=hex(1):59,45,53)"},
-        {"TwoNuls", REG_SZ, "ab\0\0"s, R"("TwoNuls"=hex(1):61,62,00,00)"},
-        {"InnerNul", REG_SZ, "a\0b\0"s, R"("InnerNul"=hex(1):61,00,62,00)"},
-        {"LoneCr", REG_SZ, "a\rb\0"s, R"("LoneCr"=hex(1):61,0d,62,00)"},
-        {"Dword", REG_DWORD, "\x2a\0\0\0"s, R"("Dword"=dword:0000002a)"},
-        {"ShortDword", REG_DWORD, "\x01\x02\x03", R"("ShortDword"=hex(4):01,02,03)"},
-        {"Binary", REG_BINARY, "\x00\xFF\x10"s, R"("Binary"=hex:00,ff,10)"},
-        {"Expand", REG_EXPAND_SZ, "%HOME%\0"s, R"("Expand"=hex(2):25,48,4f,4d,45,25,00)"},
-        {"Multi", REG_MULTI_SZ, "a\0b\0\0"s, R"("Multi"=hex(7):61,00,62,00,00)"},
+        {"Quoted", reg::kSz, "C:\\Pics \"best\"\0"s, R"("Quoted"="C:\\Pics \"best\"")"},
+        {"Empty", reg::kSz, "\0"s, R"("Empty"="")"},
+        {"NoNul", reg::kSz, "YES", R"("NoNul"=hex(1):59,45,53)"},
+        {"TwoNuls", reg::kSz, "ab\0\0"s, R"("TwoNuls"=hex(1):61,62,00,00)"},
+        {"InnerNul", reg::kSz, "a\0b\0"s, R"("InnerNul"=hex(1):61,00,62,00)"},
+        {"LoneCr", reg::kSz, "a\rb\0"s, R"("LoneCr"=hex(1):61,0d,62,00)"},
+        {"Dword", reg::kDword, "\x2a\0\0\0"s, R"("Dword"=dword:0000002a)"},
+        {"ShortDword", reg::kDword, "\x01\x02\x03", R"("ShortDword"=hex(4):01,02,03)"},
+        {"Binary", reg::kBinary, "\x00\xFF\x10"s, R"("Binary"=hex:00,ff,10)"},
+        {"Expand", reg::kExpandSz, "%HOME%\0"s, R"("Expand"=hex(2):25,48,4f,4d,45,25,00)"},
+        {"Multi", reg::kMultiSz, "a\0b\0\0"s, R"("Multi"=hex(7):61,00,62,00,00)"},
         {"Big type", 0x12345, "\x01", R"("Big type"=hex(12345):01)"},
-        {"", REG_SZ, "default\0"s, R"(@="default")"},
-        {"a\\b \"c\"", REG_SZ, "x\0"s, R"("a\\b \"c\""="x")"},
+        {"", reg::kSz, "default\0"s, R"(@="default")"},
+        {"a\\b \"c\"", reg::kSz, "x\0"s, R"("a\\b \"c\""="x")"},
     };
     Hive hive;
     hive.AddKey("HKEY_CURRENT_USER\\Empty");

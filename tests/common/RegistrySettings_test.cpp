@@ -9,10 +9,10 @@ using velum::test::MemoryRegistry;
 
 TEST(ReadSetting, RemovesOneTrailingNulReadsDwordsAsNumbersAndOtherTypesAsEmpty) {
     const std::tuple<std::uint32_t, std::string, std::string> cases[] = {
-        {REG_SZ, "YES\0"s, "YES"},       {REG_SZ, "YES", "YES"},
-        {REG_SZ, "YES\0\0"s, "YES\0"s},  {REG_SZ, "\0"s, ""},
-        {REG_DWORD, "\x05\0\0\0"s, "5"}, {REG_DWORD, "\xff\xff\xff\xff", "-1"},
-        {REG_EXPAND_SZ, "A,B\0"s, ""},   {REG_BINARY, "A,B", ""}};
+        {reg::kSz, "YES\0"s, "YES"},       {reg::kSz, "YES", "YES"},
+        {reg::kSz, "YES\0\0"s, "YES\0"s},  {reg::kSz, "\0"s, ""},
+        {reg::kDword, "\x05\0\0\0"s, "5"}, {reg::kDword, "\xff\xff\xff\xff", "-1"},
+        {reg::kExpandSz, "A,B\0"s, ""},    {reg::kBinary, "A,B", ""}};
     MemoryRegistry reg;
     for (const auto& [type, stored, read] : cases) {
         reg.Put(kOptionsKey, "ViewBmp", type, stored);
@@ -31,16 +31,16 @@ TEST(ReadSetting, MissingKeyReadsEmptyWithoutCreatingIt) {
 
 TEST(RegData, UnknownTypesAreLeftAloneAndTextIsWrittenWithOneNul) {
     MemoryRegistry reg;
-    reg.Put("K", "bin", REG_BINARY, "xy");
+    reg.Put("K", "bin", reg::kBinary, "xy");
     HKey key = 0;
-    ASSERT_EQ(reg.OpenKey(HKEY_CURRENT_USER, "K", KEY_SETTINGS_ACCESS, &key), ERROR_SUCCESS);
+    ASSERT_EQ(reg.OpenKey(reg::kCurrentUser, "K", reg::kSettingsAccess, &key), reg::kSuccess);
     RegVariant v = std::string("kept");
     EXPECT_EQ(ReadRegData(reg, key, "bin", v), -1);
-    EXPECT_EQ(ReadRegData(reg, key, "missing", v), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(ReadRegData(reg, key, "missing", v), reg::kFileNotFound);
     EXPECT_EQ(std::get<std::string>(v), "kept");
-    EXPECT_EQ(WriteRegData(reg, key, "n", REG_SZ, std::int32_t{42}), ERROR_SUCCESS);
-    EXPECT_EQ(WriteRegData(reg, key, "d", REG_DWORD, std::int32_t{42}), ERROR_SUCCESS);
-    EXPECT_EQ(WriteRegData(reg, key, "x", REG_BINARY, std::string("ab")), 0);
+    EXPECT_EQ(WriteRegData(reg, key, "n", reg::kSz, std::int32_t{42}), reg::kSuccess);
+    EXPECT_EQ(WriteRegData(reg, key, "d", reg::kDword, std::int32_t{42}), reg::kSuccess);
+    EXPECT_EQ(WriteRegData(reg, key, "x", reg::kBinary, std::string("ab")), 0);
     reg.CloseKey(key);
     EXPECT_EQ(reg.Raw("K", "n"), "42\0"s);
     EXPECT_EQ(reg.Raw("K", "d"), "\x2a\0\0\0"s);
@@ -49,7 +49,7 @@ TEST(RegData, UnknownTypesAreLeftAloneAndTextIsWrittenWithOneNul) {
 
 TEST(WriteSetting, MissingKeyWritesNothingAndSaveOptionsCreatesItAndWritesAllThree) {
     MemoryRegistry reg;
-    WriteSetting(reg, "Control Panel\\desktop", "TileWallpaper", std::string("1"), REG_SZ);
+    WriteSetting(reg, "Control Panel\\desktop", "TileWallpaper", std::string("1"), reg::kSz);
     EXPECT_FALSE(reg.HasKey("Control Panel\\desktop"));
     SaveOptions(reg, 1, "Default,Nature", "Nature");
     EXPECT_EQ(reg.Raw(kOptionsKey, "ViewBmp"), "YES\0"s);

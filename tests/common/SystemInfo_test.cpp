@@ -20,7 +20,7 @@ struct SystemInfo : ::testing::Test {
 
     void Put(const char* key, const char* name, std::uint32_t type, const std::string& b) {
         HKey h = 0;
-        reg.CreateKey(HKEY_LOCAL_MACHINE, key, 0, &h);
+        reg.CreateKey(reg::kLocalMachine, key, 0, &h);
         reg.SetValue(h, name, type, reinterpret_cast<const unsigned char*>(b.data()), b.size());
         reg.CloseKey(h);
     }
@@ -29,7 +29,7 @@ struct SystemInfo : ::testing::Test {
                      const char* key = kKey) {
         Put(kKey, "V", type, bytes);
         std::string result = "before";
-        const bool ok = GetKeyValue(reg, HKEY_LOCAL_MACHINE, key, name, result);
+        const bool ok = GetKeyValue(reg, reg::kLocalMachine, key, name, result);
         EXPECT_EQ(reg.openHandles(), 0);
         return ok ? result : "false:" + result;
     }
@@ -47,31 +47,31 @@ struct SystemInfo : ::testing::Test {
 } // namespace
 
 TEST_F(SystemInfo, DwordIsTheByteDigitsLastByteFirstTextLosesANulAndFailuresEmptyTheResult) {
-    EXPECT_EQ(Read(REG_DWORD, "\x1A\x2B\x3C\x4D"), "1295788826");
+    EXPECT_EQ(Read(reg::kDword, "\x1A\x2B\x3C\x4D"), "1295788826");
     // One digit for a byte below 0x10 ("4321"); a last zero byte goes first ("0105").
-    EXPECT_EQ(Read(REG_DWORD, "\x01\x02\x03\x04"), "17185");
-    EXPECT_EQ(Read(REG_DWORD, std::string("\x05\x10\0\0", 4)), "261");
+    EXPECT_EQ(Read(reg::kDword, "\x01\x02\x03\x04"), "17185");
+    EXPECT_EQ(Read(reg::kDword, std::string("\x05\x10\0\0", 4)), "261");
 
     // Text loses one trailing NUL; a failure empties the result.
-    EXPECT_EQ(Read(REG_SZ, std::string("ab\0\0", 4)), std::string("ab\0", 3));
-    EXPECT_EQ(Read(REG_SZ, std::string(1024, 'y')), std::string(1024, 'y'));
-    EXPECT_EQ(Read(REG_BINARY, "raw"), "before"); // read, but not a type it converts
-    EXPECT_EQ(Read(REG_SZ, std::string(1025, 'z')), "false:");
-    EXPECT_EQ(Read(REG_SZ, "x", "missing"), "false:");
-    EXPECT_EQ(Read(REG_SZ, "x", "v", "Software\\Missing"), "false:");
+    EXPECT_EQ(Read(reg::kSz, std::string("ab\0\0", 4)), std::string("ab\0", 3));
+    EXPECT_EQ(Read(reg::kSz, std::string(1024, 'y')), std::string(1024, 'y'));
+    EXPECT_EQ(Read(reg::kBinary, "raw"), "before"); // read, but not a type it converts
+    EXPECT_EQ(Read(reg::kSz, std::string(1025, 'z')), "false:");
+    EXPECT_EQ(Read(reg::kSz, "x", "missing"), "false:");
+    EXPECT_EQ(Read(reg::kSz, "x", "v", "Software\\Missing"), "false:");
 }
 
 TEST_F(SystemInfo, StartsTheNamedProgramOrTheOneInTheNamedFolderElseSaysSo) {
     EXPECT_TRUE(Unavailable());
     TempStore temp;
-    Put("SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO", REG_SZ, temp.root());
+    Put("SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO", reg::kSz, temp.root());
     EXPECT_TRUE(Unavailable());
     const std::string program = temp.root() + PathSeparator() + "MSINFO32.EXE";
     WriteWholeFile(program, "");
     EXPECT_FALSE(Unavailable());
 
     // The named program wins, is not looked for, and is not replaced when it fails to start.
-    Put(kInfoKey, "PATH", REG_SZ, std::string("/nowhere/msinfo32\0", 18));
+    Put(kInfoKey, "PATH", reg::kSz, std::string("/nowhere/msinfo32\0", 18));
     EXPECT_FALSE(Unavailable());
     startResult = false;
     EXPECT_TRUE(Unavailable());

@@ -39,8 +39,8 @@ std::string g_record; // once set, a stand-in Plasma shell answers and writes ea
     }
     setenv("XDG_CURRENT_DESKTOP", session, 1);
     MemoryRegistry reg;
-    reg.Put("Control Panel\\desktop", "TileWallpaper", REG_SZ, tiled ? "1\0"s : "0\0"s);
-    reg.Put("Control Panel\\Colors", "Background", REG_SZ, "255 128 0\0"s);
+    reg.Put("Control Panel\\desktop", "TileWallpaper", reg::kSz, tiled ? "1\0"s : "0\0"s);
+    reg.Put("Control Panel\\Colors", "Background", reg::kSz, "255 128 0\0"s);
     _exit(static_cast<int>(CreatePlatformDesktop(reg)->SetDeskWallpaper(text)));
 }
 const testing::ExitedWithCode kDone{static_cast<int>(DesktopResult::Done)};

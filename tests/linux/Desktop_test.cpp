@@ -16,7 +16,7 @@ struct DesktopX11 : ::testing::Test {
         Put("GSETTINGS_BACKEND", "memory"), Put("DBUS_SESSION_BUS_ADDRESS", "unix:path=/no/bus");
     }
     DesktopResult Set(const std::string& text, const char* colour = "") {
-        reg.Put("Control Panel\\Colors", "Background", REG_SZ, std::string(colour) + '\0');
+        reg.Put("Control Panel\\Colors", "Background", reg::kSz, std::string(colour) + '\0');
         return desktop->SetDeskWallpaper(text);
     }
     Picture Root() { return ReadRootPixels(x.display()).value(); }

@@ -28,11 +28,11 @@ class HiveRegistryTest : public ::testing::Test {
 
     HKey Create(const std::string& sub) {
         HKey key = 0;
-        EXPECT_EQ(reg_->CreateKey(HKEY_CURRENT_USER, sub, KEY_SETTINGS_ACCESS, &key), 0) << sub;
+        EXPECT_EQ(reg_->CreateKey(reg::kCurrentUser, sub, reg::kSettingsAccess, &key), 0) << sub;
         return key;
     }
     std::int32_t Set(HKey key, const std::string& name, const std::string& v) {
-        return reg_->SetValue(key, name, REG_SZ, reinterpret_cast<const unsigned char*>(v.data()),
+        return reg_->SetValue(key, name, reg::kSz, reinterpret_cast<const unsigned char*>(v.data()),
                               static_cast<std::uint32_t>(v.size()));
     }
     std::string Get(HKey key, const std::string& name) {
@@ -47,17 +47,17 @@ class HiveRegistryTest : public ::testing::Test {
 };
 
 TEST_F(HiveRegistryTest, NamesIgnoreCaseAndParentsExistWithoutSections) {
-    ASSERT_EQ(Set(Create("Panel\\desktop"), "Wallpaper", "a\0"s), ERROR_SUCCESS);
+    ASSERT_EQ(Set(Create("Panel\\desktop"), "Wallpaper", "a\0"s), reg::kSuccess);
     HKey other = 0;
-    ASSERT_EQ(reg_->OpenKey(HKEY_CURRENT_USER, "PANEL\\Desktop", 0, &other), ERROR_SUCCESS);
-    ASSERT_EQ(Set(other, "WALLPAPER", "b\0"s), ERROR_SUCCESS);
-    EXPECT_EQ(reg_->OpenKey(HKEY_CURRENT_USER, "Pan", 0, &other), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(reg_->OpenKey(reg::kCurrentUser, "PANEL\\Desktop", 0, &other), reg::kSuccess);
+    ASSERT_EQ(Set(other, "WALLPAPER", "b\0"s), reg::kSuccess);
+    EXPECT_EQ(reg_->OpenKey(reg::kCurrentUser, "Pan", 0, &other), reg::kFileNotFound);
 
     const std::string before = ReadWholeFile(UserPath());
     HKey parent = Create("Panel"); // exists through its child: nothing to write
     EXPECT_EQ(ReadWholeFile(UserPath()), before);
-    EXPECT_EQ(reg_->OpenKey(parent, "Desktop", 0, &other), ERROR_SUCCESS);
-    ASSERT_EQ(Set(parent, "Top", "YES"), ERROR_SUCCESS); // the bytes as given, without a NUL
+    EXPECT_EQ(reg_->OpenKey(parent, "Desktop", 0, &other), reg::kSuccess);
+    ASSERT_EQ(Set(parent, "Top", "YES"), reg::kSuccess); // the bytes as given, without a NUL
     EXPECT_EQ(
         ReadWholeFile(UserPath()),
         CrlfJoin({"REGEDIT4", "", "[HKEY_CURRENT_USER\\Panel\\desktop]", "\"Wallpaper\"=\"b\"", "",
@@ -66,30 +66,30 @@ TEST_F(HiveRegistryTest, NamesIgnoreCaseAndParentsExistWithoutSections) {
 
 TEST_F(HiveRegistryTest, Win32ReturnCodesAndNothingWrittenForMissingKeysOrUnreadableHives) {
     HKey key = 1, options = Create(kOptions);
-    ASSERT_EQ(Set(options, "ViewBmp", "YES\0"s), ERROR_SUCCESS);
+    ASSERT_EQ(Set(options, "ViewBmp", "YES\0"s), reg::kSuccess);
     char buffer[9] = "xxxxxxxx";
     for (std::uint32_t room : {3u, 5u}) {
         std::uint32_t size = room;
         EXPECT_EQ(reg_->QueryValue(options, "ViewBmp", nullptr,
                                    reinterpret_cast<unsigned char*>(buffer), &size),
-                  room == 3 ? ERROR_MORE_DATA : ERROR_SUCCESS);
+                  room == 3 ? reg::kMoreData : reg::kSuccess);
         EXPECT_EQ(size, 4u);
         EXPECT_EQ(std::string(buffer, 8), room == 5 ? "YES\0xxxx"s : "xxxxxxxx") << room;
     }
     const std::string other = CrlfJoin({"REGEDIT4", "", "[HKEY_CURRENT_USER\\Elsewhere]"});
     WriteWholeFile(UserPath(), other); // another program removes the open key
-    EXPECT_EQ(reg_->OpenKey(HKEY_CURRENT_USER, kOptions, 0, &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(reg_->OpenKey(reg::kCurrentUser, kOptions, 0, &key), reg::kFileNotFound);
     EXPECT_EQ(key, 0u);
     EXPECT_EQ(Get(options, "ViewBmp"), "<error 2>");
-    EXPECT_EQ(Set(options, "ViewBmp", "NO\0"s), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Set(options, "ViewBmp", "NO\0"s), reg::kFileNotFound);
     EXPECT_EQ(ReadWholeFile(UserPath()), other);
-    EXPECT_EQ(reg_->CloseKey(options), ERROR_SUCCESS);
-    EXPECT_EQ(reg_->CloseKey(options), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(Set(options, "x", "1\0"s), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(reg_->CloseKey(options), reg::kSuccess);
+    EXPECT_EQ(reg_->CloseKey(options), reg::kInvalidHandle);
+    EXPECT_EQ(Set(options, "x", "1\0"s), reg::kInvalidHandle);
 
     fs::remove(UserPath());
     WriteWholeFile(UserPath() + "/inside", "keep"); // a folder cannot be read even by root
-    EXPECT_THROW(Set(HKEY_CURRENT_USER, "x", "1\0"s), IoFailure);
+    EXPECT_THROW(Set(reg::kCurrentUser, "x", "1\0"s), IoFailure);
     EXPECT_EQ(ReadWholeFile(UserPath() + "/inside"), "keep");
 }
 
@@ -102,12 +102,12 @@ TEST_F(HiveRegistryTest, PlatformMachineHiveComesFromXdgFoldersAndIsReadOnly) {
     EXPECT_EQ(MachineHivePath(), second + "/velumor/machine.reg");
     reg_ = CreatePlatformRegistry();
     HKey key = 0, made = 1;
-    ASSERT_EQ(reg_->OpenKey(HKEY_LOCAL_MACHINE, "velumor", 0, &key), ERROR_SUCCESS);
+    ASSERT_EQ(reg_->OpenKey(reg::kLocalMachine, "velumor", 0, &key), reg::kSuccess);
     EXPECT_EQ(Get(key, ""), "yes\0"s);
-    EXPECT_EQ(Set(key, "", "no\0"s), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(reg_->CreateKey(HKEY_LOCAL_MACHINE, "New", 0, &made), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Set(key, "", "no\0"s), reg::kAccessDenied);
+    EXPECT_EQ(reg_->CreateKey(reg::kLocalMachine, "New", 0, &made), reg::kAccessDenied);
     EXPECT_EQ(made, 0u);
-    EXPECT_EQ(reg_->OpenKey(HKEY_CURRENT_USER, "Velumor", 0, &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(reg_->OpenKey(reg::kCurrentUser, "Velumor", 0, &key), reg::kFileNotFound);
     setenv("XDG_CONFIG_DIRS", first.c_str(), 1);
     EXPECT_EQ(MachineHivePath(), "");
     was ? setenv("XDG_CONFIG_DIRS", saved.c_str(), 1) : unsetenv("XDG_CONFIG_DIRS");

@@ -23,8 +23,8 @@ struct Catalogue : ::testing::Test {
     // A loaded window over the stored names, the current name and velum.cfg's records.
     frmWallPaper& Start(const std::string& names, const std::string& current,
                         const Strings& records = {}) {
-        reg.Put(kOptionsKey, "Collections", REG_SZ, names + '\0');
-        reg.Put(kOptionsKey, "Current", REG_SZ, current + '\0');
+        reg.Put(kOptionsKey, "Collections", reg::kSz, names + '\0');
+        reg.Put(kOptionsKey, "Current", reg::kSz, current + '\0');
         WriteWholeFile(store.file("velum.cfg"), CrlfJoin(records));
         window = std::make_unique<frmWallPaper>(reg, dialogs);
         window->Form_Load();

@@ -38,7 +38,7 @@ struct Handlers : ::testing::Test, Registry {
 
 TEST_F(Handlers, PreviewSettingIsYesOnlyInCapitalsAndAFailedReadIsReported) {
     for (const auto& [stored, state] : {std::pair{"YES\0"s, 1}, std::pair{"Yes"s, 0}}) {
-        reg.Put(kOptionsKey, "ViewBmp", REG_SZ, stored);
+        reg.Put(kOptionsKey, "ViewBmp", reg::kSz, stored);
         form.LoadViewBmp();
         EXPECT_EQ(form.chkAutoView.Value(), state) << stored;
     }

@@ -146,7 +146,7 @@ void WriteBmp24(const std::string& path, int width, int height,
 void PutValue(Registry& reg, const std::string& keyPath, const std::string& name,
               std::uint32_t type, const std::string& bytes, HKey root) {
     HKey key = 0;
-    reg.CreateKey(root, keyPath, KEY_SETTINGS_ACCESS, &key);
+    reg.CreateKey(root, keyPath, reg::kSettingsAccess, &key);
     reg.SetValue(key, name, type, reinterpret_cast<const unsigned char*>(bytes.data()),
                  static_cast<std::uint32_t>(bytes.size()));
     reg.CloseKey(key);
@@ -154,19 +154,19 @@ void PutValue(Registry& reg, const std::string& keyPath, const std::string& name
 
 std::string RawValue(Registry& reg, const std::string& keyPath, const std::string& name) {
     HKey key = 0;
-    if (reg.OpenKey(HKEY_CURRENT_USER, keyPath, KEY_SETTINGS_ACCESS, &key) != ERROR_SUCCESS)
+    if (reg.OpenKey(reg::kCurrentUser, keyPath, reg::kSettingsAccess, &key) != reg::kSuccess)
         return "<no key>";
     std::uint32_t size = 0;
     std::string bytes;
     std::int32_t rc = reg.QueryValue(key, name, nullptr, nullptr, &size);
-    if (rc == ERROR_SUCCESS) {
+    if (rc == reg::kSuccess) {
         bytes.resize(size);
         rc = reg.QueryValue(key, name, nullptr, reinterpret_cast<unsigned char*>(bytes.data()),
                             &size);
         bytes.resize(size);
     }
     reg.CloseKey(key);
-    return rc == ERROR_SUCCESS ? bytes : "<no value>";
+    return rc == reg::kSuccess ? bytes : "<no value>";
 }
 
 std::string MemoryRegistry::Raw(const std::string& keyPath, const std::string& name) const {
@@ -177,30 +177,30 @@ std::string MemoryRegistry::Raw(const std::string& keyPath, const std::string& n
 
 std::int32_t MemoryRegistry::Open(HKey root, const std::string& subKey, bool create, HKey* result) {
     *result = 0;
-    std::string path = root == HKEY_CURRENT_USER    ? "HKEY_CURRENT_USER"
-                       : root == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE"
+    std::string path = root == reg::kCurrentUser    ? "HKEY_CURRENT_USER"
+                       : root == reg::kLocalMachine ? "HKEY_LOCAL_MACHINE"
                        : handles_.count(root)       ? handles_.at(root)
                                                     : "";
     if (path.empty())
-        return ERROR_INVALID_HANDLE;
+        return reg::kInvalidHandle;
     if (!subKey.empty())
         path += "\\" + subKey;
     if (create)
         hive_.AddKey(path);
     else if (!hive_.KeyExists(path))
-        return ERROR_FILE_NOT_FOUND;
+        return reg::kFileNotFound;
     handles_[*result = next_++] = path;
-    return ERROR_SUCCESS;
+    return reg::kSuccess;
 }
 
 std::int32_t MemoryRegistry::QueryValue(HKey key, const std::string& name, std::uint32_t* type,
                                         unsigned char* data, std::uint32_t* size) {
     if (!handles_.count(key))
-        return ERROR_INVALID_HANDLE;
+        return reg::kInvalidHandle;
     const HiveKey* section = hive_.FindKey(handles_[key]);
     const HiveValue* v = section ? section->FindValue(name) : nullptr;
     if (!v)
-        return ERROR_FILE_NOT_FOUND;
+        return reg::kFileNotFound;
     const auto n = static_cast<std::uint32_t>(v->data.size()), room = size ? *size : 0;
     if (type)
         *type = v->type;
@@ -208,16 +208,16 @@ std::int32_t MemoryRegistry::QueryValue(HKey key, const std::string& name, std::
         *size = n;
     if (data && room >= n)
         std::memcpy(data, v->data.data(), n);
-    return data && room < n ? ERROR_MORE_DATA : ERROR_SUCCESS;
+    return data && room < n ? reg::kMoreData : reg::kSuccess;
 }
 
 std::int32_t MemoryRegistry::SetValue(HKey key, const std::string& name, std::uint32_t type,
                                       const unsigned char* data, std::uint32_t size) {
     if (!handles_.count(key))
-        return ERROR_INVALID_HANDLE;
+        return reg::kInvalidHandle;
     hive_.AddKey(handles_[key])
         .SetValue(name, type, std::string(reinterpret_cast<const char*>(data), size));
-    return ERROR_SUCCESS;
+    return reg::kSuccess;
 }
 
 } // namespace velum::test

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "common/Clock.h"
+#include "common/Dialogs.h"
 #include "common/Files.h"
 #include "common/HiveFile.h"
 #include "common/Registry.h"
 #include "engine/Desktop.h"
-#include "mainwindow/Dialogs.h"
 #include "store/CollectionStore.h"
 
 namespace velum::test {
@@ -59,7 +59,7 @@ std::vector<std::string> StoredBitmapsOf(const std::string& name);
 
 // Stores raw bytes as a value under root\keyPath, creating the key, through `reg`'s own calls.
 void PutValue(Registry& reg, const std::string& keyPath, const std::string& name,
-              std::uint32_t type, const std::string& bytes, HKey root = HKEY_CURRENT_USER);
+              std::uint32_t type, const std::string& bytes, HKey root = reg::kCurrentUser);
 // The raw bytes of a value under HKEY_CURRENT_USER\keyPath; "<no key>" or "<no value>".
 std::string RawValue(Registry& reg, const std::string& keyPath, const std::string& name);
 
@@ -79,7 +79,7 @@ class MemoryRegistry final : public Registry {
     std::int32_t SetValue(HKey key, const std::string& name, std::uint32_t type,
                           const unsigned char* data, std::uint32_t size) override;
     std::int32_t CloseKey(HKey key) override {
-        return handles_.erase(key) ? 0 : ERROR_INVALID_HANDLE;
+        return handles_.erase(key) ? 0 : reg::kInvalidHandle;
     }
 
     // Keys under HKEY_CURRENT_USER, for the tests' set-up and checks.

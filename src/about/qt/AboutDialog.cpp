@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 
 #include "about/SystemInfo.h"
+#include "common/Dialogs.h"
 #include "common/Launch.h"
-#include "mainwindow/frmWallPaper.h"
 
 #ifndef VELUM_VERSION
 #error "VELUM_VERSION must come from the project version"

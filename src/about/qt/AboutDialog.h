@@ -1,7 +1,7 @@
 #pragma once
 
+#include "common/Dialogs.h"
 #include "common/Registry.h"
-#include "mainwindow/Dialogs.h"
 
 class QWidget;
 

@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <string>
 
-#include "mainwindow/Dialogs.h"
+#include "common/Dialogs.h"
 
 class QMessageBox;
 

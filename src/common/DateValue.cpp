@@ -1,4 +1,4 @@
-#include "mainwindow/DateValue.h"
+#include "common/DateValue.h"
 
 namespace velum {
 

@@ -4,6 +4,9 @@
 
 namespace velum {
 
+// The title of every window and message box of the programs.
+inline constexpr char kProgramTitle[] = "Velum";
+
 // The questions and messages the form puts before the person.
 class Dialogs {
   public:
