@@ -44,8 +44,10 @@ TEST(HiveFileTest, EveryValueFormIsWrittenExactlyAndReadBack) {
     HiveKey& key = hive.AddKey(kKey);
     std::vector<std::string> lines = {"REGEDIT4", "", "[HKEY_CURRENT_USER\\Empty]", "",
                                       "["s + kKey + "]"};
-    for (const auto& [name, type, data, line] : cases)
-        key.SetValue(name, type, data), lines.push_back(line);
+    for (const auto& [name, type, data, line] : cases) {
+        key.SetValue(name, type, data);
+        lines.push_back(line);
+    }
     const std::string expected = CrlfJoin(lines);
     EXPECT_EQ(SerializeHive(hive), expected);
     EXPECT_EQ(SerializeHive(Hive{}), "REGEDIT4\r\n");

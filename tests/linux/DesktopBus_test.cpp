@@ -90,7 +90,8 @@ TEST_F(DesktopBus, KdeGetsAnEscapedScriptAndXfceItsProperties) {
     ASSERT_EXIT(Call("XFCE", path), kDone, ""); // an empty channel: the first group is made
     EXPECT_EQ(Shown(first), path + "\n1\n");
     Ask("/backdrop -r -R");
-    Ask(v + "last-image -n -t string -s /old.bmp"), Ask(h + "image-style -n -t int -s 5");
+    Ask(v + "last-image -n -t string -s /old.bmp");
+    Ask(h + "image-style -n -t int -s 5");
     for (const std::string& text : {path, std::string(kNoWallpaper)}) { // every group; none keeps
         ASSERT_EXIT(Call("XFCE", text, true), kDone, "");
         for (const std::string& group : {v, h})

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "common/IoFailure.h"
 #include "common/PlatformRegistry.h"
 #include "support/TestSupport.h"
@@ -62,6 +64,22 @@ TEST_F(HiveRegistryTest, NamesIgnoreCaseAndParentsExistWithoutSections) {
         ReadWholeFile(UserPath()),
         CrlfJoin({"REGEDIT4", "", "[HKEY_CURRENT_USER\\Panel\\desktop]", "\"Wallpaper\"=\"b\"", "",
                   "[HKEY_CURRENT_USER\\Panel]", "\"Top\"=hex(1):59,45,53"}));
+}
+
+TEST_F(HiveRegistryTest, ARewriteThatChangesNothingLeavesTheFileUntouched) {
+    HKey key = Create(kOptions);
+    ASSERT_EQ(Set(key, "Current", "Nature"s + '\0'), 0);
+    const auto before = fs::last_write_time(UserPath());
+    struct stat first {};
+    ::stat(UserPath().c_str(), &first);
+
+    EXPECT_EQ(Set(key, "Current", "Nature"s + '\0'), 0); // the same data again
+    Create(kOptions);                                    // a key that exists already
+    struct stat second {};
+    ::stat(UserPath().c_str(), &second);
+    EXPECT_EQ(second.st_ino, first.st_ino); // a rewrite would have renamed a new file over it
+    EXPECT_EQ(fs::last_write_time(UserPath()), before);
+    EXPECT_FALSE(fs::exists(store_.file("~user.reg.tmp")));
 }
 
 TEST_F(HiveRegistryTest, Win32ReturnCodesAndNothingWrittenForMissingKeysOrUnreadableHives) {

@@ -10,48 +10,46 @@ using namespace std::string_literals;
 
 namespace {
 
-// Also the settings store of `unreadable`: reads fail with `readFailure`, the rest goes to `reg`.
-struct Handlers : ::testing::Test, Registry {
+struct Handlers : ::testing::Test {
     test::MemoryRegistry reg;
     test::FakeDialogs dialogs;
-    int readFailure = 0;
-    frmWallPaper form{reg, dialogs}, unreadable{*this, dialogs};
-
-    std::int32_t OpenKey(HKey r, const std::string& k, std::uint32_t a, HKey* h) override {
-        return reg.OpenKey(r, k, a, h);
-    }
-    std::int32_t CreateKey(HKey r, const std::string& k, std::uint32_t a, HKey* h) override {
-        return reg.CreateKey(r, k, a, h);
-    }
-    std::int32_t QueryValue(HKey, const std::string&, std::uint32_t*, unsigned char*,
-                            std::uint32_t*) override {
-        throw IoFailure("the settings cannot be read", readFailure);
-    }
-    std::int32_t SetValue(HKey k, const std::string& n, std::uint32_t t, const unsigned char* d,
-                          std::uint32_t s) override {
-        return reg.SetValue(k, n, t, d, s);
-    }
-    std::int32_t CloseKey(HKey k) override { return reg.CloseKey(k); }
+    frmWallPaper form{reg, dialogs};
 };
 
 } // namespace
 
-TEST_F(Handlers, PreviewSettingIsYesOnlyInCapitalsAndAFailedReadIsReported) {
+TEST_F(Handlers, PreviewSettingIsYesOnlyInCapitals) {
     for (const auto& [stored, state] : {std::pair{"YES\0"s, 1}, std::pair{"Yes"s, 0}}) {
         reg.Put(kOptionsKey, "ViewBmp", reg::kSz, stored);
         form.LoadViewBmp();
         EXPECT_EQ(form.chkAutoView.Value(), state) << stored;
     }
-    for (int code : {5, 2}) { // only a missing store takes the box's state as the setting
-        readFailure = code;
-        unreadable.LoadViewBmp();
-        EXPECT_EQ(reg.Raw(kOptionsKey, "ViewBmp"), code == 2 ? "NO\0"s : "Yes") << code;
+}
+
+// The check box's click loads the preview; a failure there is what LoadViewBmp reports.
+TEST_F(Handlers, AFailedPreviewSettingIsReportedAndAMissingFileWritesTheBoxState) {
+    for (int code : {5, IoFailure::kNotFound}) {
+        test::MemoryRegistry store;
+        frmWallPaper shown{store, dialogs};
+        store.Put(kOptionsKey, "ViewBmp", reg::kSz, "YES"); // reads as YES, without its NUL
+        shown.LastClickedList = kRotationListClicked;
+        shown.lstRotateBmps.AddItem("/pics/a.bmp");
+        shown.lstRotateBmps.SetSelected(0, true);
+        shown.LoadPicture = [code](const std::string&) -> bool {
+            throw IoFailure("the picture cannot be read", code);
+        };
+        shown.LoadViewBmp();
+        EXPECT_EQ(dialogs.messages.back().text, "the picture cannot be read");
+        // Only a missing file takes the box's state, checked by now, as the setting.
+        EXPECT_EQ(store.Raw(kOptionsKey, "ViewBmp"),
+                  code == IoFailure::kNotFound ? "YES\0"s : "YES")
+            << code;
     }
-    EXPECT_EQ(dialogs.messages.at(0).text, "the settings cannot be read");
 }
 
 TEST_F(Handlers, OnlyAChangedChoiceMarksTheCollection) {
-    form.optCenter.Click(), form.optAscending.Click(); // the choices the window starts with
+    form.optCenter.Click();
+    form.optAscending.Click(); // the choices the window starts with
     EXPECT_FALSE(form.CollectionDirty);
     form.optNone.Click(); // None also has no file to apply
     EXPECT_TRUE(form.CollectionDirty && !form.filWinBmps.enabled);

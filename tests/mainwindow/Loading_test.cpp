@@ -25,7 +25,9 @@ TEST_F(Loading, TheWorkedExampleIsWrittenByTheFormAndReadBack) {
     form.Form_Load();
     form.lstRotateBmps.AddItem(R"(C:\WINDOWS\Clouds.bmp)");
     form.lstRotateBmps.AddItem(R"(C:\WINDOWS\Setup.bmp)");
-    form.txtMinutes.SetText("0"), form.txtHours.SetText("1"), form.txtDays.SetText("0");
+    form.txtMinutes.SetText("0");
+    form.txtHours.SetText("1");
+    form.txtDays.SetText("0");
     form.styleGroup.Select(form.optTile);
     form.mnuSave_Click();
 
@@ -35,11 +37,13 @@ TEST_F(Loading, TheWorkedExampleIsWrittenByTheFormAndReadBack) {
     form.cmbCollection_LostFocus();
     for (const auto& p : nature)
         form.lstRotateBmps.AddItem(p);
-    form.txtHours.SetText("0"), form.txtDays.SetText("1");
+    form.txtHours.SetText("0");
+    form.txtDays.SetText("1");
     form.styleGroup.Select(form.optCenter);
     form.mnuSave_Click();
 
-    form.cmbLastBmps.AddItem(nature[1]), form.cmbLastBmps.AddItem(nature[0]);
+    form.cmbLastBmps.AddItem(nature[1]);
+    form.cmbLastBmps.AddItem(nature[0]);
     form.NextIndex = 2, form.CurrentIndex = 1;
     form.LastChanged = DateValue::FromText("6/12/98 4:37:38 PM");
     form.mnuExit_Click();
@@ -81,7 +85,8 @@ TEST_F(Loading, TheCyclerShowsTheTimeInItsTooltip) {
     FakeDesktop desktop(reg);
     FakeClock clock;
     frmCycler cycler(reg, dialogs);
-    cycler.UseDesktop(desktop), cycler.UseClock(clock);
+    cycler.UseDesktop(desktop);
+    cycler.UseClock(clock);
     cycler.Form_Load();
     EXPECT_EQ(cycler.Caption, "Velum"); // the time goes to the tooltip
     EXPECT_EQ(cycler.Image1ToolTip.rfind("Last Changed ", 0), 0u);

@@ -116,3 +116,43 @@ TEST(CollectionStore, AReadErrorWhileCopyingIsNotTakenForTheEndOfTheFile) {
     EXPECT_TRUE(oldA.bad());
     EXPECT_TRUE(oldB.bad());
 }
+
+TEST(ReadCollectionRecords, ReadsBackWhatTheTwoSavesWrote) {
+    std::string file = SaveRotation(SaveCollection("", "Nature", kNature), kNatureState);
+    std::istringstream in(file);
+    StoredRecords r = ReadCollectionRecords(in, "Nature");
+    EXPECT_EQ(r.history, (std::vector<std::string>{kPics[1], kPics[0]}));
+    EXPECT_EQ(r.collection.bitmaps, kPics);
+    EXPECT_EQ(r.collection.minutes, "0");
+    EXPECT_EQ(r.collection.days, "1");
+    EXPECT_EQ(r.collection.cycleOptions, "0");
+    EXPECT_EQ(r.collection.tileWallpaper, "0");
+    EXPECT_EQ(r.collection.index, 2);
+    EXPECT_EQ(r.collection.currentIndex, 1);
+    EXPECT_EQ(r.collection.time, "6/12/98 4:37:38 PM");
+}
+
+TEST(ReadCollectionRecords, TakesOnlyTheExactNameAndTheLastUsableValueOfEachKey) {
+    std::istringstream in(CrlfJoin({
+        R"("Days","nature","9")",
+        R"("Days","Nature","2")",
+        R"("Days","Nature","3")",
+        R"("Index","Nature","1")",
+        R"("Index","Nature","40000")", // beyond 16 bits: skipped
+        R"("Bmp","Nature ","C:\x.bmp")",
+    }));
+    StoredRecords r = ReadCollectionRecords(in, "Nature");
+    EXPECT_EQ(r.collection.days, "3");
+    EXPECT_EQ(r.collection.index, 1);
+    EXPECT_FALSE(r.collection.currentIndex.has_value());
+    EXPECT_FALSE(r.collection.time.has_value());
+    EXPECT_TRUE(r.collection.bitmaps.empty());
+}
+
+TEST(ReadCollectionRecords, StopsAtAReadErrorWithTheBadbitSet) {
+    FailingReadBuf buf;
+    std::istream in(&buf);
+    in.exceptions(std::ios_base::goodbit);
+    ReadCollectionRecords(in, "Nature");
+    EXPECT_TRUE(in.bad());
+}

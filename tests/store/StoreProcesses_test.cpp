@@ -56,8 +56,10 @@ class Child {
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
         if (CreateProcessA(self, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &process))
-            CloseHandle(process.hThread), handle_ = process.hProcess;
+                           &process)) {
+            CloseHandle(process.hThread);
+            handle_ = process.hProcess;
+        }
         SetEnvironmentVariableA(kRole, nullptr);
     }
     void Kill() {

@@ -12,7 +12,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-struct Engine : ::testing::Test {
+struct Applying : ::testing::Test {
     TempStore store;
     MemoryRegistry reg;
     FakeDialogs dialogs;
@@ -23,7 +23,9 @@ struct Engine : ::testing::Test {
     std::string pics = JoinPath(store.root(), "pics");
 
     void SetUp() override {
-        form.UseDesktop(desktop), form.UseClock(clock), form.UseRandom(random);
+        form.UseDesktop(desktop);
+        form.UseClock(clock);
+        form.UseRandom(random);
         form.LoadPicture = [](const std::string& p) { return p.find("broken") == p.npos; };
         for (const char* name : {"a.bmp", "b.BMP", "c.bmp", "notes.txt", ".hidden.bmp"})
             WriteWholeFile(JoinPath(pics, name), "x");
@@ -42,12 +44,15 @@ struct Engine : ::testing::Test {
             out.push_back(c.text + (c.tile == "1\0"s ? " (tiled)" : ""));
         return out;
     }
-    int Next() { return form.cmdUpdate_click(), form.CurrentIndex; }
+    int Next() {
+        form.cmdUpdate_click();
+        return form.CurrentIndex;
+    }
 };
 
 } // namespace
 
-TEST_F(Engine, ApplyingFromEachListWritesTheTilingFlagFirstAndRecordsTheLastTen) {
+TEST_F(Applying, ApplyingFromEachListWritesTheTilingFlagFirstAndRecordsTheLastTen) {
     EXPECT_EQ(form.filWinBmps.items(), (Strings{"a.bmp", "b.BMP", "c.bmp"}));
     Rotation({"/r/broken.bmp", "/r/two.bmp", Pic("c.bmp")});
     form.chkAutoView.SetValue(1);
@@ -81,7 +86,7 @@ TEST_F(Engine, ApplyingFromEachListWritesTheTilingFlagFirstAndRecordsTheLastTen)
               (Strings{"H", "h", "k", "j", "i", "g", "f", "e", "d", "c"}));
 }
 
-TEST_F(Engine, AscendingWrapsDescendingAndRandomRepairTheirPosition) {
+TEST_F(Applying, AscendingWrapsDescendingAndRandomRepairTheirPosition) {
     form.NextIndex = 3;
     EXPECT_EQ(Next(), 0); // an empty rotation list applies nothing but advances
     EXPECT_TRUE(Applied().empty());
@@ -99,25 +104,29 @@ TEST_F(Engine, AscendingWrapsDescendingAndRandomRepairTheirPosition) {
     EXPECT_TRUE(form.LastChangeTick.empty()); // no tick yet: the reference stays unset
 }
 
-TEST_F(Engine, TheTimerComparesComponentByComponent) {
-    const std::tuple<const char*, DateTime, const char*, const char*, const char*, bool> cases[] = {
-        {"2026-01-31 10:00:00", {2026, 2, 1, 10, 0, 0}, "1", "0", "0", true},
-        {"2024-02-28 10:00:00", {2024, 3, 1, 10, 0, 0}, "2", "0", "0", false}, // leap Feb: 28 days
-        {"2026-03-01 10:00:00", {2026, 3, 2, 9, 59, 0}, "1", "0", "0", false},
-        {"2026-03-01 10:00:00", {2026, 3, 1, 12, 10, 0}, "0", "1", "30", false},
-        {"2026-03-01 10:00:00", {2026, 5, 1, 9, 0, 0}, "40", "0", "0", true}, // a month passed
-        {"not a date", {2026, 5, 1, 9, 0, 0}, "40", "0", "0", true}, // counts as never changed
-    };
-    for (const auto& [last, now, d, h, m, due] : cases) {
-        form.LastChangeTick = DateValue::FromText(last);
-        form.txtDays.SetText(d), form.txtHours.SetText(h), form.txtMinutes.SetText(m);
-        clock.now = now;
-        form.Timer1_Timer(); // a change makes the tick its new reference
-        EXPECT_EQ(form.LastChangeTick.date == now, due) << last << " to " << FormatIsoDateTime(now);
-    }
+TEST_F(Applying, ATickAppliesWhenTheFrequencyHasPassedAndBecomesTheNewReference) {
+    Rotation({"/0", "/1"});
+    form.LastChangeTick = DateValue::FromText("2026-03-01 10:00:00");
+    form.txtHours.SetText("1");
+    clock.now = {2026, 3, 1, 10, 59, 0};
+    form.Timer1_Timer();
+    EXPECT_TRUE(Applied().empty());
+    clock.now = {2026, 3, 1, 11, 0, 0};
+    form.Timer1_Timer();
+    EXPECT_EQ(Applied(), Strings(2, "/0"));
+    EXPECT_EQ(form.LastChangeTick.date, clock.now);
 }
 
-TEST_F(Engine, TheRotationListAddsOnlyNewPathsAndRemovesInOrder) {
+TEST_F(Applying, AnUnreadableLastChangeCountsAsNeverChanged) {
+    Rotation({"/0"});
+    form.LastChangeTick = DateValue::FromText("not a date");
+    form.txtDays.SetText("40");
+    clock.now = {2026, 5, 1, 9, 0, 0};
+    form.Timer1_Timer();
+    EXPECT_EQ(Applied(), Strings(2, "/0"));
+}
+
+TEST_F(Applying, TheRotationListAddsOnlyNewPathsAndRemovesInOrder) {
     Rotation({Pic("a.bmp"), Pic("B.bmp")});
     form.filWinBmps.SetSelected(0, true);
     form.lstRotateBmps_DragDrop(); // already there: the collection is unchanged
@@ -128,7 +137,7 @@ TEST_F(Engine, TheRotationListAddsOnlyNewPathsAndRemovesInOrder) {
     EXPECT_EQ(form.lstRotateBmps.items(), (Strings{Pic("b.BMP"), Pic("c.bmp")}));
 }
 
-TEST_F(Engine, ASecondApplyAppliesTheSameBitmapAfterTheBrowserFollowedIt) {
+TEST_F(Applying, ASecondApplyAppliesTheSameBitmapAfterTheBrowserFollowedIt) {
     const std::string more = JoinPath(store.root(), "more"), other = JoinPath(more, "d.bmp");
     WriteWholeFile(other, "x");
     Rotation({other});

@@ -1,0 +1,24 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cycler/ConsoleDialogs.h"
+
+using namespace velum;
+
+TEST(ConsoleDialogs, AMessageOfSeveralLinesIsOneLineNamingTheProgram) {
+    std::ostringstream out;
+    ConsoleDialogs dialogs(out, "velumspin");
+    dialogs.ShowMessage("The rotation position was not saved.\n\nCould not save /x/velum.cfg: "
+                        "No space left on device\r\n",
+                        "Velum");
+    EXPECT_EQ(out.str(), "velumspin: The rotation position was not saved. Could not save "
+                         "/x/velum.cfg: No space left on device\n");
+}
+
+TEST(ConsoleDialogs, NoQuestionIsAnsweredYes) {
+    std::ostringstream out;
+    ConsoleDialogs dialogs(out, "velumspin");
+    EXPECT_FALSE(dialogs.AskYesNo("Do you want to save changes?", "Save"));
+    EXPECT_EQ(out.str(), "");
+}
