@@ -1,10 +1,24 @@
 #include "common/Folders.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "common/Files.h"
 
 namespace velum {
+
+bool NameListOrder(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[i]);
+        const int la = ca < 0x80 ? std::tolower(ca) : ca, lb = cb < 0x80 ? std::tolower(cb) : cb;
+        if (la != lb)
+            return la < lb;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
+}
 
 std::string VolumeOf(const std::string& path, const std::vector<std::string>& volumes) {
     const char sep = PathSeparator();

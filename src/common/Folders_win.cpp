@@ -98,7 +98,7 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
     } while (FindNextFileA(h, &found));
     FindClose(h);
     std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
-        return lstrcmpiA(a.name.c_str(), b.name.c_str()) < 0;
+        return NameListOrder(a.name, b.name);
     });
     return entries;
 }

@@ -1,11 +1,20 @@
 // velumspin: applies the next bitmap of the current collection, records the position, ends.
 #include <clocale>
 
+#include "common/CommandLine.h"
 #include "common/PlatformRegistry.h"
 #include "cycler/CyclerDialogs.h"
 #include "mainwindow/frmWallPaper.h"
 
-int main() {
+int main(int argc, char** argv) {
+    const velum::ProgramInfo info{
+        "velumspin", VELUM_VERSION,
+        "Shows the next bitmap of the current Velum collection as the desktop wallpaper,\n"
+        "records the position and ends. It takes no arguments.\n\n"
+        "  --help     show this help and exit\n"
+        "  --version  show the version and exit\n"};
+    if (auto status = velum::AnswerCommandLine(argc, argv, info))
+        return *status;
     std::setlocale(LC_ALL, "");
     auto registry = velum::CreatePlatformRegistry();
     auto dialogs = velum::CreateCyclerDialogs();

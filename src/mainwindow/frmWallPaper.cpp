@@ -74,9 +74,27 @@ frmWallPaper::frmWallPaper(Registry& registry, Dialogs& dialogs, Kind kind)
     LoadPicture = [](const std::string& path) { return DecodeBitmapFile(path).has_value(); };
 }
 
-void frmWallPaper::ReportFailure(const std::string& what, const std::exception& e) {
+void frmWallPaper::ReportFailure(StoreFile file, const std::string& what, const std::exception& e) {
     saveFailed_ = true;
-    dialogs_.ShowMessage(what + "\n\n" + e.what(), kProgramTitle);
+    // Told once until a write of the same file succeeds: a tick every 30 seconds, or the pair of
+    // wallpaper calls, must not pile up boxes for one cause.
+    if (failing_.insert(file).second)
+        dialogs_.ShowMessage(what + "\n\n" + e.what(), kProgramTitle);
+}
+
+void frmWallPaper::WriteSucceeded(StoreFile file) {
+    failing_.erase(file);
+}
+
+bool frmWallPaper::RefuseCommaName() {
+    const std::string text = cmbCollection.Text();
+    // A name loaded as it was stored (carried from elsewhere) is not refused again.
+    if (!NameSplitsCatalogue(text) || text == LoadedCollectionName)
+        return false;
+    // The stored list of names is comma-joined: such a name would split at the next start.
+    dialogs_.ShowMessage("A collection name cannot contain a comma.", kProgramTitle);
+    cmbCollection.SetText(LoadedCollectionName);
+    return true;
 }
 
 // ---- start-up and exit
@@ -111,12 +129,14 @@ void frmWallPaper::SaveSettings() {
         return; // velumspin never writes the program's settings
     try {
         SaveOptions(registry_, chkAutoView.Value(), CollectionsList, cmbCollection.Text());
+        WriteSucceeded(StoreFile::Settings);
     } catch (const std::exception& e) {
-        ReportFailure("The settings were not saved.", e);
+        ReportFailure(StoreFile::Settings, "The settings were not saved.", e);
     }
 }
 
 void frmWallPaper::mnuExit_Click() {
+    RefuseCommaName(); // the exit goes on under the name restored
     SaveSettings();
     SaveBmpCombo();
     if (CollectionDirty)
@@ -137,7 +157,7 @@ void frmWallPaper::LoadViewBmp() {
                 WriteSetting(registry_, kOptionsKey, "ViewBmp",
                              std::string(chkAutoView.Value() == 1 ? "YES" : "NO"), reg::kSz);
             } catch (const std::exception& again) {
-                ReportFailure("The settings were not saved.", again);
+                ReportFailure(StoreFile::Settings, "The settings were not saved.", again);
             }
         }
     }
@@ -176,7 +196,7 @@ void frmWallPaper::LoadCollectionNames() {
 }
 
 void frmWallPaper::AddCollectionName(const std::string& name) {
-    if (!CanAddCollectionName(cmbCollection.items(), name))
+    if (!CanAddCollectionName(cmbCollection.items(), name) || NameSplitsCatalogue(name))
         return;
     cmbCollection.AddItem(name);
     CollectionsList = JoinCollectionNames(cmbCollection.items());
@@ -194,7 +214,7 @@ void frmWallPaper::AskSaveCollection(const std::string& name) {
 }
 
 void frmWallPaper::cmbCollection_Click() {
-    std::string text = cmbCollection.Text();
+    const std::string text = cmbCollection.Text();
     if (text != LoadedCollectionName && CollectionDirty)
         AskSaveCollection(LoadedCollectionName);
     LoadBmpCollection(text);
@@ -205,12 +225,9 @@ void frmWallPaper::cmbCollection_Click() {
 }
 
 void frmWallPaper::cmbCollection_LostFocus() {
-    std::string text = cmbCollection.Text();
-    if (NameSplitsCatalogue(text)) {
-        dialogs_.ShowMessage("A collection name cannot contain a comma.", kProgramTitle);
-        cmbCollection.SetText(LoadedCollectionName);
+    if (RefuseCommaName())
         return;
-    }
+    const std::string text = cmbCollection.Text();
     if (text != LoadedCollectionName) {
         if (CollectionDirty)
             AskSaveCollection(LoadedCollectionName);
@@ -240,16 +257,39 @@ void frmWallPaper::mnuDelete_Click() {
 }
 
 void frmWallPaper::mnuSave_Click() {
+    if (RefuseCommaName())
+        return; // nothing is saved; the edits stay for the name restored
+    const std::string name = cmbCollection.Text();
+    // A name typed and saved joins the catalogue, so the stored list can offer it again.
+    AddCollectionName(name);
     SaveSettings();
-    SaveBmpCollection(cmbCollection.Text());
+    SaveBmpCollection(name);
+    if (!name.empty() && !CollectionDirty) {
+        if (name != LoadedCollectionName)
+            rotationOf_ = name; // the rotation shown goes on under the name it was saved as
+        LoadedCollectionName = name;
+    }
 }
 
 // ---- loading
 
 void frmWallPaper::LoadBmpCollection(const std::string& name) {
     lstRotateBmps.Clear();
-    if (!isCycler())
+    // The history is one list for every collection: only the start-up load fills it.
+    const bool fillHistory = !isCycler() && !historyLoaded_;
+    historyLoaded_ = true;
+    if (fillHistory)
         cmbLastBmps.Clear();
+    // Each collection keeps its own rotation: the one left behind is written now, and the one
+    // loaded starts from its stored state or, without one, from its first bitmap.
+    const bool otherRotation = name != rotationOf_;
+    const bool takeStoredRotation = otherRotation || !rotationMoved_;
+    if (otherRotation) {
+        if (rotationMoved_ && !rotationOf_.empty())
+            SaveRotationOf(rotationOf_);
+        ResetRotation();
+        rotationOf_ = name;
+    }
 
     StoredRecords stored;
     try {
@@ -257,7 +297,8 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
     } catch (const IoFailure& e) {
         if (!readFailureReported_) {
             readFailureReported_ = true;
-            ReportFailure("The collections could not be read; velum.cfg is left as it is.", e);
+            ReportFailure(StoreFile::ConfigRead,
+                          "The collections could not be read; velum.cfg is left as it is.", e);
         }
         return;
     }
@@ -269,11 +310,11 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
         txtHours.SetText(*c.hours);
     if (c.days)
         txtDays.SetText(*c.days);
-    if (c.index)
+    if (c.index && takeStoredRotation)
         NextIndex = *c.index;
-    if (c.currentIndex)
+    if (c.currentIndex && takeStoredRotation)
         CurrentIndex = *c.currentIndex;
-    if (c.time) {
+    if (c.time && takeStoredRotation) {
         LastChangeTick = DateValue::FromText(*c.time);
         LastChanged = LastChangeTick;
         ShowLastChanged();
@@ -291,11 +332,23 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
     }
     for (const auto& bmp : c.bitmaps)
         lstRotateBmps.AddItem(bmp);
-    if (isCycler())
+    if (!fillHistory)
         return;
     for (const auto& entry : stored.history)
         cmbLastBmps.AddItem(entry);
     cmbLastBmps.SetText(cmbLastBmps.ListCount() > 0 ? cmbLastBmps.List(0) : std::string());
+}
+
+void frmWallPaper::ResetRotation() {
+    NextIndex = 0;
+    CurrentIndex = 0;
+    LastChangeTick = DateValue{};
+    LastChanged = DateValue{};
+    rotationMoved_ = false;
+    if (isCycler())
+        Image1ToolTip.clear();
+    else
+        Caption = kProgramTitle;
 }
 
 void frmWallPaper::LoadTileSetting(const std::string& name) {
@@ -344,27 +397,37 @@ void frmWallPaper::SaveBmpCollection(const std::string& name) {
                                                                : style::kNone);
     try {
         SaveCollectionFile(name, content);
+        WriteSucceeded(StoreFile::Config);
         CollectionDirty = false;
         DeletedCollections.erase(name); // saved again after a Delete: kept at exit
     } catch (const std::exception& e) {
-        ReportFailure("The collection " + Quoted(name) + " was not saved.", e);
+        ReportFailure(StoreFile::Config, "The collection " + Quoted(name) + " was not saved.", e);
     }
 }
 
 void frmWallPaper::SaveBmpCombo() {
+    // The rotation belongs to the collection it was loaded with, whatever name is typed now.
+    SaveRotationOf(rotationOf_.empty() ? cmbCollection.Text() : rotationOf_);
+}
+
+void frmWallPaper::SaveRotationOf(const std::string& collection) {
     RotationSnapshot snap;
     snap.cycler = isCycler();
     if (!isCycler())
         snap.history = cmbLastBmps.items();
-    snap.collection = cmbCollection.Text();
+    snap.collection = collection;
     snap.index = SignedNumberText(NextIndex);
     snap.time = LastChanged.StoredText();
     snap.currentIndex = SignedNumberText(CurrentIndex);
     snap.deleted = DeletedCollections;
     try {
         SaveRotationFile(snap);
+        WriteSucceeded(StoreFile::Config);
+        if (collection == rotationOf_)
+            rotationMoved_ = false;
     } catch (const std::exception& e) {
-        ReportFailure(isCycler() ? "The rotation position was not saved."
+        ReportFailure(StoreFile::Config,
+                      isCycler() ? "The rotation position was not saved."
                                  : "The previous bitmaps and the rotation position were not saved.",
                       e);
     }
@@ -393,8 +456,10 @@ void frmWallPaper::SystemParametersInfoA(const std::string& text) {
     try {
         if (desktop_->SetDeskWallpaper(text) == DesktopResult::NoDesktop)
             desktopUnreachable_ = true;
+        WriteSucceeded(StoreFile::Settings);
     } catch (const std::exception& e) {
-        ReportFailure("The wallpaper setting was not saved.", e);
+        // The desktop has changed where it could; only the profile's record of it failed.
+        ReportFailure(StoreFile::Settings, "The wallpaper setting was not saved.", e);
     }
 }
 
@@ -403,8 +468,9 @@ void frmWallPaper::SetTileWallpaper(int styleCode) {
         EnsureRegKey(registry_, kDesktopKey, reg::kCurrentUser);
         WriteSetting(registry_, kDesktopKey, "TileWallpaper",
                      std::string(styleCode == style::kTile ? "1" : "0"), reg::kSz);
+        WriteSucceeded(StoreFile::Settings);
     } catch (const std::exception& e) {
-        ReportFailure("The wallpaper style was not saved.", e);
+        ReportFailure(StoreFile::Settings, "The wallpaper style was not saved.", e);
     }
 }
 
@@ -445,12 +511,25 @@ void frmWallPaper::cmbLastBmps_DblClick() {
         filWinBmps_DblClick();
 }
 
+int frmWallPaper::SelectedEntry(const ListBox& list) {
+    const int current = list.ListIndex();
+    if (current >= 0 && current < list.ListCount() && list.Selected(current))
+        return current;
+    // A selection cleared from code leaves the current entry behind: it names nothing.
+    for (int i = 0; i < list.ListCount(); ++i)
+        if (list.Selected(i))
+            return i;
+    return -1;
+}
+
 void frmWallPaper::ApplyBmp(BmpSource source) {
-    // A list without a current entry names no bitmap: nothing is applied.
-    if (source == BmpSource::FileList && filWinBmps.ListIndex() >= 0)
-        ApplyPath(filWinBmps.FullPath(filWinBmps.ListIndex()));
-    else if (source == BmpSource::RotationList && lstRotateBmps.ListIndex() >= 0)
-        ApplyPath(lstRotateBmps.List(lstRotateBmps.ListIndex()));
+    // A list with nothing selected names no bitmap: nothing is applied.
+    if (source == BmpSource::FileList) {
+        if (int i = SelectedEntry(filWinBmps); i >= 0)
+            ApplyPath(filWinBmps.FullPath(i));
+    } else if (int i = SelectedEntry(lstRotateBmps); i >= 0) {
+        ApplyPath(lstRotateBmps.List(i));
+    }
 }
 
 // Two wallpaper calls, before and after the history moves: the window has always made both,
@@ -473,6 +552,8 @@ std::int16_t frmWallPaper::ChosenOrder() const {
 
 void frmWallPaper::ApplyNextBmp() {
     const int n = lstRotateBmps.ListCount();
+    if (n == 0)
+        return; // nothing to cycle: no selection, browser, position, time or style changes
     const int next = RepairIndex(NextIndex, n, ChosenOrder());
     NextIndex = static_cast<std::int16_t>(next);
     const bool has = next >= 0 && next < n;
@@ -492,6 +573,7 @@ void frmWallPaper::ApplyNextBmp() {
 
     CurrentIndex = NextIndex;
     NextIndex = AdvanceIndex(NextIndex, n, ChosenOrder(), *random_);
+    rotationMoved_ = true;
     LastChangeTick = TickTime;
     LastChanged = DateValue::FromDate(clock_->Now());
     if (isCycler())
@@ -513,9 +595,7 @@ void frmWallPaper::Timer1_Timer() {
 void frmWallPaper::InitBrowser() {
     Drive1.volumes = ListVolumes();
     const std::string here = CurrentFolder();
-    undoingDriveChange_ = true; // the start folder, not the volume's root
-    Drive1.SetDrive(VolumeOf(here, Drive1.volumes));
-    undoingDriveChange_ = false;
+    SetDriveQuietly(VolumeOf(here, Drive1.volumes)); // the start folder, not the volume's root
     try {
         Dir1.SetPath(here);
     } catch (const std::exception&) {
@@ -524,21 +604,32 @@ void frmWallPaper::InitBrowser() {
 }
 
 void frmWallPaper::Drive1_Change() {
-    if (undoingDriveChange_)
+    if (quietDriveChange_)
         return;
     const std::string previous = Dir1.Path();
     if (!previous.empty())
         lastFolderOnVolume_[VolumeOf(previous, Drive1.volumes)] = previous;
     auto last = lastFolderOnVolume_.find(Drive1.Drive());
-    const std::string target = last != lastFolderOnVolume_.end() ? last->second : Drive1.Drive();
+    if (last != lastFolderOnVolume_.end()) {
+        try {
+            Dir1.SetPath(last->second);
+            return;
+        } catch (const std::exception&) {
+            lastFolderOnVolume_.erase(last); // gone or unreadable: the mount point next
+        }
+    }
     try {
-        Dir1.SetPath(target);
+        Dir1.SetPath(Drive1.Drive());
     } catch (const std::exception&) {
         // An unreadable volume puts the drive list back, once.
-        undoingDriveChange_ = true;
-        Drive1.SetDrive(VolumeOf(previous, Drive1.volumes));
-        undoingDriveChange_ = false;
+        SetDriveQuietly(VolumeOf(previous, Drive1.volumes));
     }
+}
+
+void frmWallPaper::SetDriveQuietly(const std::string& volume) {
+    quietDriveChange_ = true;
+    Drive1.SetDrive(volume);
+    quietDriveChange_ = false;
 }
 
 void frmWallPaper::Dir1_Change() {
@@ -558,11 +649,11 @@ void frmWallPaper::filWinBmps_Click() {
 void frmWallPaper::chkAutoView_Click() {
     std::string path;
     if (LastClickedList == kFileListClicked) {
-        if (filWinBmps.ListIndex() >= 0)
-            path = filWinBmps.FullPath(filWinBmps.ListIndex());
+        if (int i = SelectedEntry(filWinBmps); i >= 0)
+            path = filWinBmps.FullPath(i);
     } else if (LastClickedList == kRotationListClicked) {
-        if (lstRotateBmps.ListIndex() >= 0)
-            path = lstRotateBmps.List(lstRotateBmps.ListIndex());
+        if (int i = SelectedEntry(lstRotateBmps); i >= 0)
+            path = lstRotateBmps.List(i);
     } else {
         return;
     }
@@ -679,16 +770,16 @@ void frmWallPaper::NavigateToBmp(const std::string& path) {
     if (!IsVolumeQualified(folder))
         return;
     const std::string normal = NormalizeFolder(folder);
-    try {
-        ListSubfolders(normal); // a folder that is gone leaves the browser where it was
-    } catch (const std::exception&) {
-        return;
-    }
-    Drive1.SetDrive(VolumeOf(normal, Drive1.volumes));
+    const std::string previous = Dir1.Path();
     try {
         Dir1.SetPath(normal);
     } catch (const std::exception&) {
+        return; // a folder that is gone leaves the browser where it was
     }
+    // The drive list follows the folder shown, so the two always name one volume.
+    if (!previous.empty())
+        lastFolderOnVolume_[VolumeOf(previous, Drive1.volumes)] = previous;
+    SetDriveQuietly(VolumeOf(normal, Drive1.volumes));
 }
 
 void frmWallPaper::cmbLastBmps_Click() {

@@ -170,8 +170,13 @@ class frmWallPaper {
     Registry& registry_;
     Dialogs& dialogs_;
 
-    // Puts a failed write or read before the person and remembers it.
-    void ReportFailure(const std::string& what, const std::exception& e);
+    // The files of the store a failure is told about.
+    // (A read of velum.cfg is told once a run, apart from its writes.)
+    enum class StoreFile { Settings, Config, ConfigRead };
+    // Puts a failed write or read of `file` before the person, once until a write of that file
+    // succeeds again, and remembers it.
+    void ReportFailure(StoreFile file, const std::string& what, const std::exception& e);
+    void WriteSucceeded(StoreFile file);
 
   private:
     void ShowLastChanged();
@@ -181,6 +186,18 @@ class frmWallPaper {
     void StyleClicked(std::int16_t styleCode);
     void OrderClicked(std::int16_t order);
     void SystemParametersInfoA(const std::string& text);
+    // Refuses a typed name with a comma (one not loaded as stored): tells the person and shows
+    // the loaded name again. True when refused.
+    bool RefuseCommaName();
+    // Writes the history and `collection`'s rotation state, as the exit does.
+    void SaveRotationOf(const std::string& collection);
+    // A collection without stored rotation state starts at its first bitmap, never changed.
+    void ResetRotation();
+    // The entry of a list to apply or preview: the current one when selected, else the first
+    // selected; -1 when nothing is selected.
+    static int SelectedEntry(const ListBox& list);
+    // Shows a volume in the drive list without moving the folder list.
+    void SetDriveQuietly(const std::string& volume);
     // The style code of the chosen option; None removes the wallpaper and gives false.
     bool ChooseStyle(int& styleCode);
     // The order code of the chosen order button.
@@ -199,7 +216,12 @@ class frmWallPaper {
     bool saveFailed_ = false;
     bool readFailureReported_ = false;
     bool desktopUnreachable_ = false;
-    bool undoingDriveChange_ = false;
+    bool quietDriveChange_ = false;
+    bool historyLoaded_ = false;
+    // The collection whose rotation state the fields hold, and whether it moved in this run.
+    std::string rotationOf_;
+    bool rotationMoved_ = false;
+    std::set<StoreFile> failing_;
     std::map<std::string, std::string> lastFolderOnVolume_;
 };
 

@@ -54,6 +54,8 @@ StoredRecords ReadCollectionRecords(std::istream& in, const std::string& name) {
     StoredCollection& c = out.collection;
     std::string line;
     while (ReadConfigLine(in, line)) {
+        if (line.empty())
+            continue; // a blank line is no record, and no history entry
         ConfigRecord r = ParseConfigRecord(line);
         if (r.name.empty()) {
             out.history.emplace_back(r.value);

@@ -1,6 +1,7 @@
 // The real velumspin binary, run as a scheduler runs it: with only the environment each test gives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <numeric>
 
@@ -93,4 +94,35 @@ TEST_F(Velumspin, GnomeDesktopsGetTheirBackgroundKeysThroughGSettingsAndNoneKeep
         EXPECT_NE(keyfile.find("picture-options='" + option + "'"), std::string::npos) << keyfile;
         EXPECT_NE(keyfile.find("picture-uri='file://" + dir + "/one.bmp'"), keyfile.npos) << tile;
     }
+}
+
+TEST_F(Velumspin, HelpAndUnknownOptionsChangeNothing) {
+    Prepare("0");
+    const std::string before = ReadWholeFile(store.file("velum.cfg"));
+    const std::string settings = ReadWholeFile(store.file("user.reg"));
+    for (const char* args : {"--help", "--version", "-x"}) {
+        const std::string run = "env -i XDG_CONFIG_HOME=" + dir + " HOME=" + dir +
+                                " " VELUM_BIN_DIR "/velumspin " + args + " >/dev/null 2>&1";
+        const int s = std::system(run.c_str());
+        EXPECT_EQ(WEXITSTATUS(s), std::string(args) == "-x" ? 2 : 0) << args;
+    }
+    EXPECT_EQ(ReadWholeFile(store.file("velum.cfg")), before);
+    EXPECT_EQ(ReadWholeFile(store.file("user.reg")), settings); // no Wallpaper written
+}
+
+TEST_F(Velumspin, AProfileThatCannotBeWrittenIsToldOnceWhileTheDesktopStillChanges) {
+    Xvfb x(40, 30);
+    Prepare("0");
+    const std::string sky = R"("Bmp","Default",")" + dir;
+    WriteWholeFile(store.file("velum.cfg"), CrlfJoin({sky + "/one.bmp\""}));
+    std::remove(store.file("user.reg").c_str());
+    WriteWholeFile(store.file("user.reg") + "/in-the-way",
+                   ""); // a folder: neither read nor written
+    const std::string result = Spin("DISPLAY=" + x.display());
+    EXPECT_EQ(result.substr(0, 2), "1 ");
+    EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 1) << result;
+    EXPECT_EQ(result.find("1 velumspin: The wallpaper style was not saved. "), 0u) << result;
+    const Picture root = ReadRootPixels(x.display()).value();
+    EXPECT_EQ(root.at(16, 12), 0x204000u); // the bitmap's first pixel, centred
+    EXPECT_EQ(State("Index"), "<none>");   // Sky is not the collection shown
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "common/Folders.h"
+#include "common/IoFailure.h"
+#include "common/RegistrySettings.h"
 #include "mainwindow/frmWallPaper.h"
 #include "support/TestSupport.h"
 
@@ -87,10 +89,9 @@ TEST_F(Applying, ApplyingFromEachListWritesTheTilingFlagFirstAndRecordsTheLastTe
 }
 
 TEST_F(Applying, AscendingWrapsDescendingAndRandomRepairTheirPosition) {
-    form.NextIndex = 3;
-    EXPECT_EQ(Next(), 0); // an empty rotation list applies nothing but advances
-    EXPECT_TRUE(Applied().empty());
+    form.NextIndex = 3; // beyond the list: ascending starts again at 0
     Rotation({"/0", "/1", "/2"});
+    EXPECT_EQ(Next(), 0);
     EXPECT_EQ((std::vector{Next(), Next(), Next(), Next()}), (std::vector{1, 2, 0, 1}));
     form.orderGroup.Select(form.optDescending);
     EXPECT_EQ((std::vector{Next(), Next(), Next(), Next()}), (std::vector{2, 1, 0, 2}));
@@ -146,4 +147,92 @@ TEST_F(Applying, ASecondApplyAppliesTheSameBitmapAfterTheBrowserFollowedIt) {
     EXPECT_EQ(form.Dir1.Path(), NormalizeFolder(more));
     form.cmdApply_click(); // now from the file list, which shows and selects it
     EXPECT_EQ(Applied(), Strings(4, other));
+}
+
+TEST_F(Applying, NothingSelectedInTheListToApplyFromAppliesNothing) {
+    form.filWinBmps.SetSelected(0, true);
+    form.filWinBmps.SetSelection([](int) { return false; }); // cleared from code
+    form.cmdApply_click();
+    EXPECT_TRUE(Applied().empty());
+    Rotation({"/r/one.bmp"});
+    form.lstRotateBmps.SetSelected(0, true);
+    form.lstRotateBmps.SetSelected(0, false);
+    form.lstRotateBmps_DblClick();
+    EXPECT_TRUE(Applied().empty());
+}
+
+namespace {
+
+// A settings store whose writes fail while `failing` is set, as a full disk makes user.reg's.
+struct FailingWrites final : Registry {
+    MemoryRegistry& inner;
+    bool failing = true;
+    explicit FailingWrites(MemoryRegistry& r) : inner(r) {}
+    std::int32_t OpenKey(HKey r, const std::string& k, std::uint32_t a, HKey* h) override {
+        return inner.OpenKey(r, k, a, h);
+    }
+    std::int32_t CreateKey(HKey r, const std::string& k, std::uint32_t a, HKey* h) override {
+        return inner.CreateKey(r, k, a, h);
+    }
+    std::int32_t QueryValue(HKey k, const std::string& n, std::uint32_t* t, unsigned char* d,
+                            std::uint32_t* s) override {
+        return inner.QueryValue(k, n, t, d, s);
+    }
+    std::int32_t SetValue(HKey k, const std::string& n, std::uint32_t t, const unsigned char* d,
+                          std::uint32_t s) override {
+        if (failing)
+            throw IoFailure("Could not save user.reg: No space left on device", 28);
+        return inner.SetValue(k, n, t, d, s);
+    }
+    std::int32_t CloseKey(HKey k) override { return inner.CloseKey(k); }
+};
+
+// The desktop call of the platform: writes the profile, then shows the picture.
+struct ProfileDesktop final : Desktop {
+    Registry& reg;
+    std::vector<std::string> shown;
+    explicit ProfileDesktop(Registry& r) : reg(r) {}
+    DesktopResult SetDeskWallpaper(const std::string& text) override {
+        std::exception_ptr failure;
+        try {
+            WriteSetting(reg, kDesktopKey, "Wallpaper", text, reg::kSz);
+        } catch (const std::exception&) {
+            failure = std::current_exception();
+        }
+        shown.push_back(text);
+        if (failure)
+            std::rethrow_exception(failure);
+        return DesktopResult::Done;
+    }
+};
+
+} // namespace
+
+TEST(OneFailureOneMessage, AFailingSettingsFileIsToldOnceUntilAWriteOfItSucceeds) {
+    TempStore store;
+    MemoryRegistry memory;
+    FailingWrites reg(memory);
+    FakeDialogs dialogs;
+    ProfileDesktop desktop(reg);
+    FakeClock clock;
+    frmWallPaper form(reg, dialogs);
+    form.UseDesktop(desktop);
+    form.UseClock(clock);
+    memory.Put(kDesktopKey, "TileWallpaper", reg::kSz, "0\0"s);
+    form.lstRotateBmps.AddItem("/a.bmp");
+    form.lstRotateBmps.AddItem("/b.bmp");
+
+    form.Timer1_Timer(); // zero frequency: every tick changes the wallpaper
+    form.Timer1_Timer();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "The wallpaper style was not saved.\n\n"
+                                        "Could not save user.reg: No space left on device");
+    EXPECT_EQ(desktop.shown, (Strings{"/a.bmp", "/a.bmp", "/b.bmp", "/b.bmp"}));
+
+    reg.failing = false;
+    form.Timer1_Timer();
+    reg.failing = true;
+    form.Timer1_Timer();
+    EXPECT_EQ(dialogs.messages.size(), 2u); // failing again after a success is told again
+    EXPECT_TRUE(form.saveFailed());
 }

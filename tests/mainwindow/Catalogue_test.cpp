@@ -30,6 +30,12 @@ struct Catalogue : ::testing::Test {
         window->Form_Load();
         return *window;
     }
+    // The program started again over what the last one left.
+    frmWallPaper& Restart() {
+        window = std::make_unique<frmWallPaper>(reg, dialogs);
+        window->Form_Load();
+        return *window;
+    }
 };
 
 } // namespace
@@ -39,18 +45,18 @@ TEST_F(Catalogue, StoredNamesLoseDuplicatesEmptyNamesAndAllPastTheFirst101) {
     for (int i = 1; i < 150; ++i)
         many += ",c" + std::to_string(i);
     const std::pair<std::string, std::string> cases[] = {
-        {"Red,Blue,Red,,Green", "Red,Blue,Green"},
+        {"Red,Blue,Red,,Green", "Red,Blue,Green,"},
         {",,,", ""},
-        {"", "Default"}, // none stored
-        {many, many.substr(0, many.find(",c101"))}};
+        {"", "Default,"}, // none stored
+        {many, many.substr(0, many.find(",c101")) + ","}};
     for (const auto& [stored, names] : cases) {
-        // A current name outside the list is loaded but not added.
+        // A current name outside the list is loaded but not added; saving it adds it.
         auto& form = Start(stored, "Other", {R"("Bmp","Other","o.bmp")"});
         EXPECT_EQ(form.lstRotateBmps.items(), Strings{"o.bmp"});
         EXPECT_FALSE(form.CollectionDirty);
         form.mnuDelete_Click(); // no entry is selected: nothing happens
         form.mnuSave_Click();
-        EXPECT_EQ(reg.Raw(kOptionsKey, "Collections"), names + '\0') << stored;
+        EXPECT_EQ(reg.Raw(kOptionsKey, "Collections"), names + "Other" + '\0') << stored;
     }
 }
 
@@ -110,4 +116,63 @@ TEST_F(Catalogue, SaveWithAnEmptySelectorSavesNoCollectionAndExitAsksNothing) {
     form.mnuExit_Click(); // nothing can be saved under no name, and no state records are written
     EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_EQ(ReadWholeFile(store.file("velum.cfg")), "");
+}
+
+TEST_F(Catalogue, ANameWithACommaIsRefusedOnEveryPathThatSavesIt) {
+    const char* const paths[] = {"Ctrl+S", "Exit", "Exit answered Yes"};
+    for (const std::string path : paths) {
+        auto& form = Start("A", "A", {R"("Bmp","A","a.bmp")"});
+        form.lstRotateBmps.AddItem("b.bmp"); // an unsaved edit
+        form.cmbCollection.SetText("A,B");
+        dialogs.answers = {true};
+        if (path == "Ctrl+S")
+            form.mnuSave_Click();
+        else
+            form.mnuExit_Click();
+        EXPECT_EQ(dialogs.messages.back().text, "A collection name cannot contain a comma.");
+        EXPECT_EQ(form.cmbCollection.Text(), "A") << path;
+        EXPECT_EQ(form.lstRotateBmps.items(), (Strings{"a.bmp", "b.bmp"})) << path;
+        if (path != "Ctrl+S") { // the exit goes on under the name restored
+            EXPECT_EQ(reg.Raw(kOptionsKey, "Current"), "A\0"s) << path;
+        }
+        const std::string cfg = ReadWholeFile(store.file("velum.cfg"));
+        EXPECT_EQ(cfg.find("A,B"), cfg.npos) << path << "\n" << cfg;
+    }
+}
+
+TEST_F(Catalogue, AStoredNameWithACommaLoadsAndIsNotRefusedWhenTheFocusMoves) {
+    auto& form = Start("A", "X,Y", {R"("Bmp","X,Y","x.bmp")"});
+    EXPECT_EQ(form.lstRotateBmps.items(), Strings{"x.bmp"});
+    form.cmbCollection_LostFocus();
+    form.cmbCollection_LostFocus();
+    EXPECT_TRUE(dialogs.messages.empty());
+    form.mnuSave_Click(); // saved under its name, but never joins the stored list
+    EXPECT_EQ(reg.Raw(kOptionsKey, "Collections"), "A\0"s);
+    EXPECT_EQ(form.cmbCollection.Text(), "X,Y");
+}
+
+TEST_F(Catalogue, ANameTypedAndSavedJoinsTheListAndIsOfferedAfterARestart) {
+    auto& form = Start("A", "A", {R"("Bmp","A","a.bmp")"});
+    form.cmbCollection.SetText("Fifth");
+    form.mnuSave_Click();
+    EXPECT_EQ(reg.Raw(kOptionsKey, "Collections"), "A,Fifth\0"s);
+    EXPECT_EQ(form.LoadedCollectionName, "Fifth");
+    form.cmbCollection_LostFocus(); // the focus moves on: nothing to ask, nothing reloaded
+    EXPECT_TRUE(dialogs.questions.empty());
+    form.mnuExit_Click();
+
+    auto& again = Restart();
+    EXPECT_EQ(again.cmbCollection.items(), (Strings{"A", "Fifth"}));
+    EXPECT_EQ(again.cmbCollection.Text(), "Fifth");
+    EXPECT_EQ(again.lstRotateBmps.items(), Strings{"a.bmp"});
+}
+
+TEST_F(Catalogue, AnExistingNameTypedAndSavedIsNotAskedAboutAfterwards) {
+    auto& form = Start("Third,Fourth", "Third", {R"("Bmp","Third","t.bmp")"});
+    form.cmbCollection.SetText("Fourth");
+    form.mnuSave_Click();
+    form.cmbCollection_LostFocus();
+    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_EQ(StoredBitmapsOf("Fourth"), Strings{"t.bmp"});
+    EXPECT_EQ(form.lstRotateBmps.items(), Strings{"t.bmp"});
 }

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "about/qt/AboutDialog.h"
+#include "common/CommandLine.h"
 #include "common/PlatformRegistry.h"
 #include "mainwindow/frmWallPaper.h"
 #include "mainwindow/qt/MainWindowView.h"
@@ -60,6 +61,15 @@ bool CatchEndSignals() {
 } // namespace
 
 int main(int argc, char** argv) {
+    const velum::ProgramInfo info{
+        "velumdesk", VELUM_VERSION,
+        "The Velum wallpaper manager's window: collections of bitmaps shown in turn as the\n"
+        "desktop wallpaper. Other options are the Qt toolkit's (-platform, -style).\n\n"
+        "  --help     show this help and exit\n"
+        "  --version  show the version and exit\n",
+        false};
+    if (auto status = velum::AnswerCommandLine(argc, argv, info))
+        return *status;
     if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM")) {
         std::fputs("velumdesk: no display to show the window on\n", stderr);
         return 1;
