@@ -83,8 +83,8 @@ struct FirstRun : ::testing::Test {
     void Type(const std::string& text) {
         ASSERT_EQ(std::system(Tool("type --delay 80 '" + text + "'").c_str()), 0);
     }
-    int StopWithSigterm() {
-        kill(pid, SIGTERM);
+    int StopWith(int signal) {
+        kill(pid, signal);
         int status = 0;
         for (int i = 0; i < 300 && waitpid(pid, &status, WNOHANG) == 0; ++i)
             usleep(50000);
@@ -116,7 +116,7 @@ TEST_F(FirstRun, ATickLeavesTheFilesBeingPickedAndACommaNameIsNeverSaved) {
     Click(40, 42);                                // a.bmp, first in the file list
     std::this_thread::sleep_until(started + 33s); // the first tick of the empty collection
     Keys("alt+d ctrl+s"); // the file picked before the tick is still selected: Add, Save
-    ASSERT_EQ(StopWithSigterm(), 0) << ReadWholeFile(log);
+    ASSERT_EQ(StopWith(SIGTERM), 0) << ReadWholeFile(log);
 
     // The exit's state records first, with no change time; then the collection Ctrl+S saved.
     EXPECT_EQ(Records("Default"), "Index= 0|Time=|CurrentIndex= 0|Bmp=" + pics +
@@ -127,4 +127,19 @@ TEST_F(FirstRun, ATickLeavesTheFilesBeingPickedAndACommaNameIsNeverSaved) {
     EXPECT_NE(settings.find(R"("Current"="Default")"), settings.npos) << settings;
     EXPECT_EQ(ReadWholeFile(store.file("velum.cfg")).find("A,B"), std::string::npos);
     EXPECT_EQ(ReadWholeFile(log).find("Last Changed"), std::string::npos);
+}
+
+TEST_F(FirstRun, SighupEndsTheSessionAndSavesLikeSigterm) {
+    WriteBmp24(pics + "/a.bmp", 4, 4, std::vector<std::uint32_t>(16, 0x336699));
+    Xvfb x(800, 600);
+    ASSERT_NO_FATAL_FAILURE(Start(x));
+    Click(200, 18);
+    Keys("ctrl+a");
+    Type("Unsaved"); // a new name: a question at Exit, none at the end of a session
+    Click(40, 42);
+    ASSERT_EQ(StopWith(SIGHUP), 0) << ReadWholeFile(log);
+    const std::string settings = ReadWholeFile(store.file("user.reg"));
+    EXPECT_NE(settings.find(R"("ViewBmp"="NO")"), settings.npos) << settings;
+    EXPECT_EQ(Records("Unsaved"), "Index= 0|Time=|CurrentIndex= 0|");
+    EXPECT_NE(settings.find(R"("Current"="Unsaved")"), settings.npos) << settings;
 }
