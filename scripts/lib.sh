@@ -49,3 +49,11 @@ ensure_i386_architecture() {
         "${sudo[@]}" dpkg --add-architecture i386
     fi
 }
+
+# True when this kernel runs 32-bit x86 programs, which 32-bit Wine is.
+runs_32bit_programs() {
+    local loader=/usr/lib/wine/wine
+    [[ -x $loader ]] || return 1
+    "$loader" --version >/dev/null 2>&1
+    [[ $? -ne 126 ]]
+}
