@@ -37,6 +37,8 @@ TEST_PACKAGES+=(dbus-daemon xfconf libxfconf-0-3)
 TEST_PACKAGES+=(appstream dpkg-dev man-db)
 # The Windows build: the mingw-w64 cross compiler and 32-bit Wine to run its tests.
 WINDOWS_PACKAGES=(mingw-w64 wine wine32:i386)
+# The Windows programs' icon, made from data/velum.svg at build time.
+WINDOWS_PACKAGES+=(librsvg2-bin icoutils)
 
 # 32-bit Wine comes from the i386 architecture; adding it before ensure_packages lets its one
 # apt-get update fetch the i386 lists too.

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/Bitmap.h"
+#include "mainwindow/FormDriver.h"
+#include "mainwindow/WindowLayout.h"
+#include "mainwindow/frmWallPaper.h"
+
+namespace velum {
+
+// The Win32 window of frmWallPaper, made of Windows' own controls. It draws the form's state
+// and hands each action of the person to the form's handler through the FormDriver; after a
+// handler returns every control is drawn again from the form.
+class MainWindowWin32 {
+  public:
+    // Creates the window (hidden), runs the form's Form_Load and centres the window on the
+    // work area. `Complain` of the driver is left to the caller.
+    explicit MainWindowWin32(frmWallPaper& form, HINSTANCE instance);
+    ~MainWindowWin32();
+    MainWindowWin32(const MainWindowWin32&) = delete;
+    MainWindowWin32& operator=(const MainWindowWin32&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+    // A control by its object name (cmdAdd, lstRotateBmps, ...); null for an unknown name.
+    HWND control(const std::string& name) const;
+    // The control's rectangle in client coordinates.
+    RECT controlRect(const std::string& name) const;
+    FormDriver& driver() { return driver_; }
+
+    // Help, About.
+    std::function<void()> onAbout;
+    // Told first when the session ends, so that no question is put any more.
+    std::function<void()> onSessionEnding;
+
+    // Twips to pixels at the system's DPI.
+    int px(int twips) const;
+    // The keyboard message goes to the window's accelerators and dialog keys (Tab, arrows,
+    // access keys); true when it was handled and must not be dispatched.
+    bool PreTranslate(MSG& msg);
+    // Draws every control from the form.
+    void SyncFromForm();
+    // The end of the session: the exit sequence at once, without a question.
+    void EndSession();
+
+    static constexpr UINT_PTR kTimerId = 1;
+    static constexpr int kFirstControlId = 100;
+    static constexpr int kFirstMenuId = 1000;
+    static constexpr int kDeleteKeyId = 2000;
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK FileListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                         DWORD_PTR data);
+    static LRESULT CALLBACK HistoryEditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                            DWORD_PTR data);
+    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+
+    void CreateControls();
+    void CreateMenus();
+    void OnCommand(int id, int code, HWND from);
+    void OnMenu(const std::string& name);
+    void OnDrawItem(const DRAWITEMSTRUCT& item);
+    void DeleteKey();
+    void PushSelection(HWND list, ListBox& box);
+    void DragFiles(POINT start);
+    void SyncCombo(HWND combo, const ItemList& list, const std::string& text);
+    void SyncList(HWND list, const ListBox& box);
+    void SyncFolders();
+    void SyncPreview();
+    void PaintPreview(HDC dc, const RECT& rect);
+    bool LoadPicture(const std::string& path);
+
+    frmWallPaper& form_;
+    FormDriver driver_;
+    HINSTANCE instance_;
+    HWND hwnd_ = nullptr;
+    HFONT font_ = nullptr;
+    HACCEL accelerators_ = nullptr;
+    HWND tooltip_ = nullptr;
+    double scale_ = 1.0;
+    bool syncing_ = false;
+    bool timerOn_ = false;
+    bool waitCursor_ = false;
+    std::map<std::string, HWND> controls_;
+    std::vector<std::string> ids_; // control id - kFirstControlId -> name
+    std::vector<std::string> menuIds_;
+    // The folder list's entries: the path each one opens, and whether it is the folder shown.
+    std::vector<std::pair<std::string, bool>> folders_;
+    std::string cachedPath_;
+    Picture cached_;
+    std::function<bool(const std::string&)> formLoadPicture_;
+};
+
+} // namespace velum
