@@ -75,6 +75,12 @@ bool SameItems(const QListWidget* w, const std::vector<std::string>& items) {
 
 void SyncCombo(QComboBox* w, const ItemList& list, const std::string& text) {
     const QSignalBlocker block(w);
+    // Choosing the entry resets the line edit; what the person is typing keeps its caret.
+    QLineEdit* edit = w->lineEdit();
+    const QString typed = edit ? edit->text() : QString();
+    const int caret = edit ? edit->cursorPosition() : 0;
+    const int selStart = edit ? edit->selectionStart() : -1;
+    const int selLength = edit ? edit->selectionLength() : 0;
     if (!SameItems(w, list.items())) {
         w->clear();
         for (const auto& item : list.items())
@@ -82,8 +88,23 @@ void SyncCombo(QComboBox* w, const ItemList& list, const std::string& text) {
     }
     if (w->currentIndex() != list.ListIndex())
         w->setCurrentIndex(list.ListIndex());
-    if (w->isEditable() && w->currentText() != Q(text))
-        w->setEditText(Q(text));
+    if (!edit)
+        return;
+    if (edit->text() != Q(text))
+        edit->setText(Q(text));
+    const bool kept = edit->cursorPosition() == caret && edit->selectionStart() == selStart &&
+                      edit->selectionLength() == selLength;
+    if (edit->text() != typed || kept)
+        return;
+    if (selStart >= 0 && selLength > 0) {
+        // The caret stays at the end the person dragged the selection to.
+        if (caret == selStart)
+            edit->setSelection(selStart + selLength, -selLength);
+        else
+            edit->setSelection(selStart, selLength);
+    } else {
+        edit->setCursorPosition(caret);
+    }
 }
 
 void SyncText(QLineEdit* w, const TextBox& box) {
@@ -297,6 +318,9 @@ void MainWindowView::buildControls() {
         list->viewport()->installEventFilter(this);
     }
     lstRotateBmps_->viewport()->setAcceptDrops(true);
+    lstRotateBmps_->installEventFilter(this);
+    for (QPushButton* b : {cmdAdd_, cmdRemove_, cmdUpdate_, cmdAddAll_, cmdRemoveAll_, cmdApply_})
+        b->installEventFilter(this);
     Dir1_->setUniformItemSizes(true);
     Dir1_->setIconSize(QSize(px(240), px(240)));
     Drive1_->setIconSize(QSize(px(240), px(240)));
@@ -304,6 +328,16 @@ void MainWindowView::buildControls() {
     cmbCollection_->lineEdit()->installEventFilter(this);
     cmbLastBmps_->lineEdit()->installEventFilter(this);
     imgThumb_->installEventFilter(this);
+
+    // Tab in reading order: the left column top to bottom, the buttons row by row, then the
+    // right column. An option group is one stop (see syncTabStops), its buttons by arrow keys.
+    const std::vector<QWidget*> order = {
+        cmbCollection_, filWinBmps_,   Drive1_,        Dir1_,         cmbLastBmps_, cmdAdd_,
+        cmdRemove_,     cmdUpdate_,    cmdAddAll_,     cmdRemoveAll_, cmdApply_,    lstRotateBmps_,
+        optTile_,       optCenter_,    optNone_,       chkAutoView_,  txtDays_,     txtHours_,
+        txtMinutes_,    optAscending_, optDescending_, optRandom_};
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void MainWindowView::buildMenus() {
@@ -327,7 +361,9 @@ void MainWindowView::buildMenus() {
     QAction* del = file->addAction(QStringLiteral("&Delete"));
     del->setObjectName(QStringLiteral("mnuDelete"));
     del->setShortcut(QKeySequence(Qt::Key_Delete));
-    connect(del, &QAction::triggered, this, &MainWindowView::deleteKey);
+    // A text field takes Del for its text and the rotation list for its selection before the
+    // shortcut fires; a click on the entry always deletes the collection.
+    connect(del, &QAction::triggered, this, [this] { run([this] { form_.mnuDelete_Click(); }); });
     file->addSeparator();
     item(file, "mnuSave", "&Save", [this] {
         form_.mnuSave_Click();
@@ -503,20 +539,6 @@ void MainWindowView::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void MainWindowView::deleteKey() {
-    // Del edits the text under the caret; elsewhere it deletes the collection.
-    QWidget* focus = QApplication::focusWidget();
-    if (auto* edit = qobject_cast<QLineEdit*>(focus)) {
-        edit->del();
-        return;
-    }
-    if (auto* box = qobject_cast<QComboBox*>(focus); box && box->lineEdit()) {
-        box->lineEdit()->del();
-        return;
-    }
-    run([this] { form_.mnuDelete_Click(); });
-}
-
 void MainWindowView::pushSelection(QListWidget* widget, ListBox& list) {
     if (widget->count() != list.ListCount())
         return;
@@ -542,6 +564,27 @@ void MainWindowView::startFileDrag() {
 
 bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::Shortcut && qobject_cast<QPushButton*>(watched)) {
+        // An access key is a click: the focus moves to the button first, so the control left
+        // behind runs its lost-focus step before the button acts.
+        auto* b = static_cast<QPushButton*>(watched);
+        if (b->isEnabled() && b->focusPolicy() != Qt::NoFocus)
+            b->setFocus(Qt::ShortcutFocusReason);
+        return false;
+    }
+    if (watched == lstRotateBmps_ &&
+        (type == QEvent::ShortcutOverride || type == QEvent::KeyPress)) {
+        // Del in the rotation list removes its selected bitmaps, not the whole collection.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Delete &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            event->accept();
+            if (type == QEvent::KeyPress)
+                run([this] { form_.cmdRemove_click(); });
+            return true;
+        }
+        return false;
+    }
     const bool press = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
     if (watched == filWinBmps_->viewport() || watched == lstRotateBmps_->viewport()) {
         if (press && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton &&
@@ -569,7 +612,8 @@ bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         QWidget* now = QApplication::focusWidget();
         const bool moved = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
-                           reason == Qt::BacktabFocusReason || reason == Qt::OtherFocusReason;
+                           reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason ||
+                           reason == Qt::OtherFocusReason;
         if (moved && now && now != cmbCollection_ && !cmbCollection_->isAncestorOf(now) &&
             now->window() == this)
             run([this] { form_.cmbCollection_LostFocus(); });
@@ -615,6 +659,8 @@ void MainWindowView::syncFromForm() {
         if (option->Value())
             widget->setChecked(true);
     }
+    syncTabStops(styleButtons_);
+    syncTabStops(orderButtons_);
     {
         const QSignalBlocker block(chkAutoView_);
         const int v = form_.chkAutoView.Value();
@@ -642,6 +688,17 @@ void MainWindowView::syncFromForm() {
         timer_.start();
     else if (!form_.TimerEnabled)
         timer_.stop();
+}
+
+void MainWindowView::syncTabStops(QButtonGroup* group) {
+    // Tab stops on the chosen button; while one of them has the focus Qt keeps it there.
+    const QList<QAbstractButton*> buttons = group->buttons();
+    if (buttons.isEmpty() || std::any_of(buttons.begin(), buttons.end(),
+                                         [](QAbstractButton* b) { return b->hasFocus(); }))
+        return;
+    QAbstractButton* stop = group->checkedButton() ? group->checkedButton() : buttons.front();
+    for (QAbstractButton* b : buttons)
+        b->setFocusPolicy(b == stop ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 void MainWindowView::syncDirectories() {
