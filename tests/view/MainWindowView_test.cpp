@@ -266,6 +266,36 @@ TEST_F(View, DelRemovesFromTheRotationListEditsTextAndElsewhereDeletesTheCollect
     EXPECT_EQ(form.cmbCollection.ListCount(), left - 1);
 }
 
+TEST_F(View, APreviewThatCannotBeDecodedLeavesTheLastPictureUp) {
+    WriteBmp24((pics / "b.bmp").string(), 40, 30, std::vector<std::uint32_t>(1200, 0x20a040));
+    auto* files = get<QListWidget>("filWinBmps");
+    auto* thumb = get<QLabel>("imgThumb");
+    QTest::mouseClick(get<QCheckBox>("chkAutoView"), Qt::LeftButton);
+    // Every pixel the box draws, as one colour, or 0 when they differ.
+    auto shown = [&] {
+        const QImage image = thumb->grab().toImage();
+        const QRgb first = image.pixel(0, 0);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) != first)
+                    return 0u;
+        return first & 0xffffffu;
+    };
+    click(files, "a.bmp");
+    EXPECT_EQ(shown(), 0x3366aau);
+    for (const char* bad : {"truncated.bmp", "garbage.bmp", "truncated.bmp"}) {
+        click(files, bad);
+        EXPECT_EQ(shown(), 0x3366aau) << bad;
+        EXPECT_EQ(form.imgThumb.picture, (pics / "a.bmp").string()) << bad;
+    }
+    QTest::mouseDClick(thumb, Qt::LeftButton); // at its own size as well
+    click(files, "truncated.bmp");
+    EXPECT_EQ(thumb->size(), QSize(40, 30));
+    EXPECT_EQ(shown(), 0x3366aau);
+    click(files, "b.bmp");
+    EXPECT_EQ(shown(), 0x20a040u);
+}
+
 TEST_F(View, TabGoesInReadingOrderAndArrowsMoveInsideAnOptionGroup) {
     const auto checked = [&](QButtonGroup* g) {
         return g->checkedButton()->objectName().toStdString();

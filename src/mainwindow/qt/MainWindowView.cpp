@@ -7,10 +7,8 @@
 #include <QComboBox>
 #include <QDrag>
 #include <QDropEvent>
-#include <QFile>
 #include <QFocusEvent>
 #include <QGroupBox>
-#include <QImageReader>
 #include <QItemSelection>
 #include <QKeyEvent>
 #include <QLabel>
@@ -30,9 +28,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "common/Files.h"
+#include "engine/Bitmap.h"
 
 namespace velum {
 
@@ -632,12 +632,19 @@ bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool MainWindowView::loadPicture(const std::string& path) {
-    QImageReader reader(QFile::decodeName(path.c_str()));
-    if (!reader.canRead())
+    // Our own decoder, as the desktop call reads the file: a bitmap it refuses fails whole
+    // instead of showing a half-read picture.
+    const std::optional<Picture> picture = DecodeBitmapFile(path);
+    if (!picture)
         return false;
-    QImage image = reader.read();
+    QImage image(picture->width, picture->height, QImage::Format_RGB32);
     if (image.isNull())
         return false;
+    for (int y = 0; y < picture->height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < picture->width; ++x)
+            line[x] = 0xff000000u | picture->at(x, y);
+    }
     cachedPath_ = path;
     cachedImage_ = std::move(image);
     return true;
