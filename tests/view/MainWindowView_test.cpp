@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sys/wait.h>
 
+#include "mainwindow/qt/CaptionFrame.h"
 #include "mainwindow/qt/MainWindowView.h"
 #include "support/TestSupport.h"
 
@@ -294,6 +295,39 @@ TEST_F(View, APreviewThatCannotBeDecodedLeavesTheLastPictureUp) {
     EXPECT_EQ(shown(), 0x3366aau);
     click(files, "b.bmp");
     EXPECT_EQ(shown(), 0x20a040u);
+}
+
+TEST_F(View, EachFrameCaptionStandsOnItsBorderAndNoControlCrossesIt) {
+    QWidget* client = view->centralWidget();
+    const auto frames = client->findChildren<CaptionFrame*>();
+    ASSERT_EQ(frames.size(), 3);
+    for (const CaptionFrame* frame : frames) {
+        const QRect outer = frame->border().translated(frame->pos());
+        const QRect inner = outer.adjusted(CaptionFrame::kLine, CaptionFrame::kLine,
+                                           -CaptionFrame::kLine, -CaptionFrame::kLine);
+        const QRect caption = frame->caption().translated(frame->pos());
+        const std::string title = frame->title().toStdString();
+        EXPECT_EQ(caption.width(), frame->fontMetrics().horizontalAdvance(frame->title())) << title;
+        EXPECT_TRUE(caption.top() < outer.top() && caption.bottom() > inner.top()) << title;
+        for (QWidget* w : client->findChildren<QWidget*>()) {
+            const bool control = !w->objectName().isEmpty() &&
+                                 !w->objectName().startsWith(QStringLiteral("qt_")) && w != frame &&
+                                 !qobject_cast<QMenu*>(w) && w->isVisible();
+            if (!control)
+                continue;
+            const QRect r(w->mapTo(client, QPoint()), w->size());
+            EXPECT_TRUE(inner.contains(r) || !outer.intersects(r))
+                << w->objectName().toStdString() << " crosses " << title;
+            EXPECT_FALSE(caption.intersects(r)) << w->objectName().toStdString() << " on " << title;
+        }
+    }
+    // What is drawn: the border line runs through the caption's middle row, not below it.
+    CaptionFrame* cycle = view->findChild<CaptionFrame*>("frmCycle");
+    const QImage image = cycle->grab().toImage();
+    const int line = cycle->border().top();
+    EXPECT_NE(image.pixel(1, line + 20), image.pixel(4, line + 20)); // left border
+    EXPECT_NE(image.pixel(cycle->caption().right() + 8, line),
+              image.pixel(cycle->caption().right() + 8, line + 4));
 }
 
 TEST_F(View, TabGoesInReadingOrderAndArrowsMoveInsideAnOptionGroup) {

@@ -33,6 +33,7 @@
 
 #include "common/Files.h"
 #include "engine/Bitmap.h"
+#include "mainwindow/qt/CaptionFrame.h"
 
 namespace velum {
 
@@ -253,7 +254,7 @@ void MainWindowView::buildControls() {
     cmdAddAll_ = button("cmdAddAll", "Add A&ll", 360, 3480);
     cmdRemoveAll_ = button("cmdRemoveAll", "Re&move All", 1680, 3480);
 
-    auto* frame2 = Place<QGroupBox>(client, *this, "Frame2", 5040, 3360, 2055, 975);
+    auto* frame2 = Place<CaptionFrame>(client, *this, "Frame2", 5040, 3360, 2055, 975);
     frame2->setTitle(QStringLiteral("Cycle Frequency"));
     frame2->setToolTip(QStringLiteral("How often to change wallpaper"));
     txtDays_ = textBox(frame2, "txtDays", "Days", 240);
@@ -265,7 +266,7 @@ void MainWindowView::buildControls() {
 
     cmdUpdate_ = button("cmdUpdate", "&Next", 3000, 3120);
 
-    auto* cycle = Place<QGroupBox>(client, *this, "frmCycle", 5040, 4800, 2055, 1335);
+    auto* cycle = Place<CaptionFrame>(client, *this, "frmCycle", 5040, 4800, 2055, 1335);
     cycle->setTitle(QStringLiteral("Cycle Order"));
     optAscending_ = option(cycle, "optAscending", "Ascending", 120, 240, 1695);
     optDescending_ = option(cycle, "optDescending", "Descending", 120, 600, 1815);
@@ -284,7 +285,7 @@ void MainWindowView::buildControls() {
     optNone_ = option(client, "optNone", "None", 5160, 960, 1215);
     optCenter_ = option(client, "optCenter", "Center", 5160, 600, 1215);
     optTile_ = option(client, "optTile", "Tile", 5160, 240, 1215);
-    auto* frame1 = Place<QGroupBox>(client, *this, "Frame1", 5040, 0, 2055, 1335);
+    auto* frame1 = Place<CaptionFrame>(client, *this, "Frame1", 5040, 0, 2055, 1335);
     frame1->setTitle(QStringLiteral("Wallpaper Style"));
     frame1->lower(); // drawn around the style buttons, which belong to the window
 
