@@ -362,6 +362,23 @@ TEST_F(View, TabGoesInReadingOrderAndArrowsMoveInsideAnOptionGroup) {
     EXPECT_EQ(focused(), "cmbCollection");
 }
 
+TEST_F(View, AHistoryEntryInASubfolderHighlightsThatSubfolder) {
+    QTest::mouseClick(get<QRadioButton>("optCenter"), Qt::LeftButton);
+    auto* folders = get<QListWidget>("Dir1");
+    open(folders, "sub");
+    open(get<QListWidget>("filWinBmps"), "d.bmp"); // applied: now in the history
+    open(folders, "pics");
+    ASSERT_EQ(form.filWinBmps.Path(), pics.string());
+    ASSERT_EQ(form.cmbLastBmps.items(), std::vector{(pics / "sub" / "d.bmp").string()});
+
+    choose(get<QComboBox>("cmbLastBmps"), (pics / "sub" / "d.bmp").string().c_str());
+    EXPECT_EQ(form.filWinBmps.Path(), (pics / "sub").string());
+    ASSERT_TRUE(folders->currentItem());
+    EXPECT_EQ(folders->currentItem()->data(Qt::UserRole).toString().toStdString(),
+              (pics / "sub").string());
+    EXPECT_EQ(folders->currentItem()->text().trimmed(), "sub");
+}
+
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);

@@ -738,11 +738,15 @@ void MainWindowView::syncDirectories() {
             entries.push_back({indent + Q(name), Q(JoinPath(path, name)), false});
     }
     const QSignalBlocker block(Dir1_);
+    // A folder and its only subfolder list the same lines; which ones are open tells them apart.
+    constexpr int kOpenRole = Qt::UserRole + 1;
     bool same = Dir1_->count() == static_cast<int>(entries.size());
-    for (int i = 0; same && i < Dir1_->count(); ++i)
-        same = Dir1_->item(i)->text() == entries[static_cast<std::size_t>(i)].text &&
-               Dir1_->item(i)->data(Qt::UserRole).toString() ==
-                   entries[static_cast<std::size_t>(i)].path;
+    for (int i = 0; same && i < Dir1_->count(); ++i) {
+        const Entry& e = entries[static_cast<std::size_t>(i)];
+        same = Dir1_->item(i)->text() == e.text &&
+               Dir1_->item(i)->data(Qt::UserRole).toString() == e.path &&
+               Dir1_->item(i)->data(kOpenRole).toBool() == e.open;
+    }
     if (!same) {
         Dir1_->clear();
         const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
@@ -751,6 +755,7 @@ void MainWindowView::syncDirectories() {
         for (const auto& e : entries) {
             auto* item = new QListWidgetItem(e.open ? open : closed, e.text, Dir1_);
             item->setData(Qt::UserRole, e.path);
+            item->setData(kOpenRole, e.open);
             if (e.open)
                 current = Dir1_->count() - 1;
         }
