@@ -379,6 +379,59 @@ TEST_F(View, AHistoryEntryInASubfolderHighlightsThatSubfolder) {
     EXPECT_EQ(folders->currentItem()->text().trimmed(), "sub");
 }
 
+TEST_F(View, EveryControlHasTheNameAScreenReaderAnnounces) {
+    QWidget* client = view->centralWidget();
+    std::map<std::string, std::string> names;
+    for (QWidget* w : client->findChildren<QWidget*>()) {
+        if (w->objectName().isEmpty() || w->objectName().startsWith(QStringLiteral("qt_")))
+            continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_TRUE(a) << w->objectName().toStdString();
+        // A combo box's name is its text: a screen reader says the label that points to it,
+        // or else its description.
+        QString said = a->text(QAccessible::Name);
+        if (a->role() == QAccessible::ComboBox) {
+            const auto labels = a->relations(QAccessible::Label);
+            said = labels.isEmpty() ? a->text(QAccessible::Description)
+                                    : labels.front().first->text(QAccessible::Name);
+        }
+        names[w->objectName().toStdString()] = said.toStdString();
+    }
+    const std::map<std::string, std::string> want = {{"cmbCollection", "Collection:"},
+                                                     {"cmdAddAll", "Add All"},
+                                                     {"cmdRemoveAll", "Remove All"},
+                                                     {"Frame2", "Cycle Frequency"},
+                                                     {"txtDays", "Days"},
+                                                     {"txtHours", "Hours"},
+                                                     {"txtMinutes", "Minutes"},
+                                                     {"Label4", "M"},
+                                                     {"Label3", "H"},
+                                                     {"Label7", "D"},
+                                                     {"cmdUpdate", "Next"},
+                                                     {"frmCycle", "Cycle Order"},
+                                                     {"optAscending", "Ascending"},
+                                                     {"optDescending", "Descending"},
+                                                     {"optRandom", "Random"},
+                                                     {"cmdRemove", "Remove"},
+                                                     {"cmdAdd", "Add"},
+                                                     {"lstRotateBmps", "Bitmaps to cycle"},
+                                                     {"Dir1", "Folders"},
+                                                     {"Drive1", "Drive"},
+                                                     {"cmbLastBmps", "Previous Bitmaps:"},
+                                                     {"optNone", "None"},
+                                                     {"optCenter", "Center"},
+                                                     {"optTile", "Tile"},
+                                                     {"Frame1", "Wallpaper Style"},
+                                                     {"chkAutoView", "Preview"},
+                                                     {"filWinBmps", "Bitmap files"},
+                                                     {"cmdApply", "Apply"},
+                                                     {"Label6", "Collection:"},
+                                                     {"Label5", "Bitmaps to cycle:"},
+                                                     {"Label2", "Previous Bitmaps:"},
+                                                     {"imgThumb", "Preview picture"}};
+    EXPECT_EQ(names, want);
+}
+
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);

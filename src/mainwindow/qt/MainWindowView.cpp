@@ -1,5 +1,7 @@
 #include "mainwindow/qt/MainWindowView.h"
 
+#include <QAccessible>
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -260,9 +262,9 @@ void MainWindowView::buildControls() {
     txtDays_ = textBox(frame2, "txtDays", "Days", 240);
     txtHours_ = textBox(frame2, "txtHours", "Hours", 720);
     txtMinutes_ = textBox(frame2, "txtMinutes", "Minutes", 1200);
-    label(frame2, "Label4", "M", "Minutes", 1200, 360, 375, 255);
-    label(frame2, "Label3", "H", "Hours", 720, 360, 375, 255);
-    label(frame2, "Label7", "D", "Days", 240, 360, 375, 255);
+    label(frame2, "Label4", "M", "Minutes", 1200, 360, 375, 255)->setBuddy(txtMinutes_);
+    label(frame2, "Label3", "H", "Hours", 720, 360, 375, 255)->setBuddy(txtHours_);
+    label(frame2, "Label7", "D", "Days", 240, 360, 375, 255)->setBuddy(txtDays_);
 
     cmdUpdate_ = button("cmdUpdate", "&Next", 3000, 3120);
 
@@ -296,9 +298,10 @@ void MainWindowView::buildControls() {
     filWinBmps_->setToolTip(QStringLiteral("Right-Click to Drag"));
     cmdApply_ = button("cmdApply", "&Apply", 3000, 3480);
 
-    label(client, "Label6", "Collection:", "", 720, 120, 855, 255);
-    label(client, "Label5", "Bitmaps to cycle:", "", 240, 3840, 1695, 255);
-    label(client, "Label2", "Previous Bitmaps:", "", 120, 2520, 2175, 255);
+    label(client, "Label6", "Collection:", "", 720, 120, 855, 255)->setBuddy(cmbCollection_);
+    label(client, "Label5", "Bitmaps to cycle:", "", 240, 3840, 1695, 255)
+        ->setBuddy(lstRotateBmps_);
+    label(client, "Label2", "Previous Bitmaps:", "", 120, 2520, 2175, 255)->setBuddy(cmbLastBmps_);
 
     imgThumb_ = Place<QLabel>(client, *this, "imgThumb", kThumbLeft, kThumbTop,
                               ImageBox::kThumbWidth, ImageBox::kThumbHeight);
@@ -339,6 +342,22 @@ void MainWindowView::buildControls() {
         txtMinutes_,    optAscending_, optDescending_, optRandom_};
     for (std::size_t i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
+
+    // What a screen reader announces: the label beside a control, else its caption or tooltip.
+    const std::pair<QWidget*, const char*> names[] = {{cmbCollection_, "Collection"},
+                                                      {filWinBmps_, "Bitmap files"},
+                                                      {Drive1_, "Drive"},
+                                                      {Dir1_, "Folders"},
+                                                      {cmbLastBmps_, "Previous Bitmaps"},
+                                                      {lstRotateBmps_, "Bitmaps to cycle"},
+                                                      {txtDays_, "Days"},
+                                                      {txtHours_, "Hours"},
+                                                      {txtMinutes_, "Minutes"},
+                                                      {imgThumb_, "Preview picture"}};
+    for (const auto& [widget, name] : names)
+        widget->setAccessibleName(QString::fromUtf8(name));
+    // On Linux a combo box's name is its text; the drive list has no label to point to it.
+    Drive1_->setAccessibleDescription(QStringLiteral("Drive"));
 }
 
 void MainWindowView::buildMenus() {
