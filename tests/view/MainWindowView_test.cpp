@@ -181,6 +181,9 @@ TEST_F(View, TypingInTheMiddleOfANameKeepsTheCaretAndTheSelection) {
     EXPECT_EQ(form.cmbCollection.ListIndex(), selector->findText("Nature"));
     QTest::keyClicks(selector, "t");
     EXPECT_EQ(edit->text(), "Natture");
+    key(Qt::Key_Z, Qt::ControlModifier); // the edits since the caret moved are undone
+    EXPECT_EQ(edit->text(), "NaXYture");
+    EXPECT_EQ(form.cmbCollection.Text(), "NaXYture");
 
     auto* history = get<QComboBox>("cmbLastBmps"); // the history's text box too
     history->setFocus(Qt::MouseFocusReason);

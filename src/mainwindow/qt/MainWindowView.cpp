@@ -89,7 +89,10 @@ void SyncCombo(QComboBox* w, const ItemList& list, const std::string& text) {
         for (const auto& item : list.items())
             w->addItem(Q(item));
     }
-    if (w->currentIndex() != list.ListIndex())
+    // Choosing no entry would empty the line edit and its undo steps: while the person types a
+    // name that no entry has, the box keeps the entry last chosen until the focus leaves.
+    const bool typing = edit && w->hasFocus() && typed == Q(text) && list.ListIndex() < 0;
+    if (w->currentIndex() != list.ListIndex() && !typing)
         w->setCurrentIndex(list.ListIndex());
     if (!edit)
         return;
