@@ -1,7 +1,5 @@
 #include "mainwindow/qt/MainWindowView.h"
 
-#include <QAccessible>
-
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
