@@ -247,7 +247,8 @@ TEST_F(View, DelRemovesFromTheRotationListEditsTextAndElsewhereDeletesTheCollect
     EXPECT_EQ(form.lstRotateBmps.ListCount(), 3);
     EXPECT_EQ(form.cmbCollection.ListCount(), start + 4);
 
-    for (const char* field : {"txtDays", "cmbLastBmps", "cmbCollection"}) {
+    for (const char* field :
+         {"txtDays", "txtHours", "txtMinutes", "cmbLastBmps", "cmbCollection"}) {
         get<QWidget>(field)->setFocus(Qt::MouseFocusReason);
         QLineEdit* edit = qobject_cast<QLineEdit*>(get<QWidget>(field));
         if (!edit)
