@@ -266,9 +266,14 @@ TEST_F(View, DelRemovesFromTheRotationListEditsTextAndElsewhereDeletesTheCollect
         key(Qt::Key_Delete);
         EXPECT_EQ(form.cmbCollection.ListCount(), --left) << control;
     }
-    rotation->setFocus(Qt::MouseFocusReason); // the menu entry deletes wherever the focus is
-    view->findChild<QAction*>("mnuDelete")->trigger();
-    EXPECT_EQ(form.cmbCollection.ListCount(), left - 1);
+    // The menu entry deletes wherever the focus is.
+    for (const char* control : {"lstRotateBmps", "txtDays"}) {
+        get<QWidget>(control)->setFocus(Qt::MouseFocusReason);
+        const std::string days = form.txtDays.Text();
+        view->findChild<QAction*>("mnuDelete")->trigger();
+        EXPECT_EQ(form.cmbCollection.ListCount(), --left) << control;
+        EXPECT_EQ(form.txtDays.Text(), days) << control;
+    }
 }
 
 TEST_F(View, APreviewThatCannotBeDecodedLeavesTheLastPictureUp) {
