@@ -7,10 +7,8 @@
 #include <QComboBox>
 #include <QDrag>
 #include <QDropEvent>
-#include <QFile>
 #include <QFocusEvent>
 #include <QGroupBox>
-#include <QImageReader>
 #include <QItemSelection>
 #include <QKeyEvent>
 #include <QLabel>
@@ -30,9 +28,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "common/Files.h"
+#include "engine/Bitmap.h"
+#include "mainwindow/qt/CaptionFrame.h"
 
 namespace velum {
 
@@ -75,15 +76,39 @@ bool SameItems(const QListWidget* w, const std::vector<std::string>& items) {
 
 void SyncCombo(QComboBox* w, const ItemList& list, const std::string& text) {
     const QSignalBlocker block(w);
+    // Choosing the entry resets the line edit; what the person is typing keeps its caret.
+    QLineEdit* edit = w->lineEdit();
+    const QString typed = edit ? edit->text() : QString();
+    const int caret = edit ? edit->cursorPosition() : 0;
+    const int selStart = edit ? edit->selectionStart() : -1;
+    const int selLength = edit ? edit->selectionLength() : 0;
     if (!SameItems(w, list.items())) {
         w->clear();
         for (const auto& item : list.items())
             w->addItem(Q(item));
     }
-    if (w->currentIndex() != list.ListIndex())
+    // Choosing no entry would empty the line edit and its undo steps: while the person types a
+    // name that no entry has, the box keeps the entry last chosen until the focus leaves.
+    const bool typing = edit && w->hasFocus() && typed == Q(text) && list.ListIndex() < 0;
+    if (w->currentIndex() != list.ListIndex() && !typing)
         w->setCurrentIndex(list.ListIndex());
-    if (w->isEditable() && w->currentText() != Q(text))
-        w->setEditText(Q(text));
+    if (!edit)
+        return;
+    if (edit->text() != Q(text))
+        edit->setText(Q(text));
+    const bool kept = edit->cursorPosition() == caret && edit->selectionStart() == selStart &&
+                      edit->selectionLength() == selLength;
+    if (edit->text() != typed || kept)
+        return;
+    if (selStart >= 0 && selLength > 0) {
+        // The caret stays at the end the person dragged the selection to.
+        if (caret == selStart)
+            edit->setSelection(selStart + selLength, -selLength);
+        else
+            edit->setSelection(selStart, selLength);
+    } else {
+        edit->setCursorPosition(caret);
+    }
 }
 
 void SyncText(QLineEdit* w, const TextBox& box) {
@@ -232,19 +257,19 @@ void MainWindowView::buildControls() {
     cmdAddAll_ = button("cmdAddAll", "Add A&ll", 360, 3480);
     cmdRemoveAll_ = button("cmdRemoveAll", "Re&move All", 1680, 3480);
 
-    auto* frame2 = Place<QGroupBox>(client, *this, "Frame2", 5040, 3360, 2055, 975);
+    auto* frame2 = Place<CaptionFrame>(client, *this, "Frame2", 5040, 3360, 2055, 975);
     frame2->setTitle(QStringLiteral("Cycle Frequency"));
     frame2->setToolTip(QStringLiteral("How often to change wallpaper"));
     txtDays_ = textBox(frame2, "txtDays", "Days", 240);
     txtHours_ = textBox(frame2, "txtHours", "Hours", 720);
     txtMinutes_ = textBox(frame2, "txtMinutes", "Minutes", 1200);
-    label(frame2, "Label4", "M", "Minutes", 1200, 360, 375, 255);
-    label(frame2, "Label3", "H", "Hours", 720, 360, 375, 255);
-    label(frame2, "Label7", "D", "Days", 240, 360, 375, 255);
+    label(frame2, "Label4", "M", "Minutes", 1200, 360, 375, 255)->setBuddy(txtMinutes_);
+    label(frame2, "Label3", "H", "Hours", 720, 360, 375, 255)->setBuddy(txtHours_);
+    label(frame2, "Label7", "D", "Days", 240, 360, 375, 255)->setBuddy(txtDays_);
 
     cmdUpdate_ = button("cmdUpdate", "&Next", 3000, 3120);
 
-    auto* cycle = Place<QGroupBox>(client, *this, "frmCycle", 5040, 4800, 2055, 1335);
+    auto* cycle = Place<CaptionFrame>(client, *this, "frmCycle", 5040, 4800, 2055, 1335);
     cycle->setTitle(QStringLiteral("Cycle Order"));
     optAscending_ = option(cycle, "optAscending", "Ascending", 120, 240, 1695);
     optDescending_ = option(cycle, "optDescending", "Descending", 120, 600, 1815);
@@ -263,7 +288,7 @@ void MainWindowView::buildControls() {
     optNone_ = option(client, "optNone", "None", 5160, 960, 1215);
     optCenter_ = option(client, "optCenter", "Center", 5160, 600, 1215);
     optTile_ = option(client, "optTile", "Tile", 5160, 240, 1215);
-    auto* frame1 = Place<QGroupBox>(client, *this, "Frame1", 5040, 0, 2055, 1335);
+    auto* frame1 = Place<CaptionFrame>(client, *this, "Frame1", 5040, 0, 2055, 1335);
     frame1->setTitle(QStringLiteral("Wallpaper Style"));
     frame1->lower(); // drawn around the style buttons, which belong to the window
 
@@ -274,9 +299,10 @@ void MainWindowView::buildControls() {
     filWinBmps_->setToolTip(QStringLiteral("Right-Click to Drag"));
     cmdApply_ = button("cmdApply", "&Apply", 3000, 3480);
 
-    label(client, "Label6", "Collection:", "", 720, 120, 855, 255);
-    label(client, "Label5", "Bitmaps to cycle:", "", 240, 3840, 1695, 255);
-    label(client, "Label2", "Previous Bitmaps:", "", 120, 2520, 2175, 255);
+    label(client, "Label6", "Collection:", "", 720, 120, 855, 255)->setBuddy(cmbCollection_);
+    label(client, "Label5", "Bitmaps to cycle:", "", 240, 3840, 1695, 255)
+        ->setBuddy(lstRotateBmps_);
+    label(client, "Label2", "Previous Bitmaps:", "", 120, 2520, 2175, 255)->setBuddy(cmbLastBmps_);
 
     imgThumb_ = Place<QLabel>(client, *this, "imgThumb", kThumbLeft, kThumbTop,
                               ImageBox::kThumbWidth, ImageBox::kThumbHeight);
@@ -297,6 +323,9 @@ void MainWindowView::buildControls() {
         list->viewport()->installEventFilter(this);
     }
     lstRotateBmps_->viewport()->setAcceptDrops(true);
+    lstRotateBmps_->installEventFilter(this);
+    for (QPushButton* b : {cmdAdd_, cmdRemove_, cmdUpdate_, cmdAddAll_, cmdRemoveAll_, cmdApply_})
+        b->installEventFilter(this);
     Dir1_->setUniformItemSizes(true);
     Dir1_->setIconSize(QSize(px(240), px(240)));
     Drive1_->setIconSize(QSize(px(240), px(240)));
@@ -304,6 +333,32 @@ void MainWindowView::buildControls() {
     cmbCollection_->lineEdit()->installEventFilter(this);
     cmbLastBmps_->lineEdit()->installEventFilter(this);
     imgThumb_->installEventFilter(this);
+
+    // Tab in reading order: the left column top to bottom, the buttons row by row, then the
+    // right column. An option group is one stop (see syncTabStops), its buttons by arrow keys.
+    const std::vector<QWidget*> order = {
+        cmbCollection_, filWinBmps_,   Drive1_,        Dir1_,         cmbLastBmps_, cmdAdd_,
+        cmdRemove_,     cmdUpdate_,    cmdAddAll_,     cmdRemoveAll_, cmdApply_,    lstRotateBmps_,
+        optTile_,       optCenter_,    optNone_,       chkAutoView_,  txtDays_,     txtHours_,
+        txtMinutes_,    optAscending_, optDescending_, optRandom_};
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+
+    // What a screen reader announces: the label beside a control, else its caption or tooltip.
+    const std::pair<QWidget*, const char*> names[] = {{cmbCollection_, "Collection"},
+                                                      {filWinBmps_, "Bitmap files"},
+                                                      {Drive1_, "Drive"},
+                                                      {Dir1_, "Folders"},
+                                                      {cmbLastBmps_, "Previous Bitmaps"},
+                                                      {lstRotateBmps_, "Bitmaps to cycle"},
+                                                      {txtDays_, "Days"},
+                                                      {txtHours_, "Hours"},
+                                                      {txtMinutes_, "Minutes"},
+                                                      {imgThumb_, "Preview picture"}};
+    for (const auto& [widget, name] : names)
+        widget->setAccessibleName(QString::fromUtf8(name));
+    // On Linux a combo box's name is its text; the drive list has no label to point to it.
+    Drive1_->setAccessibleDescription(QStringLiteral("Drive"));
 }
 
 void MainWindowView::buildMenus() {
@@ -327,7 +382,9 @@ void MainWindowView::buildMenus() {
     QAction* del = file->addAction(QStringLiteral("&Delete"));
     del->setObjectName(QStringLiteral("mnuDelete"));
     del->setShortcut(QKeySequence(Qt::Key_Delete));
-    connect(del, &QAction::triggered, this, &MainWindowView::deleteKey);
+    // A text field takes Del for its text and the rotation list for its selection before the
+    // shortcut fires; a click on the entry always deletes the collection.
+    connect(del, &QAction::triggered, this, [this] { run([this] { form_.mnuDelete_Click(); }); });
     file->addSeparator();
     item(file, "mnuSave", "&Save", [this] {
         form_.mnuSave_Click();
@@ -503,20 +560,6 @@ void MainWindowView::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void MainWindowView::deleteKey() {
-    // Del edits the text under the caret; elsewhere it deletes the collection.
-    QWidget* focus = QApplication::focusWidget();
-    if (auto* edit = qobject_cast<QLineEdit*>(focus)) {
-        edit->del();
-        return;
-    }
-    if (auto* box = qobject_cast<QComboBox*>(focus); box && box->lineEdit()) {
-        box->lineEdit()->del();
-        return;
-    }
-    run([this] { form_.mnuDelete_Click(); });
-}
-
 void MainWindowView::pushSelection(QListWidget* widget, ListBox& list) {
     if (widget->count() != list.ListCount())
         return;
@@ -542,6 +585,27 @@ void MainWindowView::startFileDrag() {
 
 bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::Shortcut && qobject_cast<QPushButton*>(watched)) {
+        // An access key is a click: the focus moves to the button first, so the control left
+        // behind runs its lost-focus step before the button acts.
+        auto* b = static_cast<QPushButton*>(watched);
+        if (b->isEnabled() && b->focusPolicy() != Qt::NoFocus)
+            b->setFocus(Qt::ShortcutFocusReason);
+        return false;
+    }
+    if (watched == lstRotateBmps_ &&
+        (type == QEvent::ShortcutOverride || type == QEvent::KeyPress)) {
+        // Del in the rotation list removes its selected bitmaps, not the whole collection.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Delete &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            event->accept();
+            if (type == QEvent::KeyPress)
+                run([this] { form_.cmdRemove_click(); });
+            return true;
+        }
+        return false;
+    }
     const bool press = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
     if (watched == filWinBmps_->viewport() || watched == lstRotateBmps_->viewport()) {
         if (press && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton &&
@@ -569,7 +633,8 @@ bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         QWidget* now = QApplication::focusWidget();
         const bool moved = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
-                           reason == Qt::BacktabFocusReason || reason == Qt::OtherFocusReason;
+                           reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason ||
+                           reason == Qt::OtherFocusReason;
         if (moved && now && now != cmbCollection_ && !cmbCollection_->isAncestorOf(now) &&
             now->window() == this)
             run([this] { form_.cmbCollection_LostFocus(); });
@@ -588,12 +653,19 @@ bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool MainWindowView::loadPicture(const std::string& path) {
-    QImageReader reader(QFile::decodeName(path.c_str()));
-    if (!reader.canRead())
+    // Our own decoder, as the desktop call reads the file: a bitmap it refuses fails whole
+    // instead of showing a half-read picture.
+    const std::optional<Picture> picture = DecodeBitmapFile(path);
+    if (!picture)
         return false;
-    QImage image = reader.read();
+    QImage image(picture->width, picture->height, QImage::Format_RGB32);
     if (image.isNull())
         return false;
+    for (int y = 0; y < picture->height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < picture->width; ++x)
+            line[x] = 0xff000000u | picture->at(x, y);
+    }
     cachedPath_ = path;
     cachedImage_ = std::move(image);
     return true;
@@ -615,6 +687,8 @@ void MainWindowView::syncFromForm() {
         if (option->Value())
             widget->setChecked(true);
     }
+    syncTabStops(styleButtons_);
+    syncTabStops(orderButtons_);
     {
         const QSignalBlocker block(chkAutoView_);
         const int v = form_.chkAutoView.Value();
@@ -642,6 +716,17 @@ void MainWindowView::syncFromForm() {
         timer_.start();
     else if (!form_.TimerEnabled)
         timer_.stop();
+}
+
+void MainWindowView::syncTabStops(QButtonGroup* group) {
+    // Tab stops on the chosen button; while one of them has the focus Qt keeps it there.
+    const QList<QAbstractButton*> buttons = group->buttons();
+    if (buttons.isEmpty() || std::any_of(buttons.begin(), buttons.end(),
+                                         [](QAbstractButton* b) { return b->hasFocus(); }))
+        return;
+    QAbstractButton* stop = group->checkedButton() ? group->checkedButton() : buttons.front();
+    for (QAbstractButton* b : buttons)
+        b->setFocusPolicy(b == stop ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 void MainWindowView::syncDirectories() {
@@ -673,11 +758,15 @@ void MainWindowView::syncDirectories() {
             entries.push_back({indent + Q(name), Q(JoinPath(path, name)), false});
     }
     const QSignalBlocker block(Dir1_);
+    // A folder and its only subfolder list the same lines; which ones are open tells them apart.
+    constexpr int kOpenRole = Qt::UserRole + 1;
     bool same = Dir1_->count() == static_cast<int>(entries.size());
-    for (int i = 0; same && i < Dir1_->count(); ++i)
-        same = Dir1_->item(i)->text() == entries[static_cast<std::size_t>(i)].text &&
-               Dir1_->item(i)->data(Qt::UserRole).toString() ==
-                   entries[static_cast<std::size_t>(i)].path;
+    for (int i = 0; same && i < Dir1_->count(); ++i) {
+        const Entry& e = entries[static_cast<std::size_t>(i)];
+        same = Dir1_->item(i)->text() == e.text &&
+               Dir1_->item(i)->data(Qt::UserRole).toString() == e.path &&
+               Dir1_->item(i)->data(kOpenRole).toBool() == e.open;
+    }
     if (!same) {
         Dir1_->clear();
         const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
@@ -686,6 +775,7 @@ void MainWindowView::syncDirectories() {
         for (const auto& e : entries) {
             auto* item = new QListWidgetItem(e.open ? open : closed, e.text, Dir1_);
             item->setData(Qt::UserRole, e.path);
+            item->setData(kOpenRole, e.open);
             if (e.open)
                 current = Dir1_->count() - 1;
         }

@@ -62,9 +62,9 @@ class MainWindowView : public QMainWindow {
     void pushSelection(QListWidget* widget, ListBox& list);
     void startFileDrag();
     void syncDirectories();
+    void syncTabStops(QButtonGroup* group);
     void syncPreview();
     bool loadPicture(const std::string& path);
-    void deleteKey();
 
     frmWallPaper& form_;
     double scale_ = 1.0;
