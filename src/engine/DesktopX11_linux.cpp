@@ -4,9 +4,13 @@
 
 #include <algorithm>
 #include <bit>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
+
+#include <pthread.h>
 
 #include "engine/DesktopBackends.h"
 
@@ -20,6 +24,52 @@ int RecordXError(Display*, XErrorEvent*) {
     g_xFailed = true;
     return 0;
 }
+
+// The connection's fate: another setter that replaces our wallpaper frees our pixmap by closing
+// our connection, which must end neither program.
+struct ConnectionState {
+    bool published = false; // the server confirmed our pixmap as the root's
+    bool broken = false;
+};
+
+// Returning lets Xlib call the exit handler instead of printing and exiting.
+int QuietIOError(Display*) {
+    return 0;
+}
+
+void RecordBroken(Display*, void* state) {
+    static_cast<ConnectionState*>(state)->broken = true;
+}
+
+// Writing to a connection the server closed raises SIGPIPE; it is held for this thread and
+// dropped afterwards, so that no other thread's handling changes.
+class PipeSignalHeld {
+  public:
+    PipeSignalHeld() {
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, &previous_);
+        wasBlocked_ = sigismember(&previous_, SIGPIPE) == 1;
+    }
+    ~PipeSignalHeld() {
+        if (wasBlocked_)
+            return;
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        const timespec none{0, 0};
+        while (sigtimedwait(&pipe, nullptr, &none) == SIGPIPE) {
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    PipeSignalHeld(const PipeSignalHeld&) = delete;
+    PipeSignalHeld& operator=(const PipeSignalHeld&) = delete;
+
+  private:
+    sigset_t previous_;
+    bool wasBlocked_ = false;
+};
 
 // Turns 0x00RRGGBB into pixel values of a TrueColor visual; spare bits (alpha) are set opaque.
 class PixelMap {
@@ -135,13 +185,15 @@ Pixmap ReadPixmapProperty(Display* dpy, Window root, Atom property) {
     return result;
 }
 
-bool Publish(Display* dpy, const WallpaperRequest& request) {
+bool Publish(Display* dpy, const WallpaperRequest& request, ConnectionState& state) {
     const Window root = DefaultRootWindow(dpy);
     const Pixmap pixmap = BuildPixmap(dpy, root, request);
-    if (pixmap == None)
+    if (pixmap == None || state.broken)
         return false;
     const Atom rootPmap = XInternAtom(dpy, "_XROOTPMAP_ID", False);
     const Atom esetroot = XInternAtom(dpy, "ESETROOT_PMAP_ID", False);
+    // Reading, freeing and publishing are one step no other setter can interleave with.
+    XGrabServer(dpy);
     // Both naming one pixmap is the mark of a setter that kept it alive; free it with its client.
     const Pixmap old = ReadPixmapProperty(dpy, root, rootPmap);
     if (old != None && old == ReadPixmapProperty(dpy, root, esetroot)) {
@@ -156,20 +208,29 @@ bool Publish(Display* dpy, const WallpaperRequest& request) {
                         reinterpret_cast<const unsigned char*>(&pixmap), 1);
     XSetCloseDownMode(dpy, RetainPermanent);
     XSync(dpy, False);
-    return !g_xFailed;
+    // Under the grab nobody else can have closed us; a break here is the server going away.
+    state.published = !state.broken && !g_xFailed;
+    XUngrabServer(dpy);
+    XSync(dpy, False);
+    return state.published;
 }
 
 } // namespace
 
 bool SetX11RootWallpaper(const WallpaperRequest& request) {
+    PipeSignalHeld held;
     Display* dpy = XOpenDisplay(nullptr);
     if (!dpy)
         return false;
     g_xFailed = false;
+    ConnectionState state;
     XErrorHandler previous = XSetErrorHandler(RecordXError);
-    const bool ok = Publish(dpy, request);
-    XSync(dpy, False);
+    XIOErrorHandler previousIO = XSetIOErrorHandler(QuietIOError);
+    XSetIOErrorExitHandler(dpy, RecordBroken, &state);
+    // Once published, a connection closed by the next setter freeing our pixmap is success.
+    const bool ok = Publish(dpy, request, state);
     XCloseDisplay(dpy);
+    XSetIOErrorHandler(previousIO);
     XSetErrorHandler(previous);
     return ok;
 }

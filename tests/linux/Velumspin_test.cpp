@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <numeric>
 
 #include <sys/wait.h>
@@ -72,6 +73,28 @@ TEST_F(Velumspin, EachRunShowsTheNextBitmapCentredOrTiledOnTheRootWindowAndRecor
         ExpectRoot(x, run == 1 ? 0x800081 : 0x204000, run == 2);
         EXPECT_EQ(State("Index") + State("CurrentIndex"), run == 1 ? " 2 1" : " 1 0");
     }
+}
+
+TEST_F(Velumspin, FourSettersAtOnceOnOneDisplayAndStoreAllSucceedAndLeaveTheStoreWhole) {
+    Xvfb x(40, 30);
+    Prepare("0");
+    // Each run frees the previous run's pixmap, whose connection may still be open.
+    const std::string loop = "for i in $(seq 50); do env -i DISPLAY=" + x.display() +
+                             " XDG_CONFIG_HOME=" + dir + " HOME=" + dir +
+                             " " VELUM_BIN_DIR "/velumspin 2>>" + dir + "/errors || echo $? >>" +
+                             dir + "/failed; done";
+    const std::string four =
+        "(" + loop + ") & (" + loop + ") & (" + loop + ") & (" + loop + ") & wait";
+    ASSERT_EQ(std::system(("bash -c '" + four + "'").c_str()), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir + "/failed")) << ReadWholeFile(dir + "/errors");
+    EXPECT_FALSE(std::filesystem::exists(store.file("~velum.tmp")));
+    const auto lines = ReadCrlfLines(store.file("velum.cfg"));
+    EXPECT_EQ(lines.size(), 6u) << "three records, then Index, Time and CurrentIndex";
+    EXPECT_TRUE(State("Index") == " 1" || State("Index") == " 2") << State("Index");
+    EXPECT_NE(State("Time"), "<none>");
+    const unsigned long shown = RootPixmapProperty(x.display(), "_XROOTPMAP_ID");
+    EXPECT_EQ(shown, RootPixmapProperty(x.display(), "ESETROOT_PMAP_ID"));
+    EXPECT_EQ(DrawableSize(x.display(), shown), std::pair(40, 30)) << "the last one kept";
 }
 
 TEST_F(Velumspin, WithoutADesktopItStillRecordsThePositionAndSaysWhatFailed) {
