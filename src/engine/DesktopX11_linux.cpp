@@ -1,6 +1,10 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/Xinerama.h>
+#include <X11/extensions/Xrandr.h>
+#undef BadPicture // Xrender's error code; DesktopResult has a value of that name
 
 #include <algorithm>
 #include <bit>
@@ -11,6 +15,9 @@
 #include <vector>
 
 #include <pthread.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <sys/socket.h>
 
 #include "engine/DesktopBackends.h"
 
@@ -78,12 +85,17 @@ class PixelMap {
         Fill(red_, visual.red_mask);
         Fill(green_, visual.green_mask);
         Fill(blue_, visual.blue_mask);
-        const std::uint64_t all = (1ULL << depth) - 1;
+        const std::uint64_t all = depth >= 64 ? ~0ULL : (1ULL << depth) - 1;
         spare_ = all & ~(visual.red_mask | visual.green_mask | visual.blue_mask);
+        plain_ =
+            visual.red_mask == 0xFF0000 && visual.green_mask == 0xFF00 && visual.blue_mask == 0xFF;
     }
     unsigned long operator()(std::uint32_t rgb) const {
         return red_[(rgb >> 16) & 255] | green_[(rgb >> 8) & 255] | blue_[rgb & 255] | spare_;
     }
+    // Pixel values are the 0x00RRGGBB values themselves, with the spare bits set.
+    bool plain() const { return plain_; }
+    std::uint32_t spare() const { return static_cast<std::uint32_t>(spare_); }
 
   private:
     static void Fill(unsigned long* table, unsigned long mask) {
@@ -94,7 +106,48 @@ class PixelMap {
     }
     unsigned long red_[256], green_[256], blue_[256];
     unsigned long spare_ = 0;
+    bool plain_ = false;
 };
+
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+Rect Intersect(const Rect& a, const Rect& b) {
+    const int x = std::max(a.x, b.x), y = std::max(a.y, b.y);
+    const int right = std::min(a.x + a.w, b.x + b.w), bottom = std::min(a.y + a.h, b.y + b.h);
+    return right > x && bottom > y ? Rect{x, y, right - x, bottom - y} : Rect{};
+}
+
+// The monitors the root spans, cut to it: RandR 1.5's, else Xinerama's heads, else the root.
+std::vector<Rect> Monitors(Display* dpy, Window root, const Rect& screen) {
+    std::vector<Rect> found;
+    auto add = [&](int x, int y, int w, int h) {
+        if (const Rect r = Intersect({x, y, w, h}, screen); r.w > 0)
+            found.push_back(r);
+    };
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (XRRQueryExtension(dpy, &event, &error) && XRRQueryVersion(dpy, &major, &minor) &&
+        (major > 1 || (major == 1 && minor >= 5))) {
+        int count = 0;
+        if (XRRMonitorInfo* monitors = XRRGetMonitors(dpy, root, True, &count)) {
+            for (int i = 0; i < count; ++i)
+                add(monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height);
+            XRRFreeMonitors(monitors);
+        }
+    }
+    if (found.empty() && XineramaQueryExtension(dpy, &event, &error) && XineramaIsActive(dpy)) {
+        int count = 0;
+        if (XineramaScreenInfo* heads = XineramaQueryScreens(dpy, &count)) {
+            for (int i = 0; i < count; ++i)
+                add(heads[i].x_org, heads[i].y_org, heads[i].width, heads[i].height);
+            XFree(heads);
+        }
+    }
+    if (found.empty())
+        found.push_back(screen);
+    return found;
+}
 
 // Floor of the half, so a picture larger than the screen is cut evenly on both sides.
 int CentreOffset(int screen, int picture) {
@@ -102,67 +155,190 @@ int CentreOffset(int screen, int picture) {
     return d >= 0 ? d / 2 : -((1 - d) / 2);
 }
 
-// Draws the colour, then the picture tiled or centred, into a ZPixmap image.
-void Render(XImage& image, const WallpaperRequest& request, const PixelMap& map) {
-    const int w = image.width, h = image.height;
-    const Picture* p = request.picture;
-    const int ox = p && !request.tiled ? CentreOffset(w, p->width) : 0;
-    const int oy = p && !request.tiled ? CentreOffset(h, p->height) : 0;
-    const bool direct =
-        image.bits_per_pixel == 32 &&
-        image.byte_order == (std::endian::native == std::endian::little ? LSBFirst : MSBFirst);
-    const unsigned long background = map(request.background);
-    std::vector<unsigned long> line(static_cast<std::size_t>(w));
-    for (int y = 0; y < h; ++y) {
-        std::fill(line.begin(), line.end(), background);
-        if (p && request.tiled) {
-            const int sy = y % p->height;
-            for (int x = 0; x < w; ++x)
-                line[x] = map(p->at(x % p->width, sy));
-        } else if (p && y - oy >= 0 && y - oy < p->height) {
-            for (int x = std::max(0, ox); x < std::min(w, ox + p->width); ++x)
-                line[x] = map(p->at(x - ox, y - oy));
-        }
-        if (direct) {
-            char* row = image.data + static_cast<std::size_t>(y) * image.bytes_per_line;
-            for (int x = 0; x < w; ++x) {
-                const auto v = static_cast<std::uint32_t>(line[x]);
-                std::memcpy(row + 4 * x, &v, 4);
+// 0x00RRGGBB rows of the whole root, `stride` pixels apart.
+struct Canvas {
+    std::uint32_t* pixels;
+    std::size_t stride;
+    int w, h;
+    std::uint32_t* row(int y) const { return pixels + static_cast<std::size_t>(y) * stride; }
+};
+
+// Draws the colour, then the bitmap tiled from the root's corner or centred on each monitor,
+// decoding straight into the canvas; false when the bitmap can no longer be read.
+bool Paint(const Canvas& c, const std::vector<Rect>& monitors, const WallpaperRequest& request) {
+    const BitmapFile* b = request.bitmap;
+    if (b && request.tiled) {
+        // One tile decoded at the corner, then copied along the rows and down the root.
+        const int tw = std::min(c.w, b->width()), th = std::min(c.h, b->height());
+        if (!b->Decode(0, 0, tw, th, c.pixels, c.stride))
+            return false;
+        for (int y = 0; y < th; ++y)
+            for (int x = tw; x < c.w; x += std::min(x, c.w - x))
+                std::memcpy(c.row(y) + x, c.row(y), sizeof(std::uint32_t) * std::min(x, c.w - x));
+        for (int y = th; y < c.h; ++y)
+            std::memcpy(c.row(y), c.row(y % th), sizeof(std::uint32_t) * c.w);
+        return true;
+    }
+    std::vector<Rect> shown;
+    for (const Rect& m : monitors) {
+        const Rect picture = b ? Rect{m.x + CentreOffset(m.w, b->width()),
+                                      m.y + CentreOffset(m.h, b->height()), b->width(), b->height()}
+                               : Rect{};
+        shown.push_back(Intersect(picture, m));
+    }
+    // The colour goes only where no picture will be, so no pixel is written twice.
+    const bool covered = monitors.size() == 1 && shown[0].w == c.w && shown[0].h == c.h;
+    if (!covered)
+        for (int y = 0; y < c.h; ++y)
+            std::fill_n(c.row(y), c.w, request.background);
+    for (std::size_t i = 0; b && i < monitors.size(); ++i) {
+        const Rect& v = shown[i];
+        const int px = v.x - (monitors[i].x + CentreOffset(monitors[i].w, b->width()));
+        const int py = v.y - (monitors[i].y + CentreOffset(monitors[i].h, b->height()));
+        if (v.w > 0 && !b->Decode(px, py, v.w, v.h, c.row(v.y) + v.x, c.stride))
+            return false;
+    }
+    return true;
+}
+
+// Whether the X connection is a local socket, through which shared memory reaches the server.
+bool LocalConnection(Display* dpy) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    return getsockname(ConnectionNumber(dpy), reinterpret_cast<sockaddr*>(&address), &length) ==
+               0 &&
+           address.ss_family == AF_UNIX;
+}
+
+// The image the wallpaper is drawn into: in shared memory when the server can read it there,
+// which spares sending its bytes through the socket.
+class RootImage {
+  public:
+    RootImage(Display* dpy, Visual* visual, int depth, int w, int h) : dpy_(dpy) {
+        shm_.shmid = -1;
+        if (XShmQueryExtension(dpy) && LocalConnection(dpy)) {
+            image_ = XShmCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
+                                     &shm_, static_cast<unsigned>(w), static_cast<unsigned>(h));
+            if (image_) {
+                shm_.shmid = shmget(IPC_PRIVATE, Bytes(), IPC_CREAT | 0600);
+                void* at = shm_.shmid >= 0 ? shmat(shm_.shmid, nullptr, 0) : nullptr;
+                if (at != nullptr && at != reinterpret_cast<void*>(-1)) {
+                    shm_.shmaddr = image_->data = static_cast<char*>(at);
+                    shm_.readOnly = True;
+                    return;
+                }
+                if (shm_.shmid >= 0)
+                    shmctl(shm_.shmid, IPC_RMID, nullptr);
+                shm_.shmid = -1;
+                XDestroyImage(image_);
             }
-        } else {
-            for (int x = 0; x < w; ++x)
-                XPutPixel(&image, x, y, line[x]);
+        }
+        image_ = XCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
+                              static_cast<unsigned>(w), static_cast<unsigned>(h), 32, 0);
+        if (image_) {
+            image_->data = static_cast<char*>(std::malloc(Bytes()));
+            if (!image_->data) {
+                XDestroyImage(image_);
+                image_ = nullptr;
+            }
         }
     }
+    ~RootImage() {
+        if (!image_)
+            return;
+        if (shm_.shmid >= 0) {
+            shmdt(shm_.shmaddr);
+            shmctl(shm_.shmid, IPC_RMID, nullptr);
+            image_->data = nullptr;
+        }
+        XDestroyImage(image_);
+    }
+    RootImage(const RootImage&) = delete;
+    RootImage& operator=(const RootImage&) = delete;
+
+    XImage* get() const { return image_; }
+
+    // Copies the image into `pixmap`; false when the server refused it.
+    bool Send(Pixmap pixmap, GC gc) {
+        const auto w = static_cast<unsigned>(image_->width);
+        const auto h = static_cast<unsigned>(image_->height);
+        if (shm_.shmid >= 0) {
+            XShmAttach(dpy_, &shm_);
+            XShmPutImage(dpy_, pixmap, gc, image_, 0, 0, 0, 0, w, h, False);
+            XShmDetach(dpy_, &shm_);
+            XSync(dpy_, False);
+            if (!g_xFailed)
+                return true;
+            g_xFailed = false; // a server that cannot reach our memory gets the bytes sent
+        }
+        XPutImage(dpy_, pixmap, gc, image_, 0, 0, 0, 0, w, h);
+        XSync(dpy_, False);
+        return !g_xFailed;
+    }
+
+  private:
+    std::size_t Bytes() const {
+        return static_cast<std::size_t>(image_->bytes_per_line) *
+               static_cast<std::size_t>(image_->height);
+    }
+    Display* dpy_;
+    XImage* image_ = nullptr;
+    XShmSegmentInfo shm_{};
+};
+
+// Draws the request into the image: straight into its memory when its pixels are 32-bit words
+// of this machine, else through a canvas of its own, pixel by pixel.
+bool Draw(XImage& image, const std::vector<Rect>& monitors, const WallpaperRequest& request,
+          const PixelMap& map) {
+    const int w = image.width, h = image.height;
+    const bool direct =
+        image.bits_per_pixel == 32 && image.bytes_per_line % 4 == 0 &&
+        image.byte_order == (std::endian::native == std::endian::little ? LSBFirst : MSBFirst);
+    if (direct) {
+        const Canvas c{reinterpret_cast<std::uint32_t*>(image.data),
+                       static_cast<std::size_t>(image.bytes_per_line / 4), w, h};
+        if (!Paint(c, monitors, request))
+            return false;
+        if (map.plain() && map.spare() == 0)
+            return true;
+        for (int y = 0; y < h; ++y) {
+            std::uint32_t* row = c.row(y);
+            for (int x = 0; x < w; ++x)
+                row[x] =
+                    map.plain() ? row[x] | map.spare() : static_cast<std::uint32_t>(map(row[x]));
+        }
+        return true;
+    }
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    const Canvas c{pixels.data(), static_cast<std::size_t>(w), w, h};
+    if (!Paint(c, monitors, request))
+        return false;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            XPutPixel(&image, x, y, map(c.row(y)[x]));
+    return true;
 }
 
 // A pixmap of the root's size and depth holding the wallpaper; None when it cannot be made.
-Pixmap BuildPixmap(Display* dpy, Window root, const WallpaperRequest& request) {
+Pixmap BuildPixmap(Display* dpy, Window root, const WallpaperRequest& request, bool& unreadable) {
     XWindowAttributes root_attrs;
     if (!XGetWindowAttributes(dpy, root, &root_attrs) || root_attrs.visual->c_class != TrueColor)
         return None;
     const int w = root_attrs.width, h = root_attrs.height, depth = root_attrs.depth;
-    XImage* image =
-        XCreateImage(dpy, root_attrs.visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                     static_cast<unsigned>(w), static_cast<unsigned>(h), 32, 0);
-    if (!image)
+    const std::vector<Rect> monitors = Monitors(dpy, root, {0, 0, w, h});
+    RootImage image(dpy, root_attrs.visual, depth, w, h);
+    if (!image.get())
         return None;
-    image->data = static_cast<char*>(
-        std::malloc(static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(h)));
-    if (!image->data) {
-        XDestroyImage(image);
+    if (!Draw(*image.get(), monitors, request, PixelMap(*root_attrs.visual, depth))) {
+        unreadable = true;
         return None;
     }
-    Render(*image, request, PixelMap(*root_attrs.visual, depth));
     Pixmap pixmap = XCreatePixmap(dpy, root, static_cast<unsigned>(w), static_cast<unsigned>(h),
                                   static_cast<unsigned>(depth));
     GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
-    XPutImage(dpy, pixmap, gc, image, 0, 0, 0, 0, static_cast<unsigned>(w),
-              static_cast<unsigned>(h));
+    const bool sent = image.Send(pixmap, gc);
     XFreeGC(dpy, gc);
-    XDestroyImage(image);
-    XSync(dpy, False);
-    if (g_xFailed) {
+    if (!sent) {
         XFreePixmap(dpy, pixmap);
         return None;
     }
@@ -185,11 +361,14 @@ Pixmap ReadPixmapProperty(Display* dpy, Window root, Atom property) {
     return result;
 }
 
-bool Publish(Display* dpy, const WallpaperRequest& request, ConnectionState& state) {
+DesktopResult Publish(Display* dpy, const WallpaperRequest& request, ConnectionState& state) {
     const Window root = DefaultRootWindow(dpy);
-    const Pixmap pixmap = BuildPixmap(dpy, root, request);
+    bool unreadable = false;
+    const Pixmap pixmap = BuildPixmap(dpy, root, request, unreadable);
+    if (unreadable)
+        return DesktopResult::BadPicture;
     if (pixmap == None || state.broken)
-        return false;
+        return DesktopResult::NoDesktop;
     const Atom rootPmap = XInternAtom(dpy, "_XROOTPMAP_ID", False);
     const Atom esetroot = XInternAtom(dpy, "ESETROOT_PMAP_ID", False);
     // Reading, freeing and publishing are one step no other setter can interleave with.
@@ -212,27 +391,32 @@ bool Publish(Display* dpy, const WallpaperRequest& request, ConnectionState& sta
     state.published = !state.broken && !g_xFailed;
     XUngrabServer(dpy);
     XSync(dpy, False);
-    return state.published;
+    return state.published ? DesktopResult::Done : DesktopResult::NoDesktop;
 }
 
 } // namespace
 
-bool SetX11RootWallpaper(const WallpaperRequest& request) {
+DesktopResult SetX11RootWallpaper(const WallpaperRequest& request, std::string& failure) {
     PipeSignalHeld held;
     Display* dpy = XOpenDisplay(nullptr);
-    if (!dpy)
-        return false;
+    if (!dpy) {
+        failure = std::string("cannot open the X display ") + XDisplayName(nullptr);
+        return DesktopResult::NoDesktop;
+    }
     g_xFailed = false;
     ConnectionState state;
     XErrorHandler previous = XSetErrorHandler(RecordXError);
     XIOErrorHandler previousIO = XSetIOErrorHandler(QuietIOError);
     XSetIOErrorExitHandler(dpy, RecordBroken, &state);
     // Once published, a connection closed by the next setter freeing our pixmap is success.
-    const bool ok = Publish(dpy, request, state);
+    const DesktopResult result = Publish(dpy, request, state);
     XCloseDisplay(dpy);
     XSetIOErrorHandler(previousIO);
     XSetErrorHandler(previous);
-    return ok;
+    if (result == DesktopResult::NoDesktop)
+        failure = std::string("the X display ") + XDisplayName(nullptr) +
+                  (state.broken ? " closed the connection" : " refused the wallpaper");
+    return result;
 }
 
 } // namespace velum

@@ -459,8 +459,10 @@ int MonthLength(int month) {
 
 void frmWallPaper::SystemParametersInfoA(const std::string& text) {
     try {
-        if (desktop_->SetDeskWallpaper(text) == DesktopResult::NoDesktop)
+        if (desktop_->SetDeskWallpaper(text) == DesktopResult::NoDesktop) {
             desktopUnreachable_ = true;
+            desktopFailure_ = desktop_->failure();
+        }
     } catch (const std::exception& e) {
         ReportFailure("The wallpaper setting was not saved.", e);
     }

@@ -99,8 +99,12 @@ TEST_F(Velumspin, FourSettersAtOnceOnOneDisplayAndStoreAllSucceedAndLeaveTheStor
 
 TEST_F(Velumspin, WithoutADesktopItStillRecordsThePositionAndSaysWhatFailed) {
     Prepare("0");
-    EXPECT_EQ(Spin(), "2 velumspin: No desktop could be reached; the wallpaper was not changed.\n");
+    EXPECT_EQ(Spin(), "2 velumspin: No desktop could be reached (no X display, and "
+                      "XDG_CURRENT_DESKTOP is not set); the wallpaper was not changed.\n");
     EXPECT_EQ(State("Index"), " 1");
+    EXPECT_EQ(Spin("WAYLAND_DISPLAY=wayland-0 XDG_CURRENT_DESKTOP=Hyprland DISPLAY=:0"),
+              "2 velumspin: No desktop could be reached (a Wayland session of Hyprland, which "
+              "offers no wallpaper call Velum knows); the wallpaper was not changed.\n");
 
     std::remove(store.file("velum.cfg").c_str());
     WriteWholeFile(store.file("velum.cfg") + "/blocked", "");
