@@ -304,6 +304,22 @@ bool DecodeRle(const Byte* p, const Byte* end, const Layout& l, const Palette& p
 // Largest run of file rows read at once; the picture itself is never read whole.
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
+// Room for bytes read from a file, left uninitialised since the read fills it.
+class ReadBuffer {
+  public:
+    Byte* Room(std::size_t n) {
+        if (n > size_) {
+            bytes_.reset(new Byte[n]);
+            size_ = n;
+        }
+        return bytes_.get();
+    }
+
+  private:
+    std::unique_ptr<Byte[]> bytes_;
+    std::size_t size_ = 0;
+};
+
 } // namespace
 
 struct BitmapFile::State {
@@ -315,17 +331,17 @@ struct BitmapFile::State {
     std::vector<std::uint32_t> rle; // an RLE picture, decoded whole to learn whether it is sound
 
     // The `n` bytes at `at`: in memory, or read into `buffer`; null when they cannot be read.
-    const Byte* Fetch(std::uint64_t at, std::size_t n, std::vector<Byte>& buffer) const {
+    const Byte* Fetch(std::uint64_t at, std::size_t n, ReadBuffer& buffer) const {
         if (at > size || n > size - at)
             return nullptr;
         if (!file.is_open())
             return reinterpret_cast<const Byte*>(bytes.data() + at);
-        buffer.resize(n);
+        Byte* room = buffer.Room(n);
         file.clear();
         if (!file.seekg(static_cast<std::streamoff>(at)) ||
-            !file.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(n)))
+            !file.read(reinterpret_cast<char*>(room), static_cast<std::streamsize>(n)))
             return nullptr;
-        return buffer.data();
+        return room;
     }
 };
 
@@ -340,7 +356,7 @@ int BitmapFile::height() const {
 }
 
 std::optional<BitmapFile> BitmapFile::Check(std::shared_ptr<State> s) {
-    std::vector<Byte> buffer;
+    ReadBuffer buffer;
     const std::size_t opening =
         static_cast<std::size_t>(std::min<std::uint64_t>(s->size, kLayoutBytes));
     const Byte* head = s->Fetch(0, opening, buffer);
@@ -431,7 +447,7 @@ bool BitmapFile::Decode(int x, int y, int w, int h, std::uint32_t* out, std::siz
     // File rows are read in runs; bottom-up files hold the picture's rows in reverse.
     const auto fileStride = static_cast<std::uint64_t>(Stride(l));
     const int perChunk = static_cast<int>(std::max<std::uint64_t>(1, kChunkBytes / fileStride));
-    std::vector<Byte> buffer;
+    ReadBuffer buffer;
     for (int r = 0; r < h;) {
         const int n = std::min(perChunk, h - r);
         const std::int64_t first = l.topDown ? y + r : l.height - (y + r + n);
