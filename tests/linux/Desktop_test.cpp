@@ -105,9 +105,10 @@ TEST(DesktopMonitors, CentredOnEachMonitorAndTiledAcrossTheSeamOnEveryKindOfServ
         MemoryRegistry reg;
         auto desktop = CreatePlatformDesktop(reg);
         reg.Put("Control Panel\\Colors", "Background", REG_SZ, std::string("0 0 255") + '\0');
-        auto same = [&](std::uint32_t a, std::uint32_t b) { // 16 bits keep 5 or 6 a channel
+        const int slack = depth == 16 ? 8 : 0; // 16 bits keep 5 or 6 a channel
+        auto same = [slack](std::uint32_t a, std::uint32_t b) {
             for (int shift : {0, 8, 16})
-                if (std::abs(int(a >> shift & 255) - int(b >> shift & 255)) > (depth == 16 ? 8 : 0))
+                if (std::abs(int(a >> shift & 255) - int(b >> shift & 255)) > slack)
                     return false;
             return true;
         };
