@@ -64,11 +64,11 @@ Session DetectSession() {
 // The session found where no desktop can be reached, for the message that says so.
 std::string UnreachableSession() {
     const std::string desktop = Env("XDG_CURRENT_DESKTOP");
+    if (Lower(desktop).find("sway") != std::string::npos)
+        return "a sway session without SWAYSOCK";
     if (!Env("WAYLAND_DISPLAY").empty())
         return "a Wayland session of " + (desktop.empty() ? "an unnamed desktop" : desktop) +
                ", which offers no wallpaper call Velum knows";
-    if (Lower(desktop).find("sway") != std::string::npos)
-        return "a sway session without SWAYSOCK";
     return desktop.empty() ? "no X display, and XDG_CURRENT_DESKTOP is not set"
                            : "no X display, and no desktop Velum knows in " + desktop;
 }

@@ -105,6 +105,9 @@ TEST_F(Velumspin, WithoutADesktopItStillRecordsThePositionAndSaysWhatFailed) {
     EXPECT_EQ(Spin("WAYLAND_DISPLAY=wayland-0 XDG_CURRENT_DESKTOP=Hyprland DISPLAY=:0"),
               "2 velumspin: No desktop could be reached (a Wayland session of Hyprland, which "
               "offers no wallpaper call Velum knows); the wallpaper was not changed.\n");
+    EXPECT_EQ(Spin("WAYLAND_DISPLAY=wayland-1 XDG_CURRENT_DESKTOP=sway"),
+              "2 velumspin: No desktop could be reached (a sway session without SWAYSOCK); the "
+              "wallpaper was not changed.\n");
 
     std::remove(store.file("velum.cfg").c_str());
     WriteWholeFile(store.file("velum.cfg") + "/blocked", "");
