@@ -1,5 +1,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xinerama.h>
@@ -28,8 +29,10 @@ namespace {
 
 bool g_xFailed = false;
 
-int RecordXError(Display*, XErrorEvent*) {
-    g_xFailed = true;
+// Any error fails the call, except one for freeing a pixmap that is already gone.
+int RecordXError(Display*, XErrorEvent* error) {
+    if (error->request_code != X_KillClient)
+        g_xFailed = true;
     return 0;
 }
 
@@ -212,7 +215,9 @@ bool LocalConnection(Display* dpy) {
 }
 
 // The image the wallpaper is drawn into: in shared memory when the server can read it there,
-// which spares sending its bytes through the socket.
+// which spares sending its bytes through the socket. No call waits for the server: the next
+// round trip reports whether it took the memory (Refused), and the copy is checked with the
+// publishing.
 class RootImage {
   public:
     RootImage(Display* dpy, Visual* visual, int depth, int w, int h) : dpy_(dpy) {
@@ -229,6 +234,7 @@ class RootImage {
                     madvise(at, Bytes(), MADV_POPULATE_WRITE);
                     shm_.shmaddr = image_->data = static_cast<char*>(at);
                     shm_.readOnly = True;
+                    attached_ = XShmAttach(dpy, &shm_);
                     return;
                 }
                 if (shm_.shmid >= 0)
@@ -247,6 +253,7 @@ class RootImage {
             }
         }
     }
+    // The segment lives on until the server has detached it, after its copy.
     ~RootImage() {
         if (!image_)
             return;
@@ -262,22 +269,20 @@ class RootImage {
 
     XImage* get() const { return image_; }
 
-    // Copies the image into `pixmap`; false when the server refused it.
-    bool Send(Pixmap pixmap, GC gc) {
+    // The server could not reach our memory (another user's server); the bytes go through the
+    // socket instead.
+    void Refused() { attached_ = false; }
+
+    // Queues the copy of the image into `pixmap`.
+    void Send(Pixmap pixmap, GC gc) {
         const auto w = static_cast<unsigned>(image_->width);
         const auto h = static_cast<unsigned>(image_->height);
-        if (shm_.shmid >= 0) {
-            XShmAttach(dpy_, &shm_);
+        if (attached_) {
             XShmPutImage(dpy_, pixmap, gc, image_, 0, 0, 0, 0, w, h, False);
             XShmDetach(dpy_, &shm_);
-            XSync(dpy_, False);
-            if (!g_xFailed)
-                return true;
-            g_xFailed = false; // a server that cannot reach our memory gets the bytes sent
+        } else {
+            XPutImage(dpy_, pixmap, gc, image_, 0, 0, 0, 0, w, h);
         }
-        XPutImage(dpy_, pixmap, gc, image_, 0, 0, 0, 0, w, h);
-        XSync(dpy_, False);
-        return !g_xFailed;
     }
 
   private:
@@ -288,6 +293,7 @@ class RootImage {
     Display* dpy_;
     XImage* image_ = nullptr;
     XShmSegmentInfo shm_{};
+    bool attached_ = false;
 };
 
 // Draws the request into the image: straight into its memory when its pixels are 32-bit words
@@ -323,29 +329,33 @@ bool Draw(XImage& image, const std::vector<Rect>& monitors, const WallpaperReque
     return true;
 }
 
-// A pixmap of the root's size and depth holding the wallpaper; None when it cannot be made.
-Pixmap BuildPixmap(Display* dpy, Window root, const WallpaperRequest& request, bool& unreadable) {
-    XWindowAttributes root_attrs;
-    if (!XGetWindowAttributes(dpy, root, &root_attrs) || root_attrs.visual->c_class != TrueColor)
+// A pixmap of the root's size and depth with the wallpaper's copy queued into it; None when
+// it cannot be made. The root's size, depth and visual come with the connection.
+Pixmap BuildPixmap(Display* dpy, const WallpaperRequest& request, bool& unreadable) {
+    Screen* screen = DefaultScreenOfDisplay(dpy);
+    Visual* visual = DefaultVisualOfScreen(screen);
+    const int w = WidthOfScreen(screen), h = HeightOfScreen(screen);
+    const int depth = DefaultDepthOfScreen(screen);
+    if (visual->c_class != TrueColor)
         return None;
-    const int w = root_attrs.width, h = root_attrs.height, depth = root_attrs.depth;
-    const std::vector<Rect> monitors = Monitors(dpy, root, {0, 0, w, h});
-    RootImage image(dpy, root_attrs.visual, depth, w, h);
+    RootImage image(dpy, visual, depth, w, h);
     if (!image.get())
         return None;
-    if (!Draw(*image.get(), monitors, request, PixelMap(*root_attrs.visual, depth))) {
+    // Asking for the monitors waits for the server, which then has answered the attach too.
+    const std::vector<Rect> monitors = Monitors(dpy, RootWindowOfScreen(screen), {0, 0, w, h});
+    if (g_xFailed) {
+        image.Refused();
+        g_xFailed = false;
+    }
+    if (!Draw(*image.get(), monitors, request, PixelMap(*visual, depth))) {
         unreadable = true;
         return None;
     }
-    Pixmap pixmap = XCreatePixmap(dpy, root, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                                  static_cast<unsigned>(depth));
+    Pixmap pixmap = XCreatePixmap(dpy, RootWindowOfScreen(screen), static_cast<unsigned>(w),
+                                  static_cast<unsigned>(h), static_cast<unsigned>(depth));
     GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
-    const bool sent = image.Send(pixmap, gc);
+    image.Send(pixmap, gc);
     XFreeGC(dpy, gc);
-    if (!sent) {
-        XFreePixmap(dpy, pixmap);
-        return None;
-    }
     return pixmap;
 }
 
@@ -368,22 +378,26 @@ Pixmap ReadPixmapProperty(Display* dpy, Window root, Atom property) {
 DesktopResult Publish(Display* dpy, const WallpaperRequest& request, ConnectionState& state) {
     const Window root = DefaultRootWindow(dpy);
     bool unreadable = false;
-    const Pixmap pixmap = BuildPixmap(dpy, root, request, unreadable);
+    const Pixmap pixmap = BuildPixmap(dpy, request, unreadable);
     if (unreadable)
         return DesktopResult::BadPicture;
     if (pixmap == None || state.broken)
         return DesktopResult::NoDesktop;
-    const Atom rootPmap = XInternAtom(dpy, "_XROOTPMAP_ID", False);
-    const Atom esetroot = XInternAtom(dpy, "ESETROOT_PMAP_ID", False);
+    char rootPmapName[] = "_XROOTPMAP_ID", esetrootName[] = "ESETROOT_PMAP_ID";
+    char* names[] = {rootPmapName, esetrootName};
+    Atom atoms[2] = {None, None};
+    // Its round trip also reports whether the server made the pixmap and took the copy.
+    if (!XInternAtoms(dpy, names, 2, False, atoms) || g_xFailed || state.broken) {
+        XFreePixmap(dpy, pixmap);
+        return DesktopResult::NoDesktop;
+    }
+    const Atom rootPmap = atoms[0], esetroot = atoms[1];
     // Reading, freeing and publishing are one step no other setter can interleave with.
     XGrabServer(dpy);
     // Both naming one pixmap is the mark of a setter that kept it alive; free it with its client.
     const Pixmap old = ReadPixmapProperty(dpy, root, rootPmap);
-    if (old != None && old == ReadPixmapProperty(dpy, root, esetroot)) {
+    if (old != None && old == ReadPixmapProperty(dpy, root, esetroot))
         XKillClient(dpy, old);
-        XSync(dpy, False);
-        g_xFailed = false; // a pixmap already gone is no failure of ours
-    }
     XSetWindowBackgroundPixmap(dpy, root, pixmap);
     XClearWindow(dpy, root);
     for (Atom property : {rootPmap, esetroot})
@@ -393,8 +407,9 @@ DesktopResult Publish(Display* dpy, const WallpaperRequest& request, ConnectionS
     XSync(dpy, False);
     // Under the grab nobody else can have closed us; a break here is the server going away.
     state.published = !state.broken && !g_xFailed;
+    // Closing the display waits for the ungrab; a connection closed by the next setter by then
+    // is ours freed after publishing.
     XUngrabServer(dpy);
-    XSync(dpy, False);
     return state.published ? DesktopResult::Done : DesktopResult::NoDesktop;
 }
 
