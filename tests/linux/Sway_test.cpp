@@ -143,11 +143,15 @@ class HeadlessSway {
             execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), nullptr);
             _exit(127);
         }
-        for (int i = 0; i < 200 && socket_.empty(); ++i) {
+        for (int i = 0; i < 200 && (socket_.empty() || wayland_.empty()); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            for (const auto& entry : std::filesystem::directory_iterator(folder + "/run"))
-                if (entry.path().filename().string().rfind("sway-ipc.", 0) == 0)
+            for (const auto& entry : std::filesystem::directory_iterator(folder + "/run")) {
+                const std::string name = entry.path().filename().string();
+                if (name.rfind("sway-ipc.", 0) == 0)
                     socket_ = entry.path().string();
+                else if (name.rfind("wayland-", 0) == 0 && name.find('.') == std::string::npos)
+                    wayland_ = name;
+            }
         }
     }
     ~HeadlessSway() {
@@ -160,8 +164,8 @@ class HeadlessSway {
     std::string AsNobody(const std::string& command) const {
         return "setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin "
                "HOME=" +
-               folder_ + " XDG_RUNTIME_DIR=" + folder_ + "/run WAYLAND_DISPLAY=wayland-1 " +
-               command;
+               folder_ + " XDG_RUNTIME_DIR=" + folder_ + "/run " +
+               (wayland_.empty() ? "" : "WAYLAND_DISPLAY=" + wayland_ + " ") + command;
     }
     static void Own(const std::string& path) {
         for (const auto& entry : std::filesystem::recursive_directory_iterator(path))
@@ -197,7 +201,7 @@ class HeadlessSway {
         return p;
     }
 
-    std::string folder_, socket_;
+    std::string folder_, socket_, wayland_;
     pid_t pid_ = -1;
 };
 
