@@ -38,6 +38,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Velum developers <dev@velum.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # velum_1.0.0_amd64.deb
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# sway shows the wallpaper through swaybg; other desktops need nothing more.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS swaybg)
 set(CPACK_STRIP_FILES ON) # the debug information stays in the build tree
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

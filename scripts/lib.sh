@@ -23,6 +23,8 @@ ensure_packages() {
 
 # The packages every build needs.
 BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libx11-dev libglib2.0-dev)
+# The root window: shared memory images, and the monitors from RandR or Xinerama.
+BUILD_PACKAGES+=(libxext-dev libxrandr-dev libxinerama-dev)
 # The packages the tests need on top: a display, schemas, and tools that make real bitmaps.
 TEST_PACKAGES=(googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth x11-utils
     gsettings-desktop-schemas libglib2.0-bin imagemagick netpbm)
@@ -33,6 +35,8 @@ TEST_PACKAGES+=(desktop-file-utils xdotool)
 # A private session bus and a real xfconfd for the Xfce desktop call; xfconf-query needs
 # the library, which xfconf only recommends.
 TEST_PACKAGES+=(dbus-daemon xfconf libxfconf-0-3)
+# Monitors set up on Xvfb (xrandr), and a headless sway with its background and screenshot tools.
+TEST_PACKAGES+=(x11-xserver-utils sway swaybg grim)
 # The Debian package: its dependencies (dpkg-shlibdeps), and checks of the metadata and man pages.
 TEST_PACKAGES+=(appstream dpkg-dev man-db)
 # The Windows build: the mingw-w64 cross compiler and 32-bit Wine to run its tests.

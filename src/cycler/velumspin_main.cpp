@@ -20,8 +20,12 @@ int main(int argc, char** argv) {
     auto dialogs = velum::CreateCyclerDialogs();
     velum::frmCycler form(*registry, *dialogs);
     form.Form_Load();
-    if (form.desktopUnreachable())
-        dialogs->ShowMessage("No desktop could be reached; the wallpaper was not changed.", "");
+    if (form.desktopUnreachable()) {
+        const std::string& why = form.desktopFailure();
+        dialogs->ShowMessage("No desktop could be reached" + (why.empty() ? "" : " (" + why + ")") +
+                                 "; the wallpaper was not changed.",
+                             "");
+    }
     if (form.saveFailed())
         return 1;
     return form.desktopUnreachable() ? 2 : 0;

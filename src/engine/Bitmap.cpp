@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <fstream>
 #include <ios>
+#include <memory>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace velum {
 namespace {
@@ -58,6 +60,10 @@ bool IsWindowsHeader(std::uint32_t size) {
     return size == 40 || size == 52 || size == 56 || size >= 108;
 }
 
+// The opening bytes of a file that ReadLayout looks at; it reads none beyond them.
+constexpr std::size_t kLayoutBytes = 70;
+
+// `data` holds the file's first min(size, kLayoutBytes) bytes.
 std::optional<Layout> ReadLayout(const Byte* data, std::size_t size) {
     if (size < kFileHeaderSize + 4 || data[0] != 'B' || data[1] != 'M')
         return std::nullopt;
@@ -134,16 +140,21 @@ std::optional<Layout> ReadLayout(const Byte* data, std::size_t size) {
     return l;
 }
 
-Palette ReadPalette(const Byte* data, const Layout& l) {
-    Palette palette{};
+// The number of palette entries the file holds for the layout.
+std::size_t PaletteEntries(const Layout& l) {
     if (l.bpp > 8)
-        return palette;
+        return 0;
     const std::uint32_t full = std::uint32_t{1} << l.bpp;
     const std::uint32_t claimed = l.colorsUsed != 0 && l.colorsUsed < full ? l.colorsUsed : full;
     // The palette may be shorter than claimed; the missing entries stay black.
     const std::size_t room = (l.pixelStart - l.paletteStart) / l.paletteEntry;
-    const std::size_t count = std::min<std::size_t>(claimed, room);
-    const Byte* p = data + l.paletteStart;
+    return std::min<std::size_t>(claimed, room);
+}
+
+// `p` holds PaletteEntries(l) entries.
+Palette ReadPalette(const Byte* p, const Layout& l) {
+    Palette palette{};
+    const std::size_t count = PaletteEntries(l);
     for (std::size_t i = 0; i < count; ++i, p += l.paletteEntry)
         palette[i] = std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
     return palette;
@@ -186,36 +197,41 @@ struct BitFields {
     }
 };
 
-void DecodeRow(const Byte* src, std::uint32_t* dst, std::size_t width, const Layout& l,
-               const Palette& palette, const BitFields& fields, bool plain) {
+// Decodes `count` pixels of the file row at `src`, from column `x0` on.
+void DecodeRow(const Byte* src, std::uint32_t* dst, std::size_t x0, std::size_t count,
+               const Layout& l, const Palette& palette, const BitFields& fields, bool plain) {
     switch (l.bpp) {
     case 1:
-        for (std::size_t x = 0; x < width; ++x)
-            dst[x] = palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
+        for (std::size_t i = 0, x = x0; i < count; ++i, ++x)
+            dst[i] = palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
         break;
     case 4:
-        for (std::size_t x = 0; x < width; ++x)
-            dst[x] = palette[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
+        for (std::size_t i = 0, x = x0; i < count; ++i, ++x)
+            dst[i] = palette[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
         break;
     case 8:
-        for (std::size_t x = 0; x < width; ++x)
-            dst[x] = palette[src[x]];
+        src += x0;
+        for (std::size_t i = 0; i < count; ++i)
+            dst[i] = palette[src[i]];
         break;
     case 16:
-        for (std::size_t x = 0; x < width; ++x, src += 2)
-            dst[x] = fields(Le16(src));
+        src += 2 * x0;
+        for (std::size_t i = 0; i < count; ++i, src += 2)
+            dst[i] = fields(Le16(src));
         break;
     case 24:
-        for (std::size_t x = 0; x < width; ++x, src += 3)
-            dst[x] = std::uint32_t{src[2]} << 16 | std::uint32_t{src[1]} << 8 | src[0];
+        src += 3 * x0;
+        for (std::size_t i = 0; i < count; ++i, src += 3)
+            dst[i] = std::uint32_t{src[2]} << 16 | std::uint32_t{src[1]} << 8 | src[0];
         break;
     default:
+        src += 4 * x0;
         if (plain) {
-            for (std::size_t x = 0; x < width; ++x, src += 4)
-                dst[x] = Le32(src) & 0xFFFFFFu;
+            for (std::size_t i = 0; i < count; ++i, src += 4)
+                dst[i] = Le32(src) & 0xFFFFFFu;
         } else {
-            for (std::size_t x = 0; x < width; ++x, src += 4)
-                dst[x] = fields(Le32(src));
+            for (std::size_t i = 0; i < count; ++i, src += 4)
+                dst[i] = fields(Le32(src));
         }
         break;
     }
@@ -223,25 +239,6 @@ void DecodeRow(const Byte* src, std::uint32_t* dst, std::size_t width, const Lay
 
 std::int64_t Stride(const Layout& l) {
     return (l.width * l.bpp + 31) / 32 * 4;
-}
-
-void DecodeUncompressed(const Byte* data, const Layout& l, const Palette& palette,
-                        std::uint32_t* out) {
-    std::array<std::uint32_t, 3> masks = l.masks;
-    if (l.compression == kRgb)
-        masks = l.bpp == 16 ? std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F}
-                            : std::array<std::uint32_t, 3>{0xFF0000, 0xFF00, 0xFF};
-    const bool plain = masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF;
-    const BitFields fields{Channel(masks[0]), Channel(masks[1]), Channel(masks[2])};
-
-    const auto width = static_cast<std::size_t>(l.width);
-    const auto height = static_cast<std::size_t>(l.height);
-    const auto stride = static_cast<std::size_t>(Stride(l));
-    const Byte* pixels = data + l.pixelStart;
-    for (std::size_t y = 0; y < height; ++y) {
-        const std::size_t fileRow = l.topDown ? y : height - 1 - y;
-        DecodeRow(pixels + fileRow * stride, out + y * width, width, l, palette, fields, plain);
-    }
 }
 
 // Runs and escapes of RLE8 and RLE4. Pixels the stream skips stay black; pixels past the
@@ -304,14 +301,74 @@ bool DecodeRle(const Byte* p, const Byte* end, const Layout& l, const Palette& p
     }
 }
 
-std::optional<Picture> Decode(const Byte* data, std::size_t size) {
-    const std::optional<Layout> layout = ReadLayout(data, size);
+// Largest run of file rows read at once; the picture itself is never read whole.
+constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+
+// Room for bytes read from a file, left uninitialised since the read fills it.
+class ReadBuffer {
+  public:
+    Byte* Room(std::size_t n) {
+        if (n > size_) {
+            bytes_.reset(new Byte[n]);
+            size_ = n;
+        }
+        return bytes_.get();
+    }
+
+  private:
+    std::unique_ptr<Byte[]> bytes_;
+    std::size_t size_ = 0;
+};
+
+} // namespace
+
+struct BitmapFile::State {
+    Layout layout;
+    Palette palette{};
+    std::uint64_t size = 0;
+    std::string_view bytes; // the whole file, when it is in memory
+    mutable std::ifstream file;
+    std::vector<std::uint32_t> rle; // an RLE picture, decoded whole to learn whether it is sound
+
+    // The `n` bytes at `at`: in memory, or read into `buffer`; null when they cannot be read.
+    const Byte* Fetch(std::uint64_t at, std::size_t n, ReadBuffer& buffer) const {
+        if (at > size || n > size - at)
+            return nullptr;
+        if (!file.is_open())
+            return reinterpret_cast<const Byte*>(bytes.data() + at);
+        Byte* room = buffer.Room(n);
+        file.clear();
+        if (!file.seekg(static_cast<std::streamoff>(at)) ||
+            !file.read(reinterpret_cast<char*>(room), static_cast<std::streamsize>(n)))
+            return nullptr;
+        return room;
+    }
+};
+
+BitmapFile::BitmapFile(std::shared_ptr<State> state) : state_(std::move(state)) {}
+
+int BitmapFile::width() const {
+    return static_cast<int>(state_->layout.width);
+}
+
+int BitmapFile::height() const {
+    return static_cast<int>(state_->layout.height);
+}
+
+std::optional<BitmapFile> BitmapFile::Check(std::shared_ptr<State> s) {
+    ReadBuffer buffer;
+    const std::size_t opening =
+        static_cast<std::size_t>(std::min<std::uint64_t>(s->size, kLayoutBytes));
+    const Byte* head = s->Fetch(0, opening, buffer);
+    if (!head)
+        return std::nullopt;
+    const std::optional<Layout> layout = ReadLayout(head, static_cast<std::size_t>(s->size));
     if (!layout)
         return std::nullopt;
-    const Layout& l = *layout;
+    const Layout& l = s->layout = *layout;
     const bool rle = l.compression == kRle8 || l.compression == kRle4;
     const std::int64_t count = l.width * l.height;
-    const auto available = static_cast<std::int64_t>(size - l.pixelStart);
+    const auto available = static_cast<std::int64_t>(s->size - l.pixelStart);
     if (rle) {
         if (count > kRleFreePixels && count / kRlePixelsPerByte > available)
             return std::nullopt;
@@ -321,15 +378,107 @@ std::optional<Picture> Decode(const Byte* data, std::size_t size) {
         if (Stride(l) * (l.height - 1) + lastRow > available)
             return std::nullopt;
     }
+    const Byte* palette = s->Fetch(l.paletteStart, PaletteEntries(l) * l.paletteEntry, buffer);
+    if (!palette)
+        return std::nullopt;
+    s->palette = ReadPalette(palette, l);
+    if (rle) {
+        const auto length = static_cast<std::size_t>(s->size - l.pixelStart);
+        const Byte* stream = s->Fetch(l.pixelStart, length, buffer);
+        if (!stream)
+            return std::nullopt;
+        s->rle.resize(static_cast<std::size_t>(count));
+        if (!DecodeRle(stream, stream + length, l, s->palette, s->rle.data()))
+            return std::nullopt;
+        s->file.close(); // everything is decoded
+    }
+    return BitmapFile(std::move(s));
+}
 
-    const Palette palette = ReadPalette(data, l);
+std::optional<BitmapFile> BitmapFile::FromBytes(std::string_view bytes) {
+    try {
+        auto state = std::make_shared<State>();
+        state->bytes = bytes;
+        state->size = bytes.size();
+        return Check(std::move(state));
+    } catch (const std::bad_alloc&) {
+        // A large but valid claim the system cannot hold.
+        return std::nullopt;
+    }
+}
+
+std::optional<BitmapFile> BitmapFile::Open(const std::string& path) {
+    try {
+        auto state = std::make_shared<State>();
+        std::ifstream& in = state->file;
+        in.open(path, std::ios::binary);
+        if (!in || !in.seekg(0, std::ios::end))
+            return std::nullopt;
+        const std::streamoff size = in.tellg();
+        if (size < 0 || size > kMaxFileSize)
+            return std::nullopt;
+        state->size = static_cast<std::uint64_t>(size);
+        return Check(std::move(state));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    } catch (const std::length_error&) {
+        return std::nullopt;
+    }
+}
+
+bool BitmapFile::Decode(int x, int y, int w, int h, std::uint32_t* out, std::size_t stride) const {
+    const State& s = *state_;
+    const Layout& l = s.layout;
+    if (x < 0 || y < 0 || w < 0 || h < 0 || x + w > l.width || y + h > l.height)
+        return false;
+    if (!s.rle.empty()) {
+        for (int r = 0; r < h; ++r)
+            std::copy_n(s.rle.data() + static_cast<std::size_t>(y + r) * l.width + x, w,
+                        out + static_cast<std::size_t>(r) * stride);
+        return true;
+    }
+    std::array<std::uint32_t, 3> masks = l.masks;
+    if (l.compression == kRgb)
+        masks = l.bpp == 16 ? std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F}
+                            : std::array<std::uint32_t, 3>{0xFF0000, 0xFF00, 0xFF};
+    const bool plain = masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF;
+    const BitFields fields{Channel(masks[0]), Channel(masks[1]), Channel(masks[2])};
+
+    // File rows are read in runs; bottom-up files hold the picture's rows in reverse.
+    const auto fileStride = static_cast<std::uint64_t>(Stride(l));
+    const int perChunk = static_cast<int>(std::max<std::uint64_t>(1, kChunkBytes / fileStride));
+    ReadBuffer buffer;
+    for (int r = 0; r < h;) {
+        const int n = std::min(perChunk, h - r);
+        const std::int64_t first = l.topDown ? y + r : l.height - (y + r + n);
+        const std::uint64_t at = l.pixelStart + static_cast<std::uint64_t>(first) * fileStride;
+        // The last row of the file may lack its padding.
+        const auto length = static_cast<std::size_t>(std::min(n * fileStride, s.size - at));
+        const Byte* rows = s.Fetch(at, length, buffer);
+        if (!rows)
+            return false;
+        for (int i = 0; i < n; ++i, ++r) {
+            const std::int64_t fileRow = l.topDown ? y + r : l.height - 1 - (y + r);
+            DecodeRow(rows + static_cast<std::uint64_t>(fileRow - first) * fileStride,
+                      out + static_cast<std::size_t>(r) * stride, static_cast<std::size_t>(x),
+                      static_cast<std::size_t>(w), l, s.palette, fields, plain);
+        }
+    }
+    return true;
+}
+
+namespace {
+
+std::optional<Picture> DecodeWhole(const std::optional<BitmapFile>& bitmap) {
+    if (!bitmap)
+        return std::nullopt;
     Picture picture;
-    picture.width = static_cast<int>(l.width);
-    picture.height = static_cast<int>(l.height);
-    picture.pixels.resize(static_cast<std::size_t>(count));
-    if (!rle)
-        DecodeUncompressed(data, l, palette, picture.pixels.data());
-    else if (!DecodeRle(data + l.pixelStart, data + size, l, palette, picture.pixels.data()))
+    picture.width = bitmap->width();
+    picture.height = bitmap->height();
+    picture.pixels.resize(static_cast<std::size_t>(picture.width) *
+                          static_cast<std::size_t>(picture.height));
+    if (!bitmap->Decode(0, 0, picture.width, picture.height, picture.pixels.data(),
+                        static_cast<std::size_t>(picture.width)))
         return std::nullopt;
     return picture;
 }
@@ -338,7 +487,7 @@ std::optional<Picture> Decode(const Byte* data, std::size_t size) {
 
 std::optional<Picture> DecodeBitmap(std::string_view bytes) {
     try {
-        return Decode(reinterpret_cast<const Byte*>(bytes.data()), bytes.size());
+        return DecodeWhole(BitmapFile::FromBytes(bytes));
     } catch (const std::bad_alloc&) {
         // A large but valid claim the system cannot hold.
         return std::nullopt;
@@ -347,19 +496,8 @@ std::optional<Picture> DecodeBitmap(std::string_view bytes) {
 
 std::optional<Picture> DecodeBitmapFile(const std::string& path) {
     try {
-        std::ifstream in(path, std::ios::binary);
-        if (!in || !in.seekg(0, std::ios::end))
-            return std::nullopt;
-        const std::streamoff size = in.tellg();
-        if (size < 0 || size > kMaxFileSize || !in.seekg(0, std::ios::beg))
-            return std::nullopt;
-        std::string bytes(static_cast<std::size_t>(size), '\0');
-        if (!in.read(bytes.data(), size))
-            return std::nullopt;
-        return DecodeBitmap(bytes);
+        return DecodeWhole(BitmapFile::Open(path));
     } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    } catch (const std::length_error&) {
         return std::nullopt;
     }
 }

@@ -23,6 +23,8 @@ class Desktop {
     virtual ~Desktop() = default;
     // Sets the wallpaper to the bitmap at `text`, or removes it for "(None)".
     virtual DesktopResult SetDeskWallpaper(const std::string& text) = 0;
+    // Why the last call reached no desktop, naming the session it found; empty when unknown.
+    virtual std::string failure() const { return {}; }
 };
 
 // The platform's desktop call, writing the profile through `registry`.

@@ -7,21 +7,24 @@
 #include <string>
 
 #include "engine/Bitmap.h"
+#include "engine/Desktop.h"
 
 namespace velum {
 
 // What to show: a picture (null for none) in a style, on the desktop colour.
 struct WallpaperRequest {
-    std::string path;                 // the bitmap's full path; empty for none
-    const Picture* picture = nullptr; // decoded, null for none
-    bool tiled = false;               // else centred at natural size
-    std::uint32_t background = 0;     // 0x00RRGGBB
+    std::string path;                   // the bitmap's full path; empty for none
+    const BitmapFile* bitmap = nullptr; // checked, null for none
+    bool tiled = false;                 // else centred at natural size
+    std::uint32_t background = 0;       // 0x00RRGGBB
 };
 
 enum class GSettingsFamily { Gnome, Cinnamon, Mate };
 
-// Draws the request into a pixmap of the X root window and publishes it; false without a display.
-bool SetX11RootWallpaper(const WallpaperRequest& request);
+// Draws the request into a pixmap of the X root window, centred on each monitor, and publishes
+// it. BadPicture when the bitmap can no longer be read; NoDesktop, saying why in `failure`, when
+// no display takes it.
+DesktopResult SetX11RootWallpaper(const WallpaperRequest& request, std::string& failure);
 
 // Sets the desktop's background keys through GSettings; false when the schema is not installed.
 bool SetGSettingsWallpaper(GSettingsFamily family, const WallpaperRequest& request);
@@ -34,6 +37,21 @@ bool SetKdeWallpaper(const WallpaperRequest& request);
 
 // Sets every Xfce backdrop through xfconf; false when xfconfd is not on the session bus.
 bool SetXfceWallpaper(const WallpaperRequest& request);
+
+// Sets every sway output's background through sway's IPC socket ($SWAYSOCK); false, saying why in
+// `failure`, when sway cannot be reached or refuses.
+bool SetSwayWallpaper(const WallpaperRequest& request, std::string& failure);
+
+// The sway command that shows the request on every output.
+std::string SwayBackgroundCommand(const WallpaperRequest& request);
+
+// `text` as one argument of a sway command that reaches sway's path expansion unchanged.
+std::string SwayQuoted(const std::string& text);
+
+// Sends `command` as a RUN_COMMAND message on the socket at `socketPath`; sway's JSON answer,
+// or empty, saying why in `failure`.
+std::string SwayRunCommand(const std::string& socketPath, const std::string& command,
+                           std::string& failure);
 
 // `text` as a double-quoted JavaScript string literal that nothing in it can end or break.
 std::string JsStringLiteral(const std::string& text);

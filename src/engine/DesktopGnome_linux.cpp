@@ -54,17 +54,17 @@ bool SetGSettingsWallpaper(GSettingsFamily family, const WallpaperRequest& reque
         return false;
     GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
     g_settings_delay(settings); // one change for the desktop to redraw, not one per key
-    if (request.picture && family == GSettingsFamily::Mate) {
+    if (request.bitmap && family == GSettingsFamily::Mate) {
         SetKey(settings, schema, "picture-filename", request.path);
-    } else if (request.picture) {
+    } else if (request.bitmap) {
         const std::string uri = FileUri(request.path);
         SetKey(settings, schema, "picture-uri", uri);
         SetKey(settings, schema, "picture-uri-dark", uri);
     }
     SetKey(settings, schema, "picture-options",
-           !request.picture ? "none"
-           : request.tiled  ? "wallpaper"
-                            : "centered");
+           !request.bitmap ? "none"
+           : request.tiled ? "wallpaper"
+                           : "centered");
     char colour[8];
     std::snprintf(colour, sizeof colour, "#%06x", request.background & 0xFFFFFFu);
     SetKey(settings, schema, "primary-color", colour);

@@ -1,12 +1,25 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/Xinerama.h>
+#include <X11/extensions/Xrandr.h>
+#undef BadPicture // Xrender's error code; DesktopResult has a value of that name
 
 #include <algorithm>
 #include <bit>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
+
+#include <pthread.h>
+#include <sys/ipc.h>
+#include <sys/mman.h>
+#include <sys/shm.h>
+#include <sys/socket.h>
 
 #include "engine/DesktopBackends.h"
 
@@ -16,10 +29,58 @@ namespace {
 
 bool g_xFailed = false;
 
-int RecordXError(Display*, XErrorEvent*) {
-    g_xFailed = true;
+// Any error fails the call, except one for freeing a pixmap that is already gone.
+int RecordXError(Display*, XErrorEvent* error) {
+    if (error->request_code != X_KillClient)
+        g_xFailed = true;
     return 0;
 }
+
+// The connection's fate: another setter that replaces our wallpaper frees our pixmap by closing
+// our connection, which must end neither program.
+struct ConnectionState {
+    bool published = false; // the server confirmed our pixmap as the root's
+    bool broken = false;
+};
+
+// Returning lets Xlib call the exit handler instead of printing and exiting.
+int QuietIOError(Display*) {
+    return 0;
+}
+
+void RecordBroken(Display*, void* state) {
+    static_cast<ConnectionState*>(state)->broken = true;
+}
+
+// Writing to a connection the server closed raises SIGPIPE; it is held for this thread and
+// dropped afterwards, so that no other thread's handling changes.
+class PipeSignalHeld {
+  public:
+    PipeSignalHeld() {
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, &previous_);
+        wasBlocked_ = sigismember(&previous_, SIGPIPE) == 1;
+    }
+    ~PipeSignalHeld() {
+        if (wasBlocked_)
+            return;
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        const timespec none{0, 0};
+        while (sigtimedwait(&pipe, nullptr, &none) == SIGPIPE) {
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    PipeSignalHeld(const PipeSignalHeld&) = delete;
+    PipeSignalHeld& operator=(const PipeSignalHeld&) = delete;
+
+  private:
+    sigset_t previous_;
+    bool wasBlocked_ = false;
+};
 
 // Turns 0x00RRGGBB into pixel values of a TrueColor visual; spare bits (alpha) are set opaque.
 class PixelMap {
@@ -28,12 +89,17 @@ class PixelMap {
         Fill(red_, visual.red_mask);
         Fill(green_, visual.green_mask);
         Fill(blue_, visual.blue_mask);
-        const std::uint64_t all = (1ULL << depth) - 1;
+        const std::uint64_t all = depth >= 64 ? ~0ULL : (1ULL << depth) - 1;
         spare_ = all & ~(visual.red_mask | visual.green_mask | visual.blue_mask);
+        plain_ =
+            visual.red_mask == 0xFF0000 && visual.green_mask == 0xFF00 && visual.blue_mask == 0xFF;
     }
     unsigned long operator()(std::uint32_t rgb) const {
         return red_[(rgb >> 16) & 255] | green_[(rgb >> 8) & 255] | blue_[rgb & 255] | spare_;
     }
+    // Pixel values are the 0x00RRGGBB values themselves, with the spare bits set.
+    bool plain() const { return plain_; }
+    std::uint32_t spare() const { return static_cast<std::uint32_t>(spare_); }
 
   private:
     static void Fill(unsigned long* table, unsigned long mask) {
@@ -44,7 +110,48 @@ class PixelMap {
     }
     unsigned long red_[256], green_[256], blue_[256];
     unsigned long spare_ = 0;
+    bool plain_ = false;
 };
+
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+Rect Intersect(const Rect& a, const Rect& b) {
+    const int x = std::max(a.x, b.x), y = std::max(a.y, b.y);
+    const int right = std::min(a.x + a.w, b.x + b.w), bottom = std::min(a.y + a.h, b.y + b.h);
+    return right > x && bottom > y ? Rect{x, y, right - x, bottom - y} : Rect{};
+}
+
+// The monitors the root spans, cut to it: RandR 1.5's, else Xinerama's heads, else the root.
+std::vector<Rect> Monitors(Display* dpy, Window root, const Rect& screen) {
+    std::vector<Rect> found;
+    auto add = [&](int x, int y, int w, int h) {
+        if (const Rect r = Intersect({x, y, w, h}, screen); r.w > 0)
+            found.push_back(r);
+    };
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (XRRQueryExtension(dpy, &event, &error) && XRRQueryVersion(dpy, &major, &minor) &&
+        (major > 1 || (major == 1 && minor >= 5))) {
+        int count = 0;
+        if (XRRMonitorInfo* monitors = XRRGetMonitors(dpy, root, True, &count)) {
+            for (int i = 0; i < count; ++i)
+                add(monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height);
+            XRRFreeMonitors(monitors);
+        }
+    }
+    if (found.empty() && XineramaQueryExtension(dpy, &event, &error) && XineramaIsActive(dpy)) {
+        int count = 0;
+        if (XineramaScreenInfo* heads = XineramaQueryScreens(dpy, &count)) {
+            for (int i = 0; i < count; ++i)
+                add(heads[i].x_org, heads[i].y_org, heads[i].width, heads[i].height);
+            XFree(heads);
+        }
+    }
+    if (found.empty())
+        found.push_back(screen);
+    return found;
+}
 
 // Floor of the half, so a picture larger than the screen is cut evenly on both sides.
 int CentreOffset(int screen, int picture) {
@@ -52,70 +159,203 @@ int CentreOffset(int screen, int picture) {
     return d >= 0 ? d / 2 : -((1 - d) / 2);
 }
 
-// Draws the colour, then the picture tiled or centred, into a ZPixmap image.
-void Render(XImage& image, const WallpaperRequest& request, const PixelMap& map) {
-    const int w = image.width, h = image.height;
-    const Picture* p = request.picture;
-    const int ox = p && !request.tiled ? CentreOffset(w, p->width) : 0;
-    const int oy = p && !request.tiled ? CentreOffset(h, p->height) : 0;
-    const bool direct =
-        image.bits_per_pixel == 32 &&
-        image.byte_order == (std::endian::native == std::endian::little ? LSBFirst : MSBFirst);
-    const unsigned long background = map(request.background);
-    std::vector<unsigned long> line(static_cast<std::size_t>(w));
-    for (int y = 0; y < h; ++y) {
-        std::fill(line.begin(), line.end(), background);
-        if (p && request.tiled) {
-            const int sy = y % p->height;
-            for (int x = 0; x < w; ++x)
-                line[x] = map(p->at(x % p->width, sy));
-        } else if (p && y - oy >= 0 && y - oy < p->height) {
-            for (int x = std::max(0, ox); x < std::min(w, ox + p->width); ++x)
-                line[x] = map(p->at(x - ox, y - oy));
-        }
-        if (direct) {
-            char* row = image.data + static_cast<std::size_t>(y) * image.bytes_per_line;
-            for (int x = 0; x < w; ++x) {
-                const auto v = static_cast<std::uint32_t>(line[x]);
-                std::memcpy(row + 4 * x, &v, 4);
-            }
-        } else {
-            for (int x = 0; x < w; ++x)
-                XPutPixel(&image, x, y, line[x]);
-        }
+// 0x00RRGGBB rows of the whole root, `stride` pixels apart.
+struct Canvas {
+    std::uint32_t* pixels;
+    std::size_t stride;
+    int w, h;
+    std::uint32_t* row(int y) const { return pixels + static_cast<std::size_t>(y) * stride; }
+};
+
+// Draws the colour, then the bitmap tiled from the root's corner or centred on each monitor,
+// decoding straight into the canvas; false when the bitmap can no longer be read.
+bool Paint(const Canvas& c, const std::vector<Rect>& monitors, const WallpaperRequest& request) {
+    const BitmapFile* b = request.bitmap;
+    if (b && request.tiled) {
+        // One tile decoded at the corner, then copied along the rows and down the root.
+        const int tw = std::min(c.w, b->width()), th = std::min(c.h, b->height());
+        if (!b->Decode(0, 0, tw, th, c.pixels, c.stride))
+            return false;
+        for (int y = 0; y < th; ++y)
+            for (int x = tw; x < c.w; x += std::min(x, c.w - x))
+                std::memcpy(c.row(y) + x, c.row(y), sizeof(std::uint32_t) * std::min(x, c.w - x));
+        for (int y = th; y < c.h; ++y)
+            std::memcpy(c.row(y), c.row(y % th), sizeof(std::uint32_t) * c.w);
+        return true;
     }
+    std::vector<Rect> shown;
+    for (const Rect& m : monitors) {
+        const Rect picture = b ? Rect{m.x + CentreOffset(m.w, b->width()),
+                                      m.y + CentreOffset(m.h, b->height()), b->width(), b->height()}
+                               : Rect{};
+        shown.push_back(Intersect(picture, m));
+    }
+    // The colour goes only where no picture will be, so no pixel is written twice.
+    const bool covered = monitors.size() == 1 && shown[0].w == c.w && shown[0].h == c.h;
+    if (!covered)
+        for (int y = 0; y < c.h; ++y)
+            std::fill_n(c.row(y), c.w, request.background);
+    for (std::size_t i = 0; b && i < monitors.size(); ++i) {
+        const Rect& v = shown[i];
+        const int px = v.x - (monitors[i].x + CentreOffset(monitors[i].w, b->width()));
+        const int py = v.y - (monitors[i].y + CentreOffset(monitors[i].h, b->height()));
+        if (v.w > 0 && !b->Decode(px, py, v.w, v.h, c.row(v.y) + v.x, c.stride))
+            return false;
+    }
+    return true;
 }
 
-// A pixmap of the root's size and depth holding the wallpaper; None when it cannot be made.
-Pixmap BuildPixmap(Display* dpy, Window root, const WallpaperRequest& request) {
-    XWindowAttributes root_attrs;
-    if (!XGetWindowAttributes(dpy, root, &root_attrs) || root_attrs.visual->c_class != TrueColor)
-        return None;
-    const int w = root_attrs.width, h = root_attrs.height, depth = root_attrs.depth;
-    XImage* image =
-        XCreateImage(dpy, root_attrs.visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                     static_cast<unsigned>(w), static_cast<unsigned>(h), 32, 0);
-    if (!image)
-        return None;
-    image->data = static_cast<char*>(
-        std::malloc(static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(h)));
-    if (!image->data) {
-        XDestroyImage(image);
-        return None;
+// Whether the X connection is a local socket, through which shared memory reaches the server.
+bool LocalConnection(Display* dpy) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    return getsockname(ConnectionNumber(dpy), reinterpret_cast<sockaddr*>(&address), &length) ==
+               0 &&
+           address.ss_family == AF_UNIX;
+}
+
+// The image the wallpaper is drawn into: in shared memory when the server can read it there,
+// which spares sending its bytes through the socket. No call waits for the server: the next
+// round trip reports whether it took the memory (Refused), and the copy is checked with the
+// publishing.
+class RootImage {
+  public:
+    RootImage(Display* dpy, Visual* visual, int depth, int w, int h) : dpy_(dpy) {
+        shm_.shmid = -1;
+        if (XShmQueryExtension(dpy) && LocalConnection(dpy)) {
+            image_ = XShmCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
+                                     &shm_, static_cast<unsigned>(w), static_cast<unsigned>(h));
+            if (image_) {
+                shm_.shmid = shmget(IPC_PRIVATE, Bytes(), IPC_CREAT | 0600);
+                void* at = shm_.shmid >= 0 ? shmat(shm_.shmid, nullptr, 0) : nullptr;
+                if (at != nullptr && at != reinterpret_cast<void*>(-1)) {
+                    // Every page is written; faulting them in at once is far cheaper than one
+                    // by one. Older kernels refuse the advice, which changes nothing else.
+                    madvise(at, Bytes(), MADV_POPULATE_WRITE);
+                    shm_.shmaddr = image_->data = static_cast<char*>(at);
+                    shm_.readOnly = True;
+                    attached_ = XShmAttach(dpy, &shm_);
+                    return;
+                }
+                if (shm_.shmid >= 0)
+                    shmctl(shm_.shmid, IPC_RMID, nullptr);
+                shm_.shmid = -1;
+                XDestroyImage(image_);
+            }
+        }
+        image_ = XCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
+                              static_cast<unsigned>(w), static_cast<unsigned>(h), 32, 0);
+        if (image_) {
+            image_->data = static_cast<char*>(std::malloc(Bytes()));
+            if (!image_->data) {
+                XDestroyImage(image_);
+                image_ = nullptr;
+            }
+        }
     }
-    Render(*image, request, PixelMap(*root_attrs.visual, depth));
-    Pixmap pixmap = XCreatePixmap(dpy, root, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                                  static_cast<unsigned>(depth));
-    GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
-    XPutImage(dpy, pixmap, gc, image, 0, 0, 0, 0, static_cast<unsigned>(w),
-              static_cast<unsigned>(h));
-    XFreeGC(dpy, gc);
-    XDestroyImage(image);
-    XSync(dpy, False);
+    // The segment lives on until the server has detached it, after its copy.
+    ~RootImage() {
+        if (!image_)
+            return;
+        if (shm_.shmid >= 0) {
+            shmdt(shm_.shmaddr);
+            shmctl(shm_.shmid, IPC_RMID, nullptr);
+            image_->data = nullptr;
+        }
+        XDestroyImage(image_);
+    }
+    RootImage(const RootImage&) = delete;
+    RootImage& operator=(const RootImage&) = delete;
+
+    XImage* get() const { return image_; }
+
+    // The server could not reach our memory (another user's server); the bytes go through the
+    // socket instead.
+    void Refused() { attached_ = false; }
+
+    // Queues the copy of the image into `pixmap`.
+    void Send(Pixmap pixmap, GC gc) {
+        const auto w = static_cast<unsigned>(image_->width);
+        const auto h = static_cast<unsigned>(image_->height);
+        if (attached_) {
+            XShmPutImage(dpy_, pixmap, gc, image_, 0, 0, 0, 0, w, h, False);
+            XShmDetach(dpy_, &shm_);
+        } else {
+            XPutImage(dpy_, pixmap, gc, image_, 0, 0, 0, 0, w, h);
+        }
+    }
+
+  private:
+    std::size_t Bytes() const {
+        return static_cast<std::size_t>(image_->bytes_per_line) *
+               static_cast<std::size_t>(image_->height);
+    }
+    Display* dpy_;
+    XImage* image_ = nullptr;
+    XShmSegmentInfo shm_{};
+    bool attached_ = false;
+};
+
+// Draws the request into the image: straight into its memory when its pixels are 32-bit words
+// of this machine, else through a canvas of its own, pixel by pixel.
+bool Draw(XImage& image, const std::vector<Rect>& monitors, const WallpaperRequest& request,
+          const PixelMap& map) {
+    const int w = image.width, h = image.height;
+    const bool direct =
+        image.bits_per_pixel == 32 && image.bytes_per_line % 4 == 0 &&
+        image.byte_order == (std::endian::native == std::endian::little ? LSBFirst : MSBFirst);
+    if (direct) {
+        const Canvas c{reinterpret_cast<std::uint32_t*>(image.data),
+                       static_cast<std::size_t>(image.bytes_per_line / 4), w, h};
+        if (!Paint(c, monitors, request))
+            return false;
+        if (map.plain() && map.spare() == 0)
+            return true;
+        for (int y = 0; y < h; ++y) {
+            std::uint32_t* row = c.row(y);
+            for (int x = 0; x < w; ++x)
+                row[x] =
+                    map.plain() ? row[x] | map.spare() : static_cast<std::uint32_t>(map(row[x]));
+        }
+        return true;
+    }
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    const Canvas c{pixels.data(), static_cast<std::size_t>(w), w, h};
+    if (!Paint(c, monitors, request))
+        return false;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            XPutPixel(&image, x, y, map(c.row(y)[x]));
+    return true;
+}
+
+// A pixmap of the root's size and depth with the wallpaper's copy queued into it; None when
+// it cannot be made. The root's size, depth and visual come with the connection.
+Pixmap BuildPixmap(Display* dpy, const WallpaperRequest& request, bool& unreadable) {
+    Screen* screen = DefaultScreenOfDisplay(dpy);
+    Visual* visual = DefaultVisualOfScreen(screen);
+    const int w = WidthOfScreen(screen), h = HeightOfScreen(screen);
+    const int depth = DefaultDepthOfScreen(screen);
+    if (visual->c_class != TrueColor)
+        return None;
+    RootImage image(dpy, visual, depth, w, h);
+    if (!image.get())
+        return None;
+    // Asking for the monitors waits for the server, which then has answered the attach too.
+    const std::vector<Rect> monitors = Monitors(dpy, RootWindowOfScreen(screen), {0, 0, w, h});
     if (g_xFailed) {
-        XFreePixmap(dpy, pixmap);
+        image.Refused();
+        g_xFailed = false;
+    }
+    if (!Draw(*image.get(), monitors, request, PixelMap(*visual, depth))) {
+        unreadable = true;
         return None;
     }
+    Pixmap pixmap = XCreatePixmap(dpy, RootWindowOfScreen(screen), static_cast<unsigned>(w),
+                                  static_cast<unsigned>(h), static_cast<unsigned>(depth));
+    GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
+    image.Send(pixmap, gc);
+    XFreeGC(dpy, gc);
     return pixmap;
 }
 
@@ -135,20 +375,29 @@ Pixmap ReadPixmapProperty(Display* dpy, Window root, Atom property) {
     return result;
 }
 
-bool Publish(Display* dpy, const WallpaperRequest& request) {
+DesktopResult Publish(Display* dpy, const WallpaperRequest& request, ConnectionState& state) {
     const Window root = DefaultRootWindow(dpy);
-    const Pixmap pixmap = BuildPixmap(dpy, root, request);
-    if (pixmap == None)
-        return false;
-    const Atom rootPmap = XInternAtom(dpy, "_XROOTPMAP_ID", False);
-    const Atom esetroot = XInternAtom(dpy, "ESETROOT_PMAP_ID", False);
+    bool unreadable = false;
+    const Pixmap pixmap = BuildPixmap(dpy, request, unreadable);
+    if (unreadable)
+        return DesktopResult::BadPicture;
+    if (pixmap == None || state.broken)
+        return DesktopResult::NoDesktop;
+    char rootPmapName[] = "_XROOTPMAP_ID", esetrootName[] = "ESETROOT_PMAP_ID";
+    char* names[] = {rootPmapName, esetrootName};
+    Atom atoms[2] = {None, None};
+    // Its round trip also reports whether the server made the pixmap and took the copy.
+    if (!XInternAtoms(dpy, names, 2, False, atoms) || g_xFailed || state.broken) {
+        XFreePixmap(dpy, pixmap);
+        return DesktopResult::NoDesktop;
+    }
+    const Atom rootPmap = atoms[0], esetroot = atoms[1];
+    // Reading, freeing and publishing are one step no other setter can interleave with.
+    XGrabServer(dpy);
     // Both naming one pixmap is the mark of a setter that kept it alive; free it with its client.
     const Pixmap old = ReadPixmapProperty(dpy, root, rootPmap);
-    if (old != None && old == ReadPixmapProperty(dpy, root, esetroot)) {
+    if (old != None && old == ReadPixmapProperty(dpy, root, esetroot))
         XKillClient(dpy, old);
-        XSync(dpy, False);
-        g_xFailed = false; // a pixmap already gone is no failure of ours
-    }
     XSetWindowBackgroundPixmap(dpy, root, pixmap);
     XClearWindow(dpy, root);
     for (Atom property : {rootPmap, esetroot})
@@ -156,22 +405,37 @@ bool Publish(Display* dpy, const WallpaperRequest& request) {
                         reinterpret_cast<const unsigned char*>(&pixmap), 1);
     XSetCloseDownMode(dpy, RetainPermanent);
     XSync(dpy, False);
-    return !g_xFailed;
+    // Under the grab nobody else can have closed us; a break here is the server going away.
+    state.published = !state.broken && !g_xFailed;
+    // Closing the display waits for the ungrab; a connection closed by the next setter by then
+    // is ours freed after publishing.
+    XUngrabServer(dpy);
+    return state.published ? DesktopResult::Done : DesktopResult::NoDesktop;
 }
 
 } // namespace
 
-bool SetX11RootWallpaper(const WallpaperRequest& request) {
+DesktopResult SetX11RootWallpaper(const WallpaperRequest& request, std::string& failure) {
+    PipeSignalHeld held;
     Display* dpy = XOpenDisplay(nullptr);
-    if (!dpy)
-        return false;
+    if (!dpy) {
+        failure = std::string("cannot open the X display ") + XDisplayName(nullptr);
+        return DesktopResult::NoDesktop;
+    }
     g_xFailed = false;
+    ConnectionState state;
     XErrorHandler previous = XSetErrorHandler(RecordXError);
-    const bool ok = Publish(dpy, request);
-    XSync(dpy, False);
+    XIOErrorHandler previousIO = XSetIOErrorHandler(QuietIOError);
+    XSetIOErrorExitHandler(dpy, RecordBroken, &state);
+    // Once published, a connection closed by the next setter freeing our pixmap is success.
+    const DesktopResult result = Publish(dpy, request, state);
     XCloseDisplay(dpy);
+    XSetIOErrorHandler(previousIO);
     XSetErrorHandler(previous);
-    return ok;
+    if (result == DesktopResult::NoDesktop)
+        failure = std::string("the X display ") + XDisplayName(nullptr) +
+                  (state.broken ? " closed the connection" : " refused the wallpaper");
+    return result;
 }
 
 } // namespace velum

@@ -87,7 +87,7 @@ GVariant* Rgba(std::uint32_t colour) {
 
 bool SetXfceWallpaper(const WallpaperRequest& request) {
     // xfconf holds text only; a path that is not UTF-8 cannot be stored.
-    if (request.picture &&
+    if (request.bitmap &&
         !g_utf8_validate(request.path.c_str(), static_cast<gssize>(request.path.size()), nullptr))
         return false;
     const SessionBus bus = OpenSessionBus();
@@ -96,13 +96,13 @@ bool SetXfceWallpaper(const WallpaperRequest& request) {
         return false;
     if (groups.empty())
         groups.insert(kFirstGroup);
-    const int style = !request.picture ? 0 : request.tiled ? 2 : 1; // none, centred, tiled
+    const int style = !request.bitmap ? 0 : request.tiled ? 2 : 1; // none, centred, tiled
     for (const std::string& group : groups) {
         const bool ok =
             Set(bus.get(), group + "color-style", g_variant_new_int32(0)) && // one solid colour
             Set(bus.get(), group + "rgba1", Rgba(request.background)) &&
             Set(bus.get(), group + "image-style", g_variant_new_int32(style)) &&
-            (!request.picture ||
+            (!request.bitmap ||
              Set(bus.get(), group + "last-image", g_variant_new_string(request.path.c_str())));
         if (!ok)
             return false;

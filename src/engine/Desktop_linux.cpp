@@ -16,7 +16,7 @@ namespace {
 constexpr char kColorsKey[] = "Control Panel\\Colors";
 
 // None: no desktop this program can reach.
-enum class Session { X11, Gnome, Cinnamon, Mate, Kde, Xfce, None };
+enum class Session { X11, Gnome, Cinnamon, Mate, Kde, Xfce, Sway, None };
 
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
@@ -47,16 +47,30 @@ Session DetectSession() {
         {"mate", Session::Mate},
         {"kde", Session::Kde},
         {"xfce", Session::Xfce},
+        {"sway", Session::Sway},
     };
     std::istringstream names(Env("XDG_CURRENT_DESKTOP"));
     for (std::string name; std::getline(names, name, ':');)
         for (const Known& known : kKnown)
-            if (Lower(name) == known.name)
+            if (Lower(name) == known.name &&
+                (known.session != Session::Sway || !Env("SWAYSOCK").empty()))
                 return known.session;
     // A Wayland session hides the X root window behind its own desktop.
     if (!Env("WAYLAND_DISPLAY").empty() || Env("DISPLAY").empty())
         return Session::None;
     return Session::X11;
+}
+
+// The session found where no desktop can be reached, for the message that says so.
+std::string UnreachableSession() {
+    const std::string desktop = Env("XDG_CURRENT_DESKTOP");
+    if (Lower(desktop).find("sway") != std::string::npos)
+        return "a sway session without SWAYSOCK";
+    if (!Env("WAYLAND_DISPLAY").empty())
+        return "a Wayland session of " + (desktop.empty() ? "an unnamed desktop" : desktop) +
+               ", which offers no wallpaper call Velum knows";
+    return desktop.empty() ? "no X display, and XDG_CURRENT_DESKTOP is not set"
+                           : "no X display, and no desktop Velum knows in " + desktop;
 }
 
 // "R G B" as 0x00RRGGBB; black when it is not three numbers from 0 to 255.
@@ -80,7 +94,7 @@ struct CallKey {
     long long size = -1;
     long long mtime = 0;
     Session session = Session::None;
-    std::string display;
+    std::string display, swaySocket;
     bool operator==(const CallKey&) const = default;
 };
 
@@ -105,6 +119,8 @@ class LinuxDesktop final : public Desktop {
         return result;
     }
 
+    std::string failure() const override { return failure_; }
+
   private:
     // Shows the request, or gives the first call's result again for the second of a pair.
     DesktopResult Show(const std::string& text, bool none) {
@@ -114,7 +130,8 @@ class LinuxDesktop final : public Desktop {
                     -1,
                     0,
                     DetectSession(),
-                    Env("DISPLAY")};
+                    Env("DISPLAY"),
+                    Env("SWAYSOCK")};
         struct stat info {};
         if (!none && stat(text.c_str(), &info) == 0) {
             key.size = static_cast<long long>(info.st_size);
@@ -127,27 +144,32 @@ class LinuxDesktop final : public Desktop {
             last_.reset();
             return lastResult_;
         }
+        failure_.clear();
         lastResult_ = Draw(key, none);
         last_ = std::move(key);
         return lastResult_;
     }
 
-    // Decodes the bitmap and hands it to the running desktop.
-    static DesktopResult Draw(const CallKey& key, bool none) {
-        if (key.session == Session::None)
+    // Checks the bitmap and hands it to the running desktop.
+    DesktopResult Draw(const CallKey& key, bool none) {
+        if (key.session == Session::None) {
+            failure_ = UnreachableSession();
             return DesktopResult::NoDesktop;
-        std::optional<Picture> picture;
+        }
+        std::optional<BitmapFile> bitmap;
         if (!none) {
-            picture = DecodeBitmapFile(key.text);
-            if (!picture)
+            bitmap = BitmapFile::Open(key.text);
+            if (!bitmap)
                 return DesktopResult::BadPicture;
         }
-        WallpaperRequest request{none ? std::string() : key.text, picture ? &*picture : nullptr,
+        WallpaperRequest request{none ? std::string() : key.text, bitmap ? &*bitmap : nullptr,
                                  key.tiled, key.background};
         bool shown = false;
         switch (key.session) {
         case Session::X11:
-            shown = SetX11RootWallpaper(request);
+            return SetX11RootWallpaper(request, failure_);
+        case Session::Sway:
+            shown = SetSwayWallpaper(request, failure_);
             break;
         case Session::Gnome:
             shown = SetGSettingsWallpaper(GSettingsFamily::Gnome, request);
@@ -167,10 +189,13 @@ class LinuxDesktop final : public Desktop {
         default:
             break;
         }
+        if (!shown && failure_.empty())
+            failure_ = "the desktop (" + Env("XDG_CURRENT_DESKTOP") + ") did not answer";
         return shown ? DesktopResult::Done : DesktopResult::NoDesktop;
     }
 
     Registry& reg_;
+    std::string failure_;
     std::optional<CallKey> last_;
     DesktopResult lastResult_ = DesktopResult::NoDesktop;
 };

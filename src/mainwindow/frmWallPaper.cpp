@@ -454,8 +454,10 @@ void frmWallPaper::OrderClicked(std::int16_t order) {
 
 void frmWallPaper::SystemParametersInfoA(const std::string& text) {
     try {
-        if (desktop_->SetDeskWallpaper(text) == DesktopResult::NoDesktop)
+        if (desktop_->SetDeskWallpaper(text) == DesktopResult::NoDesktop) {
             desktopUnreachable_ = true;
+            desktopFailure_ = desktop_->failure();
+        }
         WriteSucceeded(StoreFile::Settings);
     } catch (const std::exception& e) {
         // The desktop has changed where it could; only the profile's record of it failed.

@@ -84,6 +84,8 @@ class frmWallPaper {
     bool saveFailed() const { return saveFailed_; }
     // True once a wallpaper call in this run reached no desktop.
     bool desktopUnreachable() const { return desktopUnreachable_; }
+    // What the desktop call said about the last desktop it could not reach.
+    const std::string& desktopFailure() const { return desktopFailure_; }
 
     static constexpr int kTimerIntervalMs = 30000;
 
@@ -216,6 +218,7 @@ class frmWallPaper {
     bool saveFailed_ = false;
     bool readFailureReported_ = false;
     bool desktopUnreachable_ = false;
+    std::string desktopFailure_;
     bool quietDriveChange_ = false;
     bool historyLoaded_ = false;
     // The collection whose rotation state the fields hold, and whether it moved in this run.

@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -80,6 +82,54 @@ TEST(BitmapTest, RefusesBrokenAndOversizedFilesQuickly) {
     EXPECT_FALSE(DecodeBitmap(MakeBmp(5, 4, 7, 0, rows)));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
     EXPECT_FALSE(DecodeBitmapFile("no such file.bmp"));
+}
+
+// Every form, decoded a rectangle at a time from memory and from a file, gives the whole picture's
+// pixels; the 24-bit one spans several reads of rows.
+TEST(BitmapTest, RectanglesFromMemoryAndFilesMatchTheWholePicture) {
+    auto bytes = [](std::size_t n) {
+        std::string b;
+        for (std::size_t i = 0; i < n; ++i)
+            b += static_cast<char>(i * 2654435761u >> 13);
+        return b;
+    };
+    const std::string rle = "\3\1\0\3\2\11\1\0\0\0\2\2\0\2\2\1\2\3\0\1"s;
+    const std::string files[] = {MakeBmp(37, 9, 1, 0, bytes(8 * 9), kPalette),
+                                 MakeBmp(37, -9, 4, 0, bytes(20 * 9), kPalette),
+                                 MakeBmp(37, 9, 8, 0, bytes(40 * 9), kPalette),
+                                 MakeBmp(37, 9, 16, 0, bytes(76 * 9)),
+                                 MakeBmp(700, 600, 24, 0, bytes(2100 * 600)),
+                                 MakeBmp(37, -9, 32, 0, bytes(148 * 9)),
+                                 MakeBmp(6, 3, 8, 1, rle, kPalette)};
+    const std::string path = (std::filesystem::temp_directory_path() / "velum-rect.bmp").string();
+    for (const std::string& file : files) {
+        const Picture whole = DecodeBitmap(file).value();
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << file;
+        for (auto bitmap : {BitmapFile::FromBytes(file), BitmapFile::Open(path)}) {
+            ASSERT_TRUE(bitmap && bitmap->width() == whole.width &&
+                        bitmap->height() == whole.height);
+            const int x = whole.width / 3, y = whole.height / 4, w = whole.width - x - 1;
+            const int h = whole.height - y;
+            Pixels part(static_cast<std::size_t>(w + 2) * h, 7); // two spare pixels a row
+            ASSERT_TRUE(bitmap->Decode(x, y, w, h, part.data(), w + 2));
+            for (int r = 0; r < h; ++r)
+                for (int c = 0; c < w + 2; ++c)
+                    ASSERT_EQ(part[r * (w + 2) + c], c < w ? whole.at(x + c, y + r) : 7) << c << r;
+            EXPECT_FALSE(bitmap->Decode(x, y, w + 2, h, part.data(), w + 2)) << "outside";
+        }
+    }
+#ifndef _WIN32 // Windows keeps an open file from being cut
+    auto opened = BitmapFile::Open(path);
+    std::filesystem::resize_file(path, 1000);
+    Pixels row(700);
+    EXPECT_TRUE(opened && !opened->Decode(0, 0, 700, 600, row.data(), 0)) << "cut after opening";
+#endif
+    for (const std::string& bad : {MakeBmp(6, 3, 8, 1, rle.substr(0, 12), kPalette),
+                                   MakeBmp(5, 4, 7, 0, bytes(80)), files[4].substr(0, 9000)}) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bad;
+        EXPECT_FALSE(BitmapFile::FromBytes(bad) || BitmapFile::Open(path)) << bad.size();
+    }
+    std::filesystem::remove(path);
 }
 
 } // namespace

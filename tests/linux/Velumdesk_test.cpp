@@ -57,8 +57,10 @@ struct Velumdesk : ::testing::Test {
     // The exit status; -1 when it did not exit normally within 15 s (it is killed then).
     int WaitExit() {
         int status = 0;
-        if (!Eventually([&] { return waitpid(pid, &status, WNOHANG) != 0; }, 15s))
-            kill(pid, SIGKILL), waitpid(pid, &status, 0);
+        if (!Eventually([&] { return waitpid(pid, &status, WNOHANG) != 0; }, 15s)) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     // What every exit writes: the options, then the history and Sky's state, its time as "T".

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <numeric>
 
 #include <sys/wait.h>
@@ -75,10 +76,39 @@ TEST_F(Velumspin, EachRunShowsTheNextBitmapCentredOrTiledOnTheRootWindowAndRecor
     }
 }
 
+TEST_F(Velumspin, FourSettersAtOnceOnOneDisplayAndStoreAllSucceedAndLeaveTheStoreWhole) {
+    Xvfb x(40, 30);
+    Prepare("0");
+    // Each run frees the previous run's pixmap, whose connection may still be open.
+    const std::string loop = "for i in $(seq 50); do env -i DISPLAY=" + x.display() +
+                             " XDG_CONFIG_HOME=" + dir + " HOME=" + dir +
+                             " " VELUM_BIN_DIR "/velumspin 2>>" + dir + "/errors || echo $? >>" +
+                             dir + "/failed; done";
+    const std::string four =
+        "(" + loop + ") & (" + loop + ") & (" + loop + ") & (" + loop + ") & wait";
+    ASSERT_EQ(std::system(("bash -c '" + four + "'").c_str()), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir + "/failed")) << ReadWholeFile(dir + "/errors");
+    EXPECT_FALSE(std::filesystem::exists(store.file("~velum.tmp")));
+    const auto lines = ReadCrlfLines(store.file("velum.cfg"));
+    EXPECT_EQ(lines.size(), 6u) << "three records, then Index, Time and CurrentIndex";
+    EXPECT_TRUE(State("Index") == " 1" || State("Index") == " 2") << State("Index");
+    EXPECT_NE(State("Time"), "<none>");
+    const unsigned long shown = RootPixmapProperty(x.display(), "_XROOTPMAP_ID");
+    EXPECT_EQ(shown, RootPixmapProperty(x.display(), "ESETROOT_PMAP_ID"));
+    EXPECT_EQ(DrawableSize(x.display(), shown), std::pair(40, 30)) << "the last one kept";
+}
+
 TEST_F(Velumspin, WithoutADesktopItStillRecordsThePositionAndSaysWhatFailed) {
     Prepare("0");
-    EXPECT_EQ(Spin(), "2 velumspin: No desktop could be reached; the wallpaper was not changed.\n");
+    EXPECT_EQ(Spin(), "2 velumspin: No desktop could be reached (no X display, and "
+                      "XDG_CURRENT_DESKTOP is not set); the wallpaper was not changed.\n");
     EXPECT_EQ(State("Index"), " 1");
+    EXPECT_EQ(Spin("WAYLAND_DISPLAY=wayland-0 XDG_CURRENT_DESKTOP=Hyprland DISPLAY=:0"),
+              "2 velumspin: No desktop could be reached (a Wayland session of Hyprland, which "
+              "offers no wallpaper call Velum knows); the wallpaper was not changed.\n");
+    EXPECT_EQ(Spin("WAYLAND_DISPLAY=wayland-1 XDG_CURRENT_DESKTOP=sway"),
+              "2 velumspin: No desktop could be reached (a sway session without SWAYSOCK); the "
+              "wallpaper was not changed.\n");
 
     std::remove(store.file("velum.cfg").c_str());
     WriteWholeFile(store.file("velum.cfg") + "/blocked", "");

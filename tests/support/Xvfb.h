@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -15,8 +16,9 @@ namespace velum::test {
 // An Xvfb server on a free display number, stopped when the object goes.
 class Xvfb {
   public:
-    // Starts a screen of width x height x depth; throws std::runtime_error when none starts.
-    Xvfb(int width, int height, int depth = 24);
+    // Starts a screen of width x height x depth, with `options` for the server (such as
+    // "-extension", "MIT-SHM"); throws std::runtime_error when none starts.
+    Xvfb(int width, int height, int depth = 24, const std::vector<std::string>& options = {});
     ~Xvfb();
     Xvfb(const Xvfb&) = delete;
     Xvfb& operator=(const Xvfb&) = delete;

@@ -29,7 +29,7 @@ std::uint32_t Channel(unsigned long pixel, unsigned long mask) {
 } // namespace
 
 // Xvfb takes the first free display number and writes it to the pipe once clients can connect.
-Xvfb::Xvfb(int width, int height, int depth) {
+Xvfb::Xvfb(int width, int height, int depth, const std::vector<std::string>& options) {
     int ready[2];
     const pid_t parent = getpid();
     if (pipe2(ready, O_CLOEXEC) != 0 || (pid_ = fork()) < 0)
@@ -38,10 +38,17 @@ Xvfb::Xvfb(int width, int height, int depth) {
         prctl(PR_SET_PDEATHSIG, SIGTERM); // no stray server when the test process dies
         if (getppid() != parent || fcntl(ready[1], F_SETFD, 0) != 0)
             _exit(127);
-        dup2(open("/dev/null", O_WRONLY), 1), dup2(1, 2);
-        const auto size = std::to_string(width) + "x" + std::to_string(height) + "x";
-        execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(ready[1]).c_str(), "-screen", "0",
-               (size + std::to_string(depth)).c_str(), "-nolisten", "tcp", "-noreset", nullptr);
+        dup2(open("/dev/null", O_WRONLY), 1);
+        dup2(1, 2);
+        const std::string size = std::to_string(width) + "x" + std::to_string(height) + "x" +
+                                 std::to_string(depth),
+                          fd = std::to_string(ready[1]);
+        std::vector<const char*> argv{"Xvfb",       "-displayfd", fd.c_str(), "-screen", "0",
+                                      size.c_str(), "-nolisten",  "tcp",      "-noreset"};
+        for (const std::string& option : options)
+            argv.push_back(option.c_str());
+        argv.push_back(nullptr);
+        execvp("Xvfb", const_cast<char* const*>(argv.data()));
         _exit(127);
     }
     close(ready[1]);
@@ -51,7 +58,8 @@ Xvfb::Xvfb(int width, int height, int depth) {
         number += c;
     close(ready[0]);
     if (c != '\n' || number.empty()) { // the server failed before it was ready
-        kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
         throw std::runtime_error("Xvfb did not start");
     }
     display_ = ":" + number;

@@ -171,7 +171,8 @@ TEST_F(View, TypingInTheMiddleOfANameKeepsTheCaretAndTheSelection) {
     EXPECT_EQ(form.cmbCollection.Text(), "NaXYture");
 
     // A selection made leftwards keeps its caret at its left end through a tick.
-    key(Qt::Key_Left, Qt::ShiftModifier), key(Qt::Key_Left, Qt::ShiftModifier);
+    key(Qt::Key_Left, Qt::ShiftModifier);
+    key(Qt::Key_Left, Qt::ShiftModifier);
     view->tick();
     EXPECT_EQ(edit->selectedText(), "XY");
     EXPECT_EQ(edit->cursorPosition(), 2);
@@ -189,7 +190,8 @@ TEST_F(View, TypingInTheMiddleOfANameKeepsTheCaretAndTheSelection) {
     history->setFocus(Qt::MouseFocusReason);
     history->lineEdit()->selectAll();
     QTest::keyClicks(history, "/a.bmp");
-    key(Qt::Key_Home), key(Qt::Key_Right);
+    key(Qt::Key_Home);
+    key(Qt::Key_Right);
     QTest::keyClicks(history, "pics/");
     EXPECT_EQ(history->lineEdit()->text(), "/pics/a.bmp");
     EXPECT_EQ(history->lineEdit()->cursorPosition(), 6);
@@ -347,8 +349,10 @@ TEST_F(View, TabGoesInReadingOrderAndArrowsMoveInsideAnOptionGroup) {
     auto* order = get<QRadioButton>("optAscending")->group();
     get<QWidget>("cmbCollection")->setFocus(Qt::MouseFocusReason);
     std::vector<std::string> visited = {focused()};
-    for (int i = 0; i < 18; ++i)
-        key(Qt::Key_Tab), visited.push_back(focused());
+    for (int i = 0; i < 18; ++i) {
+        key(Qt::Key_Tab);
+        visited.push_back(focused());
+    }
     EXPECT_EQ(visited, (std::vector<std::string>{
                            "cmbCollection", "filWinBmps", "Drive1", "Dir1", "cmbLastBmps", "cmdAdd",
                            "cmdRemove", "cmdUpdate", "cmdAddAll", "cmdRemoveAll", "cmdApply",
