@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sys/wait.h>
 
+#include "mainwindow/WindowLayout.h"
 #include "mainwindow/qt/CaptionFrame.h"
 #include "mainwindow/qt/MainWindowView.h"
 #include "support/TestSupport.h"
@@ -128,6 +129,27 @@ TEST_F(View, StartsInPlaceAndCtrlSSaves) {
     EXPECT_EQ(ReadWholeFile("err"), "velumdesk: no display to show the window on\n");
     QTest::keyClick(view.get(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_TRUE(FileExists(store.file("velum.cfg")));
+}
+
+TEST_F(View, EveryControlStandsWhereTheSharedLayoutPutsIt) {
+    QWidget* client = view->centralWidget();
+    for (const ControlSpec& c : WindowControls()) {
+        auto* w = get<QWidget>(c.name.c_str());
+        ASSERT_NE(w, nullptr) << c.name;
+        if (c.name == "imgThumb")
+            continue; // its size follows the picture
+        const QRect at(w->mapTo(client, QPoint(0, 0)), w->size());
+        EXPECT_EQ(at,
+                  QRect(view->px(c.left), view->px(c.top), view->px(c.width), view->px(c.height)))
+            << c.name;
+    }
+}
+
+TEST_F(View, TheWindowIsCentredByItsOuterFrame) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect frame = view->frameGeometry();
+    EXPECT_LE(std::abs(frame.center().x() - screen.center().x()), 1);
+    EXPECT_LE(std::abs(frame.center().y() - screen.center().y()), 1);
 }
 
 TEST_F(View, TheSelectorTakesATypedNameOnlyWhenTheFocusMovesToAnotherControl) {

@@ -33,26 +33,31 @@
 
 #include "common/Files.h"
 #include "engine/Bitmap.h"
+#include "mainwindow/WindowLayout.h"
 #include "mainwindow/qt/CaptionFrame.h"
 
 namespace velum {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15; // at 96 dots per inch
-constexpr int kThumbLeft = 5040;
-constexpr int kThumbTop = 1800;
+const int kThumbLeft = WindowControl("imgThumb").left;
+const int kThumbTop = WindowControl("imgThumb").top;
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-template <class W>
-W* Place(QWidget* parent, const MainWindowView& view, const char* name, int left, int top,
-         int width, int height) {
+// A control at its place in the window's layout, inside its frame when it has one.
+template <class W> W* Place(QWidget* parent, const MainWindowView& view, const char* name) {
+    const ControlSpec& spec = WindowControl(name);
+    int left = spec.left, top = spec.top;
+    if (!spec.frame.empty() && parent->objectName() == QString::fromStdString(spec.frame)) {
+        left -= WindowControl(spec.frame).left;
+        top -= WindowControl(spec.frame).top;
+    }
     auto* w = new W(parent);
     w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(view.px(left), view.px(top), view.px(width), view.px(height));
+    w->setGeometry(view.px(left), view.px(top), view.px(spec.width), view.px(spec.height));
     return w;
 }
 
@@ -167,7 +172,16 @@ QPixmap DragPixmap() {
 } // namespace
 
 MainWindowView::MainWindowView(frmWallPaper& form, QWidget* parent)
-    : QMainWindow(parent), form_(form) {
+    : QMainWindow(parent), form_(form), driver_(form) {
+    driver_.Sync = [this] { syncFromForm(); };
+    driver_.Quit = [this] {
+        timer_.stop();
+        QCoreApplication::quit();
+    };
+    driver_.CancelModal = [] { QDrag::cancel(); };
+    driver_.Complain = [](const std::string& what) {
+        std::fprintf(stderr, "velumdesk: %s\n", what.c_str());
+    };
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         scale_ = screen->logicalDotsPerInch() / 96.0;
     setWindowTitle(Q(form_.Caption));
@@ -196,8 +210,25 @@ MainWindowView::MainWindowView(frmWallPaper& form, QWidget* parent)
     // Not resizable: the window keeps the size of its menu bar and client area.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     layout()->activate();
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen();
+}
+
+void MainWindowView::centreOnScreen() {
+    // By the outer frame, which is known once the window is shown.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        const QSize outer = frameGeometry().size();
+        move(area.left() + (area.width() - outer.width()) / 2,
+             area.top() + (area.height() - outer.height()) / 2);
+    }
+}
+
+void MainWindowView::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        centreOnScreen();
+    }
 }
 
 MainWindowView::~MainWindowView() {
@@ -214,32 +245,31 @@ int MainWindowView::px(int twips) const {
 void MainWindowView::buildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(px(7155), px(6225));
+    client->setFixedSize(px(kClientWidthTwips), px(kClientHeightTwips));
     setCentralWidget(client);
     // The controls are small; the font keeps the captions inside them.
     QFont font = client->font();
     font.setPixelSize(std::max(9, px(165)));
     client->setFont(font);
 
-    auto button = [&](const char* name, const char* text, int l, int t) {
-        auto* b = Place<QPushButton>(client, *this, name, l, t, 1200, 300);
+    auto button = [&](const char* name, const char* text) {
+        auto* b = Place<QPushButton>(client, *this, name);
         b->setText(QString::fromUtf8(text));
         return b;
     };
-    auto label = [&](QWidget* parent, const char* name, const char* text, const char* tip, int l,
-                     int t, int w, int h) {
-        auto* lbl = Place<QLabel>(parent, *this, name, l, t, w, h);
+    auto label = [&](QWidget* parent, const char* name, const char* text, const char* tip) {
+        auto* lbl = Place<QLabel>(parent, *this, name);
         lbl->setText(QString::fromUtf8(text));
         lbl->setToolTip(QString::fromUtf8(tip));
         return lbl;
     };
-    auto option = [&](QWidget* parent, const char* name, const char* text, int l, int t, int w) {
-        auto* o = Place<QRadioButton>(parent, *this, name, l, t, w, 255);
+    auto option = [&](QWidget* parent, const char* name, const char* text) {
+        auto* o = Place<QRadioButton>(parent, *this, name);
         o->setText(QString::fromUtf8(text));
         return o;
     };
-    auto textBox = [&](QWidget* parent, const char* name, const char* tip, int l) {
-        auto* e = Place<QLineEdit>(parent, *this, name, l, 600, 375, 285);
+    auto textBox = [&](QWidget* parent, const char* name, const char* tip) {
+        auto* e = Place<QLineEdit>(parent, *this, name);
         e->setToolTip(QString::fromUtf8(tip));
         return e;
     };
@@ -253,59 +283,57 @@ void MainWindowView::buildControls() {
         return c;
     };
 
-    cmbCollection_ = combo(Place<QComboBox>(client, *this, "cmbCollection", 1680, 120, 3135, 315));
-    cmdAddAll_ = button("cmdAddAll", "Add A&ll", 360, 3480);
-    cmdRemoveAll_ = button("cmdRemoveAll", "Re&move All", 1680, 3480);
+    cmbCollection_ = combo(Place<QComboBox>(client, *this, "cmbCollection"));
+    cmdAddAll_ = button("cmdAddAll", "Add A&ll");
+    cmdRemoveAll_ = button("cmdRemoveAll", "Re&move All");
 
-    auto* frame2 = Place<CaptionFrame>(client, *this, "Frame2", 5040, 3360, 2055, 975);
+    auto* frame2 = Place<CaptionFrame>(client, *this, "Frame2");
     frame2->setTitle(QStringLiteral("Cycle Frequency"));
     frame2->setToolTip(QStringLiteral("How often to change wallpaper"));
-    txtDays_ = textBox(frame2, "txtDays", "Days", 240);
-    txtHours_ = textBox(frame2, "txtHours", "Hours", 720);
-    txtMinutes_ = textBox(frame2, "txtMinutes", "Minutes", 1200);
-    label(frame2, "Label4", "M", "Minutes", 1200, 360, 375, 255)->setBuddy(txtMinutes_);
-    label(frame2, "Label3", "H", "Hours", 720, 360, 375, 255)->setBuddy(txtHours_);
-    label(frame2, "Label7", "D", "Days", 240, 360, 375, 255)->setBuddy(txtDays_);
+    txtDays_ = textBox(frame2, "txtDays", "Days");
+    txtHours_ = textBox(frame2, "txtHours", "Hours");
+    txtMinutes_ = textBox(frame2, "txtMinutes", "Minutes");
+    label(frame2, "Label4", "M", "Minutes")->setBuddy(txtMinutes_);
+    label(frame2, "Label3", "H", "Hours")->setBuddy(txtHours_);
+    label(frame2, "Label7", "D", "Days")->setBuddy(txtDays_);
 
-    cmdUpdate_ = button("cmdUpdate", "&Next", 3000, 3120);
+    cmdUpdate_ = button("cmdUpdate", "&Next");
 
-    auto* cycle = Place<CaptionFrame>(client, *this, "frmCycle", 5040, 4800, 2055, 1335);
+    auto* cycle = Place<CaptionFrame>(client, *this, "frmCycle");
     cycle->setTitle(QStringLiteral("Cycle Order"));
-    optAscending_ = option(cycle, "optAscending", "Ascending", 120, 240, 1695);
-    optDescending_ = option(cycle, "optDescending", "Descending", 120, 600, 1815);
-    optRandom_ = option(cycle, "optRandom", "Random", 120, 960, 1815);
+    optAscending_ = option(cycle, "optAscending", "Ascending");
+    optDescending_ = option(cycle, "optDescending", "Descending");
+    optRandom_ = option(cycle, "optRandom", "Random");
 
-    cmdRemove_ = button("cmdRemove", "&Remove", 1680, 3120);
-    cmdAdd_ = button("cmdAdd", "A&dd", 360, 3120);
+    cmdRemove_ = button("cmdRemove", "&Remove");
+    cmdAdd_ = button("cmdAdd", "A&dd");
 
-    lstRotateBmps_ = Place<QListWidget>(client, *this, "lstRotateBmps", 120, 4080, 4695, 2010);
+    lstRotateBmps_ = Place<QListWidget>(client, *this, "lstRotateBmps");
     lstRotateBmps_->setToolTip(QStringLiteral("Drop here!"));
-    Dir1_ = Place<QListWidget>(client, *this, "Dir1", 2520, 840, 2295, 1440);
+    Dir1_ = Place<QListWidget>(client, *this, "Dir1");
     Dir1_->setToolTip(QStringLiteral("Find directory containing bmp files"));
-    Drive1_ = Place<QComboBox>(client, *this, "Drive1", 2520, 480, 2295, 315);
-    cmbLastBmps_ = combo(Place<QComboBox>(client, *this, "cmbLastBmps", 120, 2760, 4335, 315));
+    Drive1_ = Place<QComboBox>(client, *this, "Drive1");
+    cmbLastBmps_ = combo(Place<QComboBox>(client, *this, "cmbLastBmps"));
 
-    optNone_ = option(client, "optNone", "None", 5160, 960, 1215);
-    optCenter_ = option(client, "optCenter", "Center", 5160, 600, 1215);
-    optTile_ = option(client, "optTile", "Tile", 5160, 240, 1215);
-    auto* frame1 = Place<CaptionFrame>(client, *this, "Frame1", 5040, 0, 2055, 1335);
+    optNone_ = option(client, "optNone", "None");
+    optCenter_ = option(client, "optCenter", "Center");
+    optTile_ = option(client, "optTile", "Tile");
+    auto* frame1 = Place<CaptionFrame>(client, *this, "Frame1");
     frame1->setTitle(QStringLiteral("Wallpaper Style"));
     frame1->lower(); // drawn around the style buttons, which belong to the window
 
-    chkAutoView_ = Place<QCheckBox>(client, *this, "chkAutoView", 5040, 1560, 1335, 195);
+    chkAutoView_ = Place<QCheckBox>(client, *this, "chkAutoView");
     chkAutoView_->setText(QStringLiteral("Preview"));
     chkAutoView_->setToolTip(QStringLiteral("Preview the bitmap"));
-    filWinBmps_ = Place<QListWidget>(client, *this, "filWinBmps", 120, 480, 2295, 1845);
+    filWinBmps_ = Place<QListWidget>(client, *this, "filWinBmps");
     filWinBmps_->setToolTip(QStringLiteral("Right-Click to Drag"));
-    cmdApply_ = button("cmdApply", "&Apply", 3000, 3480);
+    cmdApply_ = button("cmdApply", "&Apply");
 
-    label(client, "Label6", "Collection:", "", 720, 120, 855, 255)->setBuddy(cmbCollection_);
-    label(client, "Label5", "Bitmaps to cycle:", "", 240, 3840, 1695, 255)
-        ->setBuddy(lstRotateBmps_);
-    label(client, "Label2", "Previous Bitmaps:", "", 120, 2520, 2175, 255)->setBuddy(cmbLastBmps_);
+    label(client, "Label6", "Collection:", "")->setBuddy(cmbCollection_);
+    label(client, "Label5", "Bitmaps to cycle:", "")->setBuddy(lstRotateBmps_);
+    label(client, "Label2", "Previous Bitmaps:", "")->setBuddy(cmbLastBmps_);
 
-    imgThumb_ = Place<QLabel>(client, *this, "imgThumb", kThumbLeft, kThumbTop,
-                              ImageBox::kThumbWidth, ImageBox::kThumbHeight);
+    imgThumb_ = Place<QLabel>(client, *this, "imgThumb");
     imgThumb_->setToolTip(QStringLiteral("Double-Click to Change Size"));
     imgThumb_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     imgThumb_->lower(); // a picture at its own size lies beneath the other controls
@@ -494,70 +522,23 @@ void MainWindowView::connectControls() {
 }
 
 void MainWindowView::run(const std::function<void()>& handler) {
-    ++depth_;
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "velumdesk: %s\n", e.what());
-    }
-    --depth_;
-    if (depth_ > 0)
-        return;
-    syncFromForm();
-    if (pendingExit_) {
-        pendingExit_ = false;
-        endSession();
-    } else if (pendingTick_) {
-        pendingTick_ = false;
-        tick();
-    }
+    driver_.Run(handler);
 }
 
 void MainWindowView::tick() {
-    if (exitDone_)
-        return; // what a tick changes after the exit would not be saved
-    if (depth_ > 0) {
-        pendingTick_ = true;
-        return;
-    }
-    if (form_.TimerEnabled)
-        run([this] { form_.Timer1_Timer(); });
-}
-
-void MainWindowView::runExitSequence() {
-    if (exitDone_)
-        return;
-    exitDone_ = true;
-    timer_.stop();
-    run([this] { form_.Form_Unload(); });
+    driver_.Tick();
 }
 
 void MainWindowView::endSession() {
-    if (depth_ > 0) {
-        pendingExit_ = true;
-        QDrag::cancel();
-        return;
-    }
-    runExitSequence();
-    if (!quitting_) {
-        quitting_ = true;
-        QCoreApplication::quit();
-    }
+    driver_.End();
 }
 
 void MainWindowView::closeEvent(QCloseEvent* event) {
-    if (quitting_) {
+    // A handler still running below a question: the window goes once it returns.
+    if (driver_.Ended() || driver_.End())
         event->accept();
-        return;
-    }
-    if (depth_ > 0) {
-        // A handler is still running below a question: the window goes once it returns.
-        pendingExit_ = true;
+    else
         event->ignore();
-        return;
-    }
-    endSession();
-    event->accept();
 }
 
 void MainWindowView::pushSelection(QListWidget* widget, ListBox& list) {
@@ -635,9 +616,8 @@ bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
         const bool moved = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
                            reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason ||
                            reason == Qt::OtherFocusReason;
-        if (moved && now && now != cmbCollection_ && !cmbCollection_->isAncestorOf(now) &&
-            now->window() == this)
-            run([this] { form_.cmbCollection_LostFocus(); });
+        driver_.SelectorFocusMoved(moved && now && now != cmbCollection_ &&
+                                   !cmbCollection_->isAncestorOf(now) && now->window() == this);
     } else if (watched == cmbCollection_->lineEdit() && type == QEvent::KeyPress) {
         // Enter does not choose an entry; leaving the box takes the typed name.
         const int key = static_cast<QKeyEvent*>(event)->key();
@@ -712,9 +692,9 @@ void MainWindowView::syncFromForm() {
     SyncList(filWinBmps_, form_.filWinBmps);
     SyncList(lstRotateBmps_, form_.lstRotateBmps);
     syncPreview();
-    if (form_.TimerEnabled && !timer_.isActive() && !exitDone_)
+    if (form_.TimerEnabled && !timer_.isActive() && !driver_.Ended())
         timer_.start();
-    else if (!form_.TimerEnabled)
+    else if (!form_.TimerEnabled || driver_.Ended())
         timer_.stop();
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "mainwindow/FormDriver.h"
 #include "mainwindow/frmWallPaper.h"
 
 class QButtonGroup;
@@ -50,15 +51,16 @@ class MainWindowView : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void buildControls();
+    void centreOnScreen();
     void buildMenus();
     void connectControls();
     // Every call into the form goes through here.
     void run(const std::function<void()>& handler);
-    void runExitSequence();
     void pushSelection(QListWidget* widget, ListBox& list);
     void startFileDrag();
     void syncDirectories();
@@ -69,12 +71,9 @@ class MainWindowView : public QMainWindow {
     frmWallPaper& form_;
     double scale_ = 1.0;
     QTimer timer_;
-    int depth_ = 0;
-    bool pendingTick_ = false;
-    bool pendingExit_ = false;
-    bool exitDone_ = false;
-    bool quitting_ = false;
+    FormDriver driver_;
     bool waitCursor_ = false;
+    bool centred_ = false;
     bool selectionPushed_ = false;
     std::string cachedPath_;
     QImage cachedImage_;
