@@ -519,8 +519,7 @@ LRESULT CALLBACK MainWindowWin32::FileListProc(HWND hwnd, UINT msg, WPARAM wp, L
     if (msg == WM_RBUTTONDOWN) {
         POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
         ClientToScreen(hwnd, &at);
-        if (DragDetect(hwnd, at))
-            self->DragFiles(at);
+        self->DragFiles(at);
         return 0;
     }
     return DefSubclassProc(hwnd, msg, wp, lp);
@@ -535,20 +534,30 @@ LRESULT CALLBACK MainWindowWin32::HistoryEditProc(HWND hwnd, UINT msg, WPARAM wp
     return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
-void MainWindowWin32::DragFiles(POINT) {
-    // The drag's own loop runs inside a handler, so a tick or an end waits until the drop.
+void MainWindowWin32::DragFiles(POINT start) {
+    // The drag's own loop runs inside a handler, so a tick or an end waits until the drop. It
+    // starts once the pointer leaves the system's drag rectangle, as DragDetect has it.
     HWND files = control("filWinBmps");
-    driver_.Run([this, files] {
+    driver_.Run([this, files, start] {
+        RECT still{start.x - GetSystemMetrics(SM_CXDRAG), start.y - GetSystemMetrics(SM_CYDRAG),
+                   start.x + GetSystemMetrics(SM_CXDRAG) + 1,
+                   start.y + GetSystemMetrics(SM_CYDRAG) + 1};
         SetCapture(files);
-        SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649))); // IDC_HAND: carrying bitmaps
-        bool dropped = false;
+        bool dragging = false, dropped = false;
         MSG msg;
         while (GetCapture() == files && GetMessageA(&msg, nullptr, 0, 0)) {
-            if (msg.message == WM_RBUTTONUP) {
+            if (msg.message == WM_MOUSEMOVE || msg.message == WM_RBUTTONUP) {
                 POINT at{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
                 ClientToScreen(msg.hwnd, &at);
-                dropped = WindowFromPoint(at) == control("lstRotateBmps");
-                break;
+                if (!dragging && !PtInRect(&still, at)) {
+                    dragging = true;
+                    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649))); // carrying bitmaps
+                }
+                if (msg.message == WM_RBUTTONUP) {
+                    dropped = dragging && WindowFromPoint(at) == control("lstRotateBmps");
+                    break;
+                }
+                continue;
             }
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
                 break;
