@@ -35,8 +35,10 @@ TEST_PACKAGES+=(desktop-file-utils xdotool)
 TEST_PACKAGES+=(dbus-daemon xfconf libxfconf-0-3)
 # The Debian package: its dependencies (dpkg-shlibdeps), and checks of the metadata and man pages.
 TEST_PACKAGES+=(appstream dpkg-dev man-db)
-# The Windows build: the mingw-w64 cross compiler and 32-bit Wine to run its tests.
-WINDOWS_PACKAGES=(mingw-w64 wine wine32:i386)
+# The Windows build: the mingw-w64 cross compilers (32- and 64-bit) and Wine to run its tests:
+# 32-bit Wine for the 32-bit build, 64-bit Wine for the 64-bit test build on kernels that cannot
+# run 32-bit programs.
+WINDOWS_PACKAGES=(mingw-w64 wine wine32:i386 wine64)
 
 # 32-bit Wine comes from the i386 architecture; adding it before ensure_packages lets its one
 # apt-get update fetch the i386 lists too.
