@@ -1,20 +1,7 @@
-# Cross build for 32-bit Windows with Debian's mingw-w64; tests run under 32-bit Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows with Debian's mingw-w64, the build that ships; tests run under
+# 32-bit Wine.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(VELUM_MINGW_PREFIX i686-w64-mingw32)
-# The POSIX thread model, so that std::thread and std::mutex are there.
-find_program(CMAKE_CXX_COMPILER NAMES ${VELUM_MINGW_PREFIX}-g++-posix ${VELUM_MINGW_PREFIX}-g++)
-find_program(CMAKE_C_COMPILER NAMES ${VELUM_MINGW_PREFIX}-gcc-posix ${VELUM_MINGW_PREFIX}-gcc)
-find_program(CMAKE_RC_COMPILER NAMES ${VELUM_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${VELUM_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-find_program(VELUM_WINE NAMES wine)
-if(VELUM_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${VELUM_WINE})
-endif()
+set(VELUM_WINEARCH win32)
+set(VELUM_WINE_NAMES wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

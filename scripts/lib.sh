@@ -39,8 +39,10 @@ TEST_PACKAGES+=(dbus-daemon xfconf libxfconf-0-3)
 TEST_PACKAGES+=(x11-xserver-utils sway swaybg grim)
 # The Debian package: its dependencies (dpkg-shlibdeps), and checks of the metadata and man pages.
 TEST_PACKAGES+=(appstream dpkg-dev man-db)
-# The Windows build: the mingw-w64 cross compiler and 32-bit Wine to run its tests.
-WINDOWS_PACKAGES=(mingw-w64 wine wine32:i386)
+# The Windows build: the mingw-w64 cross compilers (32- and 64-bit) and Wine to run its tests:
+# 32-bit Wine for the 32-bit build, 64-bit Wine for the 64-bit test build on kernels that cannot
+# run 32-bit programs.
+WINDOWS_PACKAGES=(mingw-w64 wine wine32:i386 wine64)
 # The Windows programs' icon, made from data/velum.svg at build time.
 WINDOWS_PACKAGES+=(librsvg2-bin icoutils)
 

@@ -11,6 +11,9 @@ namespace velum {
 // below.
 std::unique_ptr<Registry> CreatePlatformRegistry();
 
+// Windows only: the native handle (HKEY) of a key, for either width of Windows.
+void* NativeKey(HKey key);
+
 // Linux only: the file of HKEY_CURRENT_USER, user.reg in the store's folder; empty when there is no
 // folder.
 std::string UserHivePath();

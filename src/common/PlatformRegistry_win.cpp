@@ -8,11 +8,11 @@ namespace velum {
 
 namespace {
 
-// Key handles cross our interface as 32-bit values, as they are on 32-bit Windows.
 ::HKEY ToNative(HKey key) {
-    return reinterpret_cast<::HKEY>(static_cast<std::uintptr_t>(key));
+    return static_cast<::HKEY>(NativeKey(key));
 }
 
+// Only the low 32 bits of a handle are significant, on 64-bit Windows too.
 HKey FromNative(::HKEY key) {
     return static_cast<HKey>(reinterpret_cast<std::uintptr_t>(key));
 }
@@ -63,6 +63,12 @@ class WinRegistry final : public Registry {
 };
 
 } // namespace
+
+// Key handles cross our interface as 32-bit values, as they are on 32-bit Windows. 64-bit
+// Windows sign-extends them: HKEY_CURRENT_USER is 0xFFFFFFFF80000001 there.
+void* NativeKey(HKey key) {
+    return reinterpret_cast<void*>(static_cast<std::intptr_t>(static_cast<std::int32_t>(key)));
+}
 
 std::unique_ptr<Registry> CreatePlatformRegistry() {
     return std::make_unique<WinRegistry>();

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "common/DateTime.h"
 #include "common/Folders.h"
 #include "common/RegistrySettings.h"
 #include "mainwindow/frmWallPaper.h"
@@ -104,7 +105,7 @@ TEST_F(Rotation, EachCollectionKeepsItsOwnPositionAndTheHistoryIsOneList) {
     form.Timer1_Timer(); // A at its stored position 1
     Choose(form, "B");   // A's moved rotation is written as it is left
     EXPECT_EQ(Stored("Index", "A"), " 2");
-    EXPECT_EQ(Stored("Time", "A"), "2026-12-07 09:00:00");
+    EXPECT_EQ(Stored("Time", "A"), DateTimeToStoredText({2026, 12, 7, 9, 0, 0}));
     EXPECT_EQ(form.NextIndex, 0); // B has no stored state: its first bitmap, never changed
     EXPECT_TRUE(form.LastChanged.empty());
     EXPECT_EQ(form.Caption, "Velum");
@@ -121,9 +122,9 @@ TEST_F(Rotation, EachCollectionKeepsItsOwnPositionAndTheHistoryIsOneList) {
     EXPECT_EQ(Applied(),
               (Strings{"/a1.bmp", "/a1.bmp", "/b0.bmp", "/b0.bmp", "/a2.bmp", "/a2.bmp"}));
     EXPECT_EQ(Stored("Index", "A") + Stored("CurrentIndex", "A"), " 3 2");
-    EXPECT_EQ(Stored("Time", "A"), "2026-12-07 09:02:00");
+    EXPECT_EQ(Stored("Time", "A"), DateTimeToStoredText({2026, 12, 7, 9, 2, 0}));
     EXPECT_EQ(Stored("Index", "B") + Stored("CurrentIndex", "B"), " 1 0");
-    EXPECT_EQ(Stored("Time", "B"), "2026-12-07 09:01:00");
+    EXPECT_EQ(Stored("Time", "B"), DateTimeToStoredText({2026, 12, 7, 9, 1, 0}));
     EXPECT_EQ(StoredHistory(), (Strings{"/a2.bmp", "/b0.bmp", "/a1.bmp", "/old.bmp"}));
 }
 

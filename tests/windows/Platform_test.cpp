@@ -60,6 +60,11 @@ TEST_F(WinRegistryTest, ValuesWithNoneOneOrTwoNulsDwordsAndOtherTypesMissingKeys
     EXPECT_EQ(RawValue(*reg, kTestKey, "d"), "\x2a\0\0\0"s);
 }
 
+TEST(WinRegistryKeys, PredefinedKeysAreTheNativeHandlesOfThisWidth) {
+    EXPECT_EQ(static_cast<HKEY>(NativeKey(reg::kCurrentUser)), HKEY_CURRENT_USER);
+    EXPECT_EQ(static_cast<HKEY>(NativeKey(reg::kLocalMachine)), HKEY_LOCAL_MACHINE);
+}
+
 TEST(WinFiles, WindowsFolderFileExistsPathsAndStartingPrograms) {
     char expected[MAX_PATH];
     UINT n = GetWindowsDirectoryA(expected, MAX_PATH);

@@ -14,7 +14,7 @@ windir=$WINEPREFIX/drive_c/windows
 linuxdir=$work/home/velumor
 names=(Default Nature Empty)
 
-on_windows() { wine "$wintool" "$@" | tr -d '\r'; }
+on_windows() { "${VELUM_WINE:?}" "$wintool" "$@" | tr -d '\r'; }
 on_linux() { XDG_CONFIG_HOME=$work/home "$linbin/velum_cfgtool" "$@"; }
 
 rm -f "$windir/velum.cfg"

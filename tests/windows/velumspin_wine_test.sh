@@ -3,8 +3,11 @@
 # the registry; after each run the desktop settings, velum.cfg and a Wine virtual desktop on an
 # X server of our own show the next bitmap, centred or tiled.
 #   velumspin_wine_test.sh VELUMSPIN_EXE
+# The environment names the Wine loader and server of the build's width (VELUM_WINE,
+# VELUM_WINESERVER) and its objdump (VELUM_OBJDUMP).
 set -euo pipefail
 exe=$1
+wine=${VELUM_WINE:?}
 convert=/usr/bin/convert
 import=/usr/bin/import
 windir=$WINEPREFIX/drive_c/windows
@@ -14,7 +17,7 @@ height=480
 work=$(mktemp -d)
 xvfb=
 cleanup() {
-    wineserver -k 2>/dev/null || true
+    "${VELUM_WINESERVER:?}" -k 2>/dev/null || true
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
     rm -rf "$work" "$pics" "$windir/velum.cfg"
 }
@@ -27,7 +30,7 @@ fail() {
 
 # Desktop settings of the current user, as the registry holds them.
 desktop_value() {
-    wine reg query 'HKCU\Control Panel\Desktop' /v "$1" | tr -d '\r' |
+    "$wine" reg query 'HKCU\Control Panel\Desktop' /v "$1" | tr -d '\r' |
         sed -n "s/^ *$1 *REG_SZ *//p"
 }
 
@@ -45,11 +48,11 @@ bitmap_signature() {
 import_settings() {
     printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Velumor\\Options]\r\n"Collections"="Nature,Tiles"\r\n"Current"="%s"\r\n"ViewBmp"="YES"\r\n\r\n' \
         "$1" >"$work/settings.reg"
-    wine regedit /S "$(winepath -w "$work/settings.reg")"
+    "$wine" regedit /S "$("$wine" winepath -w "$work/settings.reg")"
 }
 
 # A windows-subsystem program: starting it brings up no console window.
-headers=$(i686-w64-mingw32-objdump -p "$exe")
+headers=$("${VELUM_OBJDUMP:?}" -p "$exe")
 grep -q 'Subsystem.*Windows GUI' <<<"$headers" ||
     fail "velumspin.exe is not a windows-subsystem program"
 
@@ -70,7 +73,7 @@ import_settings Nature
 # Two runs with no display: two consecutive bitmaps, the position recorded after each.
 for expect in 'red.bmp 1 0' 'green.bmp 2 1'; do
     read -r name index current <<<"$expect"
-    wine "$exe" || fail "velumspin.exe exited with $?"
+    "$wine" "$exe" || fail "velumspin.exe exited with $?"
     [ "$(desktop_value Wallpaper)" = "C:\\velumtest\\$name" ] ||
         fail "Wallpaper is '$(desktop_value Wallpaper)', not $name"
     [ "$(desktop_value TileWallpaper)" = 0 ] || fail "TileWallpaper is not 0"
@@ -82,7 +85,7 @@ grep -q '^"Time","Nature","[0-9]*/[0-9]*/[0-9]* [0-9:]* [AP]M"' "$windir/velum.c
     fail "no time of the last change in the locale's form"
 grep -q '^"Bmp","","C:\\velumtest\\red.bmp"' "$windir/velum.cfg" || fail "history not kept"
 [ "$(grep -c '^"Bmp","Nature"' "$windir/velum.cfg")" = 2 ] || fail "rotation list changed"
-settings=$(wine reg query 'HKCU\Software\Velumor\Options' | tr -d '\r')
+settings=$("$wine" reg query 'HKCU\Software\Velumor\Options' | tr -d '\r')
 grep -q 'Current *REG_SZ *Nature$' <<<"$settings" || fail "Current was changed"
 grep -q 'ViewBmp *REG_SZ *YES$' <<<"$settings" || fail "ViewBmp was changed"
 
@@ -98,7 +101,7 @@ done
 [ -n "$display" ] || fail "Xvfb did not start"
 export DISPLAY=:$display
 # A minimised window in a corner keeps the desktop up without covering the middle.
-wine explorer "/desktop=velumtest,${width}x${height}" cmd /c start /min notepad &
+"$wine" explorer "/desktop=velumtest,${width}x${height}" cmd /c start /min notepad &
 green=$(bitmap_signature "$pics/green.bmp")
 for _ in $(seq 60); do
     [ "$(screen_signature 50x20+295+230)" = "$green" ] && break
@@ -109,7 +112,7 @@ done
 
 # A run inside the running desktop: the tiled collection appears at once.
 import_settings Tiles
-wine explorer "/desktop=velumtest,${width}x${height}" "$(winepath -w "$exe")" ||
+"$wine" explorer "/desktop=velumtest,${width}x${height}" "$("$wine" winepath -w "$exe")" ||
     fail "velumspin.exe in the desktop failed"
 [ "$(desktop_value TileWallpaper)" = 1 ] || fail "TileWallpaper is not 1"
 tile=$(bitmap_signature "$pics/tile.bmp")

@@ -2,6 +2,6 @@
 # Makes the tests' Wine prefix once; later runs reuse it.
 set -e
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot --init
-    wineserver --wait
+    "${VELUM_WINE:?}" wineboot --init
+    "${VELUM_WINESERVER:?}" --wait
 fi
