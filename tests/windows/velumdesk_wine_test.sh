@@ -3,7 +3,10 @@
 # the window on a Wine virtual desktop of a private X server; the first tick sets the
 # wallpaper, then File, Exit by keyboard ends it and writes the settings and the rotation.
 #   velumdesk_wine_test.sh VELUMDESK_EXE SCREENSHOT_PNG
+# The environment names the Wine loader and server of the build's width (VELUM_WINE,
+# VELUM_WINESERVER).
 set -euo pipefail
+wine=${VELUM_WINE:?}
 exe=$1
 screenshot=$2
 convert=/usr/bin/convert
@@ -15,7 +18,7 @@ height=600
 work=$(mktemp -d)
 xvfb=
 cleanup() {
-    wineserver -k 2>/dev/null || true
+    "${VELUM_WINESERVER:?}" -k 2>/dev/null || true
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
     rm -rf "$work" "$pics" "$windir/velum.cfg"
 }
@@ -32,7 +35,7 @@ command -v xdotool >/dev/null || {
 }
 
 value() {
-    wine reg query "$1" /v "$2" | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"
+    "$wine" reg query "$1" /v "$2" | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"
 }
 
 screen_signature() {
@@ -50,7 +53,7 @@ printf '%s\r\n' \
     '"CycleOptions","Tiles","0"' '"TileWallpaper","Tiles","1"' >"$windir/velum.cfg"
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Velumor\\Options]\r\n"Collections"="Tiles"\r\n"Current"="Tiles"\r\n"ViewBmp"="no"\r\n\r\n' \
     >"$work/settings.reg"
-wine regedit /S "$(winepath -w "$work/settings.reg")"
+"$wine" regedit /S "$("$wine" winepath -w "$work/settings.reg")"
 
 Xvfb -displayfd 3 -screen 0 "${width}x${height}x24" -noreset -nolisten tcp \
     3>"$work/display" >/dev/null 2>&1 &
@@ -63,7 +66,7 @@ done
 [ -n "$display" ] || fail "Xvfb did not start"
 export DISPLAY=:$display
 
-wine explorer "/desktop=velumdesk,${width}x${height}" "$(winepath -w "$exe")" &
+"$wine" explorer "/desktop=velumdesk,${width}x${height}" "$("$wine" winepath -w "$exe")" &
 program=$!
 started=$SECONDS
 for _ in $(seq 60); do
