@@ -71,8 +71,8 @@ check_link() {
 echo "== packages"
 cpack --config "$config" -G "NSIS;ZIP" -B "$work/packages" >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log"; fail "cpack failed"; }
-setup=$(ls "$work/packages"/velum-"$version"-*setup.exe) # -win64-setup.exe from a 64-bit build
-zip=$(ls "$work/packages"/velum-"$version"-win*.zip)
+setup=$(ls "$work/packages/velum-$version-"*setup.exe) # -win64-setup.exe from a 64-bit build
+zip=$(ls "$work/packages/velum-$version-win"*.zip)
 check_version "$setup"
 
 # The zip: the two programs and how to run them, in one folder.
@@ -112,6 +112,7 @@ check_link "$menu/Velum - next wallpaper.lnk" "$instdir\\velumspin.exe"
 check_link "$menu/Uninstall Velum.lnk" "$instdir\\Uninstall.exe"
 appdata=$(wine cmd /c echo %APPDATA% | tr -d '\r')
 startup=$(unix_path "$appdata\\Microsoft\\Windows\\Start Menu\\Programs\\Startup")
+[ -d "$startup" ] || fail "no Startup folder at $startup" # else the next check proves nothing
 [ ! -e "$startup/Velum - next wallpaper.lnk" ] || fail "the logon shortcut is there by default"
 
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velum'
@@ -161,7 +162,8 @@ quiet=${quiet#REG_SZ }
 uninstaller=${quiet#\"}
 uninstaller=${uninstaller%%\"*}
 # The uninstaller copies itself to a temporary folder and ends; wineserver -w waits for the copy.
-wine "$uninstaller" ${quiet##*\" } || fail "the uninstaller exited with $?"
+read -ra arguments <<<"${quiet##*\" }"
+wine "$uninstaller" "${arguments[@]}" || fail "the uninstaller exited with $?"
 "$wineserver" -w
 [ ! -e "$inst" ] || fail "$instdir is still there: $(ls "$inst")"
 [ ! -e "$menu" ] || fail "the Start menu folder is still there"
