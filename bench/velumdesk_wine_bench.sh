@@ -17,7 +17,6 @@ loader=${WINELOADER:-wine}
 start_session
 export WINEPREFIX=$work/prefix WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml="
 "$loader" wineboot --init >/dev/null 2>&1
-wineserver_bin=$(dirname "$(command -v "$loader" 2>/dev/null || echo "$loader")")/wineserver
 "${WINESERVER:-wineserver}" -p 60 2>/dev/null || true # kept running: each run times the program
 pics=$WINEPREFIX/drive_c/pics
 mkdir -p "$pics"
@@ -29,7 +28,6 @@ mkdir -p "$pics"
 } >"$WINEPREFIX/drive_c/windows/velum.cfg"
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Velumor\\Options]\r\n"Collections"="Big"\r\n"Current"="Big"\r\n' \
     >"$work/settings.reg"
-"$loader" regedit /S 'C:\windows\..\..\settings.reg' >/dev/null 2>&1 || true
 cp "$work/settings.reg" "$WINEPREFIX/drive_c/settings.reg"
 "$loader" regedit /S 'C:\settings.reg' >/dev/null 2>&1
 
@@ -41,8 +39,12 @@ for _ in $(seq "$runs"); do
 done
 (cd "$pics" && "$loader" "$exe" >/dev/null 2>&1 &)
 sleep 5
-pid=$(pgrep -f 'velumdesk.exe' | head -n 1)
-rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")
+# The Windows program is the Wine process of that name with the most memory.
+rss=0
+for pid in $(pgrep -f 'velumdesk.exe'); do
+    kb=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
+    ((kb > rss)) && rss=$kb
+done
 "${WINESERVER:-wineserver}" -k 2>/dev/null || true
 median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
 echo "velumdesk.exe under Wine, 32,767-bitmap collection, 20,000 bitmaps in the browser, median of $runs runs"

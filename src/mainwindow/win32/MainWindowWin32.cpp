@@ -80,35 +80,6 @@ std::string ListText(HWND list, int i) {
     return text;
 }
 
-std::string ComboItemText(HWND combo, int i) {
-    const LRESULT n = SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
-    if (n == CB_ERR)
-        return {};
-    std::string text(static_cast<std::size_t>(n) + 1, '\0');
-    SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
-                 reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(n));
-    return text;
-}
-
-bool SameListItems(HWND list, const std::vector<std::string>& items) {
-    if (SendMessageA(list, LB_GETCOUNT, 0, 0) != static_cast<LRESULT>(items.size()))
-        return false;
-    for (std::size_t i = 0; i < items.size(); ++i)
-        if (ListText(list, static_cast<int>(i)) != items[i])
-            return false;
-    return true;
-}
-
-bool SameComboItems(HWND combo, const std::vector<std::string>& items) {
-    if (SendMessageA(combo, CB_GETCOUNT, 0, 0) != static_cast<LRESULT>(items.size()))
-        return false;
-    for (std::size_t i = 0; i < items.size(); ++i)
-        if (ComboItemText(combo, static_cast<int>(i)) != items[i])
-            return false;
-    return true;
-}
-
 // Fills a list fast: room for every entry at once and no drawing until the end.
 void FillList(HWND list, const std::vector<std::string>& items, UINT reset, UINT add) {
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
@@ -247,18 +218,19 @@ void MainWindowWin32::CreateControls() {
         if (!tip.empty() && c->kind != ControlKind::Label) {
             TOOLINFOA info{};
             info.cbSize = sizeof info;
-            info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            // Mouse messages reach the tooltip from PreTranslate: a subclassed control handles
+            // every message far slower, which a list of 20,000 entries would feel.
+            info.uFlags = TTF_IDISHWND;
             info.hwnd = hwnd_;
             info.uId = reinterpret_cast<UINT_PTR>(w);
             info.lpszText = const_cast<char*>(tip.c_str());
             SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
         }
     }
-    SetWindowSubclass(control("filWinBmps"), FileListProc, 1, reinterpret_cast<DWORD_PTR>(this));
     COMBOBOXINFO info{};
     info.cbSize = sizeof info;
-    if (GetComboBoxInfo(control("cmbLastBmps"), &info) && info.hwndItem)
-        SetWindowSubclass(info.hwndItem, HistoryEditProc, 2, reinterpret_cast<DWORD_PTR>(this));
+    if (GetComboBoxInfo(control("cmbLastBmps"), &info))
+        historyEdit_ = info.hwndItem;
     // The preview lies beneath every other control, so a picture at its own size does too.
     SetWindowPos(control("imgThumb"), HWND_BOTTOM, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -297,6 +269,20 @@ bool MainWindowWin32::PreTranslate(MSG& msg) {
     const bool ours = msg.hwnd == hwnd_ || IsChild(hwnd_, msg.hwnd);
     if (!ours)
         return false;
+    if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST)
+        SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+    // A right press in the file list starts a drag of its selected bitmaps.
+    if (msg.message == WM_RBUTTONDOWN && msg.hwnd == control("filWinBmps")) {
+        POINT at{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+        ClientToScreen(msg.hwnd, &at);
+        DragFiles(at);
+        return true;
+    }
+    // A double-click on the history's text applies that bitmap.
+    if (msg.message == WM_LBUTTONDBLCLK && msg.hwnd == historyEdit_ && historyEdit_) {
+        driver_.Run([this] { form_.cmbLastBmps_DblClick(); });
+        return false; // the edit still selects the word under the pointer
+    }
     // In a text field Del deletes text, as everywhere else: no accelerator then.
     const bool delInEdit = msg.message == WM_KEYDOWN && msg.wParam == VK_DELETE && IsEdit(msg.hwnd);
     if (!delInEdit && TranslateAcceleratorA(hwnd_, accelerators_, &msg))
@@ -508,30 +494,10 @@ void MainWindowWin32::PushSelection(HWND list, ListBox& box) {
                 chosen[static_cast<std::size_t>(i)] = true;
     }
     const int current = static_cast<int>(SendMessageA(list, LB_GETCARETINDEX, 0, 0));
+    shown_[list].selected = chosen; // what the control shows now, as the person left it
     driver_.Run([&] {
         box.SetSelection([&](int i) { return chosen[static_cast<std::size_t>(i)]; }, current);
     });
-}
-
-LRESULT CALLBACK MainWindowWin32::FileListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                               DWORD_PTR data) {
-    auto* self = reinterpret_cast<MainWindowWin32*>(data);
-    if (msg == WM_RBUTTONDOWN) {
-        POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-        ClientToScreen(hwnd, &at);
-        self->DragFiles(at);
-        return 0;
-    }
-    return DefSubclassProc(hwnd, msg, wp, lp);
-}
-
-LRESULT CALLBACK MainWindowWin32::HistoryEditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
-                                                  UINT_PTR, DWORD_PTR data) {
-    if (msg == WM_LBUTTONDBLCLK) {
-        auto* self = reinterpret_cast<MainWindowWin32*>(data);
-        self->driver_.Run([self] { self->form_.cmbLastBmps_DblClick(); });
-    }
-    return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 void MainWindowWin32::DragFiles(POINT start) {
@@ -581,8 +547,11 @@ void MainWindowWin32::EndSession() {
 }
 
 void MainWindowWin32::SyncCombo(HWND combo, const ItemList& list, const std::string& text) {
-    if (!SameComboItems(combo, list.items()))
+    Shown& shown = shown_[combo];
+    if (shown.items != list.items()) {
         FillList(combo, list.items(), CB_RESETCONTENT, CB_ADDSTRING);
+        shown.items = list.items();
+    }
     if (SendMessageA(combo, CB_GETCURSEL, 0, 0) != list.ListIndex())
         SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(list.ListIndex()), 0);
     // Only a different text is put in: the caret and selection of the person typing stay.
@@ -591,12 +560,20 @@ void MainWindowWin32::SyncCombo(HWND combo, const ItemList& list, const std::str
 }
 
 void MainWindowWin32::SyncList(HWND list, const ListBox& box) {
-    if (!SameListItems(list, box.items()))
+    Shown& shown = shown_[list];
+    if (shown.items != box.items()) {
         FillList(list, box.items(), LB_RESETCONTENT, LB_ADDSTRING);
-    for (int i = 0; i < box.ListCount(); ++i) {
-        const bool on = SendMessageA(list, LB_GETSEL, static_cast<WPARAM>(i), 0) > 0;
-        if (on != box.Selected(i))
-            SendMessageA(list, LB_SETSEL, box.Selected(i) ? TRUE : FALSE, i);
+        shown.items = box.items();
+        shown.selected.assign(box.items().size(), false);
+    }
+    std::vector<bool> want(static_cast<std::size_t>(box.ListCount()));
+    for (int i = 0; i < box.ListCount(); ++i)
+        want[static_cast<std::size_t>(i)] = box.Selected(i);
+    if (want != shown.selected) {
+        for (std::size_t i = 0; i < want.size(); ++i)
+            if (want[i] != shown.selected[i])
+                SendMessageA(list, LB_SETSEL, want[i] ? TRUE : FALSE, static_cast<LPARAM>(i));
+        shown.selected = want;
     }
     const int current = box.ListIndex() < box.ListCount() ? box.ListIndex() : -1;
     if (current >= 0 && SendMessageA(list, LB_GETCARETINDEX, 0, 0) != current)
@@ -631,8 +608,10 @@ void MainWindowWin32::SyncFromForm() {
                               : BST_UNCHECKED,
                  0);
     HWND drives = control("Drive1");
-    if (!SameComboItems(drives, form_.Drive1.volumes))
+    if (shown_[drives].items != form_.Drive1.volumes) {
         FillList(drives, form_.Drive1.volumes, CB_RESETCONTENT, CB_ADDSTRING);
+        shown_[drives].items = form_.Drive1.volumes;
+    }
     const auto& volumes = form_.Drive1.volumes;
     const auto found = std::find(volumes.begin(), volumes.end(), form_.Drive1.Drive());
     SendMessageA(drives, CB_SETCURSEL,
@@ -684,7 +663,7 @@ void MainWindowWin32::SyncFolders() {
         }
     }
     HWND list = control("Dir1");
-    if (entries != folders_ || !SameListItems(list, texts)) {
+    if (entries != folders_) {
         folders_ = entries;
         FillList(list, texts, LB_RESETCONTENT, LB_ADDSTRING);
     }

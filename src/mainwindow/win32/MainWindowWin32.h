@@ -83,12 +83,20 @@ class MainWindowWin32 {
     HFONT font_ = nullptr;
     HACCEL accelerators_ = nullptr;
     HWND tooltip_ = nullptr;
+    HWND historyEdit_ = nullptr;
     double scale_ = 1.0;
     bool syncing_ = false;
     bool timerOn_ = false;
     bool waitCursor_ = false;
     std::map<std::string, HWND> controls_;
     std::vector<std::string> ids_; // control id - kFirstControlId -> name
+    // What each list or combo box holds, so a sync compares in memory and sends only changes:
+    // asking a control for 32,767 entries one message at a time would make every sync slow.
+    struct Shown {
+        std::vector<std::string> items;
+        std::vector<bool> selected;
+    };
+    std::map<HWND, Shown> shown_;
     std::vector<std::string> menuIds_;
     // The folder list's entries: the path each one opens, and whether it is the folder shown.
     std::vector<std::pair<std::string, bool>> folders_;
