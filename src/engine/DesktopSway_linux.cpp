@@ -36,28 +36,28 @@ class Socket {
     int fd_;
 };
 
-bool SendAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+// Moves all `size` bytes through `step` (a send or a receive of what is left at an offset),
+// again after an interruption; false when the peer goes or fails.
+template <class Step> bool Transfer(std::size_t size, Step step) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = step(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
-        data += n, size -= static_cast<std::size_t>(n);
+        done += static_cast<std::size_t>(n);
     }
     return true;
 }
 
+bool SendAll(int fd, const char* data, std::size_t size) {
+    return Transfer(size,
+                    [&](std::size_t at) { return send(fd, data + at, size - at, MSG_NOSIGNAL); });
+}
+
 bool ReceiveAll(int fd, char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = recv(fd, data, size, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n, size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return Transfer(size, [&](std::size_t at) { return recv(fd, data + at, size - at, 0); });
 }
 
 // The text of the first `"key": "..."` string in a JSON answer, its escapes undone.

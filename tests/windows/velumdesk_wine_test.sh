@@ -16,18 +16,8 @@ pics=$WINEPREFIX/drive_c/velumdesktest
 width=800
 height=600
 work=$(mktemp -d)
-xvfb=
-cleanup() {
-    "${VELUM_WINESERVER:?}" -k 2>/dev/null || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    rm -rf "$work" "$pics" "$windir/velum.cfg"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
+cleanup_more="$pics $windir/velum.cfg"
+source "$(dirname "$0")/wine_test_lib.sh"
 
 command -v xdotool >/dev/null || {
     echo "xdotool is missing"
@@ -55,16 +45,7 @@ printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Velumor\\Options]\r\n"Coll
     >"$work/settings.reg"
 "$wine" regedit /S "$("$wine" winepath -w "$work/settings.reg")"
 
-Xvfb -displayfd 3 -screen 0 "${width}x${height}x24" -noreset -nolisten tcp \
-    3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do
-    display=$(cat "$work/display")
-    [ -n "$display" ] && break
-    sleep 0.1
-done
-[ -n "$display" ] || fail "Xvfb did not start"
-export DISPLAY=:$display
+start_display "$width" "$height"
 
 "$wine" explorer "/desktop=velumdesk,${width}x${height}" "$("$wine" winepath -w "$exe")" &
 program=$!

@@ -15,18 +15,8 @@ pics=$WINEPREFIX/drive_c/velumtest
 width=640
 height=480
 work=$(mktemp -d)
-xvfb=
-cleanup() {
-    "${VELUM_WINESERVER:?}" -k 2>/dev/null || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    rm -rf "$work" "$pics" "$windir/velum.cfg"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
+cleanup_more="$pics $windir/velum.cfg"
+source "$(dirname "$0")/wine_test_lib.sh"
 
 # Desktop settings of the current user, as the registry holds them.
 desktop_value() {
@@ -90,16 +80,7 @@ grep -q 'Current *REG_SZ *Nature$' <<<"$settings" || fail "Current was changed"
 grep -q 'ViewBmp *REG_SZ *YES$' <<<"$settings" || fail "ViewBmp was changed"
 
 # The virtual desktop, started on the result, shows green.bmp centred on the desktop colour.
-Xvfb -displayfd 3 -screen 0 "${width}x${height}x24" -noreset -nolisten tcp \
-    3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do
-    display=$(cat "$work/display")
-    [ -n "$display" ] && break
-    sleep 0.1
-done
-[ -n "$display" ] || fail "Xvfb did not start"
-export DISPLAY=:$display
+start_display "$width" "$height"
 # A minimised window in a corner keeps the desktop up without covering the middle.
 "$wine" explorer "/desktop=velumtest,${width}x${height}" cmd /c start /min notepad &
 green=$(bitmap_signature "$pics/green.bmp")
