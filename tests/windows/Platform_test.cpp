@@ -1,4 +1,6 @@
 // The Windows halves on the real interfaces of Wine: advapi32, kernel32, oleaut32.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,16 +15,12 @@
 #include "common/RegistrySettings.h"
 #include "support/TestSupport.h"
 
-// Last: its macros take the names of our registry constants.
-#include <windows.h>
-
 using namespace velum;
 using namespace velum::test;
 using namespace std::string_literals;
 
 namespace {
 
-constexpr HKey kCurrentUser = 0x80000001u;
 const char kTestKey[] = "Software\\VelumTest\\a\\b";
 
 // The real registry, without the keys the tests touch.
@@ -55,7 +53,7 @@ TEST_F(WinRegistryTest, ValuesWithNoneOneOrTwoNulsDwordsAndOtherTypesMissingKeys
     EXPECT_EQ(RawValue(*reg, kOptionsKey, "Collections"), "Default,Nature\0"s);
     EXPECT_EQ(RawValue(*reg, kOptionsKey, "Current"), "\0"s);
 
-    EnsureRegKey(*reg, kTestKey, kCurrentUser);
+    EnsureRegKey(*reg, kTestKey, reg::kCurrentUser);
     WriteSetting(*reg, kTestKey, "d", std::int32_t{42}, REG_DWORD);
     EXPECT_EQ(RawValue(*reg, kTestKey, "d"), "\x2a\0\0\0"s);
 }
