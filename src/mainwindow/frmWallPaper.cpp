@@ -733,16 +733,8 @@ void frmWallPaper::AddLastBmp(const std::string& path) {
     if (isCycler())
         return;
     std::vector<std::string> entries = cmbLastBmps.items();
-    auto found = std::find(entries.begin(), entries.end(), path);
-    if (found != entries.end() && found == entries.begin())
+    if (!PushHistory(entries, path))
         return;
-    if (found != entries.end()) {
-        std::rotate(entries.begin(), found, found + 1);
-    } else {
-        entries.insert(entries.begin(), path);
-        if (entries.size() > kMaxHistory)
-            entries.erase(entries.begin() + kMaxHistory);
-    }
     std::string text = cmbLastBmps.Text();
     cmbLastBmps.Clear();
     for (const auto& e : entries)

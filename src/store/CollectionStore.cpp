@@ -1,5 +1,6 @@
 #include "store/CollectionStore.h"
 
+#include <algorithm>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -47,6 +48,20 @@ template <typename Keep> void CopyRecords(std::istream* old, std::ostream& out, 
 
 std::string ConfigFilePath() {
     return GetWinDir() + "velum.cfg";
+}
+
+bool PushHistory(std::vector<std::string>& history, const std::string& path) {
+    auto found = std::find(history.begin(), history.end(), path);
+    if (found == history.begin() && found != history.end())
+        return false;
+    if (found != history.end()) {
+        std::rotate(history.begin(), found, found + 1);
+    } else {
+        history.insert(history.begin(), path);
+        if (history.size() > static_cast<std::size_t>(kMaxHistory))
+            history.resize(kMaxHistory);
+    }
+    return true;
 }
 
 StoredRecords ReadCollectionRecords(std::istream& in, const std::string& name) {

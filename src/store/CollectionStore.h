@@ -55,6 +55,10 @@ inline constexpr int kMaxHistory = 10;
 // The most bitmaps a collection holds: list positions are 16-bit.
 inline constexpr int kMaxListEntries = 32767;
 
+// Puts an applied bitmap at the top of the history, newest first: one already there moves up,
+// a new one pushes the oldest out past kMaxHistory. False when it was at the top already.
+bool PushHistory(std::vector<std::string>& history, const std::string& path);
+
 // Reads the history and the records of the collection `name` from a velum.cfg stream. A read
 // error sets the stream's badbit; what was read before it is returned.
 StoredRecords ReadCollectionRecords(std::istream& in, const std::string& name);

@@ -156,3 +156,17 @@ TEST(ReadCollectionRecords, StopsAtAReadErrorWithTheBadbitSet) {
     ReadCollectionRecords(in, "Nature");
     EXPECT_TRUE(in.bad());
 }
+
+TEST(PushHistory, NewestFirstRepeatsMoveUpAndTenAreKept) {
+    std::vector<std::string> history;
+    for (const char* p : {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"})
+        EXPECT_TRUE(PushHistory(history, p));
+    EXPECT_EQ(history,
+              (std::vector<std::string>{"k", "j", "i", "h", "g", "f", "e", "d", "c", "b"}));
+    EXPECT_TRUE(PushHistory(history, "e")); // moves up, nothing is lost
+    EXPECT_EQ(history.front(), "e");
+    EXPECT_EQ(history.size(), 10u);
+    EXPECT_FALSE(PushHistory(history, "e")); // at the top already
+    EXPECT_TRUE(PushHistory(history, "E"));  // paths compare exactly
+    EXPECT_EQ(history.back(), "c");
+}
