@@ -205,16 +205,16 @@ void MainWindowWin32::CreateControls() {
         const int height = c->kind == ControlKind::Combo || c->kind == ControlKind::DriveList
                                ? px(c->height) + px(2400)
                                : px(c->height);
-        HWND w = CreateWindowExA(
-            c->kind == ControlKind::FolderList ? 0 : 0, kind.cls, c->caption.c_str(),
-            WS_CHILD | WS_VISIBLE | kind.style, px(c->left), px(c->top), px(c->width), height,
-            hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+        HWND w =
+            CreateWindowExA(0, kind.cls, c->caption.c_str(), WS_CHILD | WS_VISIBLE | kind.style,
+                            px(c->left), px(c->top), px(c->width), height, hwnd_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
         SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
         controls_[c->name] = w;
         ids_.push_back(c->name);
         if (c->kind == ControlKind::Combo || c->kind == ControlKind::DriveList)
             SendMessageA(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), px(c->height) - 6);
-        const std::string tip = c->tip.empty() ? std::string() : c->tip;
+        const std::string& tip = c->tip;
         if (!tip.empty() && c->kind != ControlKind::Label) {
             TOOLINFOA info{};
             info.cbSize = sizeof info;
