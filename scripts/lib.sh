@@ -45,8 +45,8 @@ TEST_PACKAGES+=(appstream dpkg-dev man-db)
 WINDOWS_PACKAGES=(mingw-w64 wine wine32:i386 wine64)
 # The Windows programs' icon, made from data/velum.svg at build time.
 WINDOWS_PACKAGES+=(librsvg2-bin icoutils)
-# The setup program (NSIS through CPack), and 64-bit Wine for a 64-bit build's tests.
-WINDOWS_PACKAGES+=(nsis wine64)
+# The setup program (NSIS through CPack).
+WINDOWS_PACKAGES+=(nsis)
 
 # 32-bit Wine comes from the i386 architecture; adding it before ensure_packages lets its one
 # apt-get update fetch the i386 lists too.
