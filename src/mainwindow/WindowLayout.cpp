@@ -6,9 +6,9 @@
 
 namespace velum {
 
-const std::vector<ControlSpec>& WindowControls() {
+const std::vector<ControlLayout>& WindowControls() {
     using K = ControlKind;
-    static const std::vector<ControlSpec> controls = {
+    static const std::vector<ControlLayout> controls = {
         {"cmbCollection", K::Combo, "", "Collection", "", 1680, 120, 3135, 315},
         {"filWinBmps", K::List, "", "Right-Click to Drag", "", 120, 480, 2295, 1845},
         {"Drive1", K::DriveList, "", "Drive", "", 2520, 480, 2295, 315},
@@ -48,15 +48,15 @@ const std::vector<ControlSpec>& WindowControls() {
     return controls;
 }
 
-const ControlSpec& WindowControl(const std::string& name) {
+const ControlLayout& WindowControl(const std::string& name) {
     for (const auto& c : WindowControls())
         if (c.name == name)
             return c;
     throw std::out_of_range("no control " + name);
 }
 
-const std::vector<MenuSpec>& WindowMenus() {
-    static const std::vector<MenuSpec> menus = {
+const std::vector<MenuLayout>& WindowMenus() {
+    static const std::vector<MenuLayout> menus = {
         {"mnuFile",
          "&File",
          {{"mnuApply", "&Apply Selected Bitmap", ""},

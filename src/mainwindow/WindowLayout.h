@@ -25,7 +25,7 @@ enum class ControlKind {
     Picture
 };
 
-struct ControlSpec {
+struct ControlLayout {
     std::string name; // the object name: cmdAdd, lstRotateBmps, ...
     ControlKind kind;
     std::string caption; // with '&' before the access key
@@ -37,10 +37,10 @@ struct ControlSpec {
 // Every control of the window in tab order: top to bottom, left to right (the collection, the
 // file list, the drive and folder lists, the history, the buttons row by row, the rotation
 // list, then the right column). Frames and labels come last: they take no focus.
-const std::vector<ControlSpec>& WindowControls();
+const std::vector<ControlLayout>& WindowControls();
 
 // The control of that name; throws std::out_of_range for an unknown one.
-const ControlSpec& WindowControl(const std::string& name);
+const ControlLayout& WindowControl(const std::string& name);
 
 // A menu entry: empty name for a separator.
 struct MenuEntry {
@@ -48,12 +48,12 @@ struct MenuEntry {
     std::string caption;  // with '&' before the access key
     std::string shortcut; // "Del", "Ctrl+S" or empty
 };
-struct MenuSpec {
+struct MenuLayout {
     std::string name, caption;
     std::vector<MenuEntry> entries;
 };
 
 // The menu bar: File, Edit, Help.
-const std::vector<MenuSpec>& WindowMenus();
+const std::vector<MenuLayout>& WindowMenus();
 
 } // namespace velum

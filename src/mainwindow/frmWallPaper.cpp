@@ -295,11 +295,8 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
     try {
         stored = LoadCollectionFile(name);
     } catch (const IoFailure& e) {
-        if (!readFailureReported_) {
-            readFailureReported_ = true;
-            ReportFailure(StoreFile::ConfigRead,
-                          "The collections could not be read; velum.cfg is left as it is.", e);
-        }
+        ReportFailure(StoreFile::ConfigRead, // told once: no write clears it
+                      "The collections could not be read; velum.cfg is left as it is.", e);
         return;
     }
     const StoredCollection& c = stored.collection;

@@ -216,7 +216,6 @@ class frmWallPaper {
     std::unique_ptr<Clock> ownClock_;
     std::unique_ptr<RandomSource> ownRandom_;
     bool saveFailed_ = false;
-    bool readFailureReported_ = false;
     bool desktopUnreachable_ = false;
     std::string desktopFailure_;
     bool quietDriveChange_ = false;

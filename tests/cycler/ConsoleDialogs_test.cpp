@@ -16,9 +16,3 @@ TEST(ConsoleDialogs, AMessageOfSeveralLinesIsOneLineNamingTheProgram) {
                          "/x/velum.cfg: No space left on device\n");
 }
 
-TEST(ConsoleDialogs, NoQuestionIsAnsweredYes) {
-    std::ostringstream out;
-    ConsoleDialogs dialogs(out, "velumspin");
-    EXPECT_FALSE(dialogs.AskYesNo("Do you want to save changes?", "Save"));
-    EXPECT_EQ(out.str(), "");
-}

@@ -1,9 +1,13 @@
+// Applying bitmaps and running the rotation, from a bare form and from a loaded window.
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include "common/Folders.h"
 #include "common/IoFailure.h"
 #include "common/RegistrySettings.h"
 #include "mainwindow/frmWallPaper.h"
+#include "store/ConfigRecord.h"
 #include "support/TestSupport.h"
 
 using namespace velum;
@@ -21,23 +25,39 @@ struct Applying : ::testing::Test {
     FakeDesktop desktop{reg};
     FakeClock clock;
     FakeRandom random;
-    frmWallPaper form{reg, dialogs};
     std::string pics = JoinPath(store.root(), "pics");
+    std::unique_ptr<frmWallPaper> window;
 
-    void SetUp() override {
-        form.UseDesktop(desktop);
-        form.UseClock(clock);
-        form.UseRandom(random);
+    // A window loaded over the stored names, the current name and velum.cfg's records.
+    frmWallPaper& Start(const std::string& names, const std::string& current,
+                        const Strings& records) {
+        reg.Put(kOptionsKey, "Collections", reg::kSz, names + '\0');
+        reg.Put(kOptionsKey, "Current", reg::kSz, current + '\0');
+        WriteWholeFile(store.file("velum.cfg"), CrlfJoin(records));
+        Bare().Form_Load();
+        return *window;
+    }
+    frmWallPaper& Bare() {
+        window = std::make_unique<frmWallPaper>(reg, dialogs);
+        window->UseDesktop(desktop);
+        window->UseClock(clock);
+        window->UseRandom(random);
+        return *window;
+    }
+    // A form not loaded, browsing a folder of pictures; those named "broken" do not load.
+    frmWallPaper& Browsing() {
+        auto& form = Bare();
         form.LoadPicture = [](const std::string& p) { return p.find("broken") == p.npos; };
         for (const char* name : {"a.bmp", "b.BMP", "c.bmp", "notes.txt", ".hidden.bmp"})
             WriteWholeFile(JoinPath(pics, name), "x");
         form.Dir1.SetPath(pics);
+        return form;
     }
     std::string Pic(const std::string& name) const { return JoinPath(pics, name); }
     void Rotation(const Strings& paths) {
-        form.lstRotateBmps.Clear();
+        window->lstRotateBmps.Clear();
         for (const auto& p : paths)
-            form.lstRotateBmps.AddItem(p);
+            window->lstRotateBmps.AddItem(p);
     }
     // The wallpaper calls since the last look, marked when the tiling flag was on at the time.
     Strings Applied() {
@@ -47,121 +67,24 @@ struct Applying : ::testing::Test {
         return out;
     }
     int Next() {
-        form.cmdUpdate_click();
-        return form.CurrentIndex;
+        window->cmdUpdate_click();
+        return window->CurrentIndex;
+    }
+    // The value of one record of velum.cfg; "<none>" when it has none.
+    std::string Stored(const std::string& key, const std::string& name) {
+        for (const auto& line : ReadCrlfLines(store.file("velum.cfg")))
+            if (ConfigRecord r = ParseConfigRecord(line); r.key == key && r.name == name)
+                return std::string(r.value);
+        return "<none>";
     }
 };
 
-} // namespace
-
-TEST_F(Applying, ApplyingFromEachListWritesTheTilingFlagFirstAndRecordsTheLastTen) {
-    EXPECT_EQ(form.filWinBmps.items(), (Strings{"a.bmp", "b.BMP", "c.bmp"}));
-    Rotation({"/r/broken.bmp", "/r/two.bmp", Pic("c.bmp")});
-    form.chkAutoView.SetValue(1);
-    form.styleGroup.Select(form.optTile);
-    form.cmdApply_click(); // before any click in a list: nothing to apply
-    form.filWinBmps.SetSelected(1, true);
-    form.cmdApply_click();
-    EXPECT_EQ(Applied(), Strings(2, Pic("b.BMP") + " (tiled)")); // two calls per bitmap
-
-    form.cmbLastBmps.SetText(Pic("c.bmp"));
-    form.cmbLastBmps_Click(); // a history entry also in the rotation list
-    form.cmbLastBmps_DblClick();
-    form.styleGroup.Select(form.optNone); // removes the wallpaper and writes no tiling flag
-    form.cmdApply_click();
-    form.cmdUpdate_click();
-    EXPECT_EQ(Applied(), (Strings{Pic("c.bmp") + " (tiled)", Pic("c.bmp") + " (tiled)",
-                                  "(None) (tiled)", "(None) (tiled)"}));
-
-    form.lstRotateBmps.SetSelected(0, true); // a picture that does not load leaves the last
-    EXPECT_EQ(form.imgThumb.picture, Pic("c.bmp"));
-    form.lstRotateBmps.SetSelected(1, true);
-    EXPECT_EQ(form.imgThumb.picture, "/r/two.bmp");
-    form.styleGroup.Select(form.optCenter);
-    form.lstRotateBmps_DblClick(); // no tiling flag from a double-click in the rotation list
-    EXPECT_EQ(Applied(), Strings(2, "/r/two.bmp (tiled)"));
-    EXPECT_EQ(form.cmbLastBmps.items(), (Strings{"/r/two.bmp", Pic("c.bmp"), Pic("b.BMP")}));
-    // Repeats go to the top, compared case by case.
-    for (const char* p : {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "h", "h", "H"})
-        form.AddLastBmp(p);
-    EXPECT_EQ(form.cmbLastBmps.items(),
-              (Strings{"H", "h", "k", "j", "i", "g", "f", "e", "d", "c"}));
-}
-
-TEST_F(Applying, AscendingWrapsDescendingAndRandomRepairTheirPosition) {
-    form.NextIndex = 3; // beyond the list: ascending starts again at 0
-    Rotation({"/0", "/1", "/2"});
-    EXPECT_EQ(Next(), 0);
-    EXPECT_EQ((std::vector{Next(), Next(), Next(), Next()}), (std::vector{1, 2, 0, 1}));
-    form.orderGroup.Select(form.optDescending);
-    EXPECT_EQ((std::vector{Next(), Next(), Next(), Next()}), (std::vector{2, 1, 0, 2}));
-
-    form.orderGroup.Select(form.optRandom);
-    form.NextIndex = 5; // beyond a shortened list: |5| mod (3 - 1)
-    random.draws = {0.99, 0.0, 0.99};
-    EXPECT_EQ((std::vector{Next(), Next(), Next()}), (std::vector{1, 2, 0}));
-    Rotation({"/only"}); // the next index, 2, is beyond it
-    EXPECT_EQ(Next(), 0);
-    EXPECT_TRUE(form.LastChangeTick.empty()); // no tick yet: the reference stays unset
-}
-
-TEST_F(Applying, ATickAppliesWhenTheFrequencyHasPassedAndBecomesTheNewReference) {
-    Rotation({"/0", "/1"});
-    form.LastChangeTick = DateValue::FromText("2026-03-01 10:00:00");
-    form.txtHours.SetText("1");
-    clock.now = {2026, 3, 1, 10, 59, 0};
-    form.Timer1_Timer();
-    EXPECT_TRUE(Applied().empty());
-    clock.now = {2026, 3, 1, 11, 0, 0};
-    form.Timer1_Timer();
-    EXPECT_EQ(Applied(), Strings(2, "/0"));
-    EXPECT_EQ(form.LastChangeTick.date, clock.now);
-}
-
-TEST_F(Applying, AnUnreadableLastChangeCountsAsNeverChanged) {
-    Rotation({"/0"});
-    form.LastChangeTick = DateValue::FromText("not a date");
-    form.txtDays.SetText("40");
-    clock.now = {2026, 5, 1, 9, 0, 0};
-    form.Timer1_Timer();
-    EXPECT_EQ(Applied(), Strings(2, "/0"));
-}
-
-TEST_F(Applying, TheRotationListAddsOnlyNewPathsAndRemovesInOrder) {
-    Rotation({Pic("a.bmp"), Pic("B.bmp")});
-    form.filWinBmps.SetSelected(0, true);
-    form.lstRotateBmps_DragDrop(); // already there: the collection is unchanged
-    EXPECT_FALSE(form.CollectionDirty);
-    form.cmdAddAll_click(); // b.BMP and c.bmp
-    form.lstRotateBmps.SetSelection([](int i) { return i < 2; });
-    form.cmdRemove_click();
-    EXPECT_EQ(form.lstRotateBmps.items(), (Strings{Pic("b.BMP"), Pic("c.bmp")}));
-}
-
-TEST_F(Applying, ASecondApplyAppliesTheSameBitmapAfterTheBrowserFollowedIt) {
-    const std::string more = JoinPath(store.root(), "more"), other = JoinPath(more, "d.bmp");
-    WriteWholeFile(other, "x");
-    Rotation({other});
-    form.lstRotateBmps.SetSelected(0, true);
-    form.cmdApply_click();
-    EXPECT_EQ(form.Dir1.Path(), NormalizeFolder(more));
-    form.cmdApply_click(); // now from the file list, which shows and selects it
-    EXPECT_EQ(Applied(), Strings(4, other));
-}
-
-TEST_F(Applying, NothingSelectedInTheListToApplyFromAppliesNothing) {
-    form.filWinBmps.SetSelected(0, true);
-    form.filWinBmps.SetSelection([](int) { return false; }); // cleared from code
-    form.cmdApply_click();
-    EXPECT_TRUE(Applied().empty());
-    Rotation({"/r/one.bmp"});
-    form.lstRotateBmps.SetSelected(0, true);
-    form.lstRotateBmps.SetSelected(0, false);
-    form.lstRotateBmps_DblClick();
-    EXPECT_TRUE(Applied().empty());
-}
-
-namespace {
+// clang-format off
+const Strings kTwo = {"", // a blank line is no history entry
+    R"("Bmp","A","/a0.bmp")", R"("Bmp","A","/a1.bmp")", R"("Bmp","A","/a2.bmp")",
+    R"("Index","A"," 1")", R"("Time","A","2026-12-01 08:00:00")", R"("CurrentIndex","A"," 0")",
+    R"("Bmp","B","/b0.bmp")", R"("Bmp","B","/b1.bmp")", R"("Bmp","","/old.bmp")"};
+// clang-format on
 
 // A settings store whose writes fail while `failing` is set, as a full disk makes user.reg's.
 struct FailingWrites final : Registry {
@@ -187,38 +110,148 @@ struct FailingWrites final : Registry {
     std::int32_t CloseKey(HKey k) override { return inner.CloseKey(k); }
 };
 
-// The desktop call of the platform: writes the profile, then shows the picture.
+// The platform's desktop call, which writes the profile too.
 struct ProfileDesktop final : Desktop {
-    Registry& reg;
-    std::vector<std::string> shown;
-    explicit ProfileDesktop(Registry& r) : reg(r) {}
+    FailingWrites& reg;
+    Strings shown;
+    explicit ProfileDesktop(FailingWrites& r) : reg(r) {}
     DesktopResult SetDeskWallpaper(const std::string& text) override {
-        std::exception_ptr failure;
-        try {
-            WriteSetting(reg, kDesktopKey, "Wallpaper", text, reg::kSz);
-        } catch (const std::exception&) {
-            failure = std::current_exception();
-        }
         shown.push_back(text);
-        if (failure)
-            std::rethrow_exception(failure);
+        if (reg.failing)
+            throw IoFailure("Could not save user.reg: No space left on device", 28);
         return DesktopResult::Done;
     }
 };
 
 } // namespace
 
-TEST(OneFailureOneMessage, AFailingSettingsFileIsToldOnceUntilAWriteOfItSucceeds) {
-    TempStore store;
-    MemoryRegistry memory;
-    FailingWrites reg(memory);
-    FakeDialogs dialogs;
-    ProfileDesktop desktop(reg);
-    FakeClock clock;
-    frmWallPaper form(reg, dialogs);
+TEST_F(Applying, ApplyingFromEachListWritesTheTilingFlagFirstAndRecordsTheHistory) {
+    auto& form = Browsing();
+    EXPECT_EQ(form.filWinBmps.items(), (Strings{"a.bmp", "b.BMP", "c.bmp"}));
+    Rotation({"/r/broken.bmp", "/r/two.bmp", Pic("c.bmp")});
+    form.chkAutoView.SetValue(1);
+    form.styleGroup.Select(form.optTile);
+    form.cmdApply_click(); // before any click in a list: nothing to apply
+    form.filWinBmps.SetSelected(1, true);
+    form.cmdApply_click();
+    EXPECT_EQ(Applied(), Strings(2, Pic("b.BMP") + " (tiled)")); // two calls per bitmap
+
+    form.cmbLastBmps.SetText(Pic("c.bmp"));
+    form.cmbLastBmps_Click(); // a history entry also in the rotation list
+    form.cmbLastBmps_DblClick();
+    form.styleGroup.Select(form.optNone); // removes the wallpaper and writes no tiling flag
+    form.cmdApply_click();
+    form.cmdUpdate_click();
+    EXPECT_EQ(Applied(), (Strings{Pic("c.bmp") + " (tiled)", Pic("c.bmp") + " (tiled)",
+                                  "(None) (tiled)", "(None) (tiled)"}));
+
+    form.lstRotateBmps.SetSelected(0, true); // a picture that does not load leaves the last
+    EXPECT_EQ(form.imgThumb.picture, Pic("c.bmp"));
+    form.lstRotateBmps.SetSelected(1, true);
+    form.styleGroup.Select(form.optCenter);
+    form.lstRotateBmps_DblClick(); // no tiling flag from a double-click in the rotation list
+    EXPECT_EQ(Applied(), Strings(2, "/r/two.bmp (tiled)"));
+    EXPECT_EQ(form.cmbLastBmps.items(), (Strings{"/r/two.bmp", Pic("c.bmp"), Pic("b.BMP")}));
+}
+
+TEST_F(Applying, TheRotationListAddsOnlyNewPathsAndApplyFollowsTheBitmap) {
+    auto& form = Browsing();
+    Rotation({Pic("a.bmp"), Pic("B.bmp")});
+    form.filWinBmps.SetSelected(0, true);
+    form.lstRotateBmps_DragDrop(); // already there: the collection is unchanged
+    EXPECT_FALSE(form.CollectionDirty);
+    form.cmdAddAll_click(); // b.BMP and c.bmp
+    form.lstRotateBmps.SetSelection([](int i) { return i < 2; });
+    form.cmdRemove_click();
+    EXPECT_EQ(form.lstRotateBmps.items(), (Strings{Pic("b.BMP"), Pic("c.bmp")}));
+    form.filWinBmps.SetSelected(0, true);
+    form.filWinBmps.SetSelection([](int) { return false; }); // cleared from code
+    form.cmdApply_click();
+    EXPECT_TRUE(Applied().empty());
+
+    const std::string more = JoinPath(store.root(), "more"), other = JoinPath(more, "d.bmp");
+    WriteWholeFile(other, "x");
+    Rotation({other});
+    form.lstRotateBmps.SetSelected(0, true);
+    form.cmdApply_click();
+    EXPECT_EQ(form.Dir1.Path(), NormalizeFolder(more));
+    form.cmdApply_click(); // now from the file list, which shows and selects it
+    EXPECT_EQ(Applied(), Strings(4, other));
+    form.lstRotateBmps.SetSelected(0, false);
+    form.lstRotateBmps_DblClick();
+    EXPECT_TRUE(Applied().empty());
+}
+
+TEST_F(Applying, TheOrderChoiceAndTheTickReachTheScheduler) {
+    auto& form = Bare();
+    Rotation({"/0", "/1", "/2"});
+    EXPECT_EQ((std::vector{Next(), Next()}), (std::vector{0, 1}));
+    form.orderGroup.Select(form.optDescending);
+    EXPECT_EQ(Next(), 2);
+    EXPECT_TRUE(form.LastChangeTick.empty()); // an update by hand is no tick
+
+    // The tick reads the frequency and the last change; an unreadable one is never changed.
+    Rotation({"/0"});
+    Applied();
+    form.txtHours.SetText("1");
+    form.LastChangeTick = DateValue::FromText("not a date");
+    for (int minute : {0, 59, 60}) {
+        clock.now = {2026, 3, 1, 10 + minute / 60, minute % 60, 0};
+        form.Timer1_Timer();
+        EXPECT_EQ(Applied().size(), minute == 59 ? 0u : 2u) << minute;
+    }
+}
+
+TEST_F(Applying, ATickWithNothingToCycleChangesNothing) {
+    auto& form = Start("", "", {});
+    WriteWholeFile(Pic("x.bmp"), "x");
+    form.Dir1.SetPath(pics);
+    form.filWinBmps.SetSelected(0, true); // the file the person is about to add
+    for (int tick = 0; tick < 3; ++tick)  // the empty frequency is due at every tick
+        form.Timer1_Timer();
+    form.cmdUpdate_click();
+    EXPECT_TRUE(form.filWinBmps.Selected(0));
+    EXPECT_TRUE(Applied().empty());
+    form.mnuExit_Click();
+    EXPECT_EQ(Stored("Time", "Default"), ""); // no change time recorded
+}
+
+TEST_F(Applying, EachCollectionKeepsItsOwnPositionAndTheHistoryIsOneList) {
+    auto& form = Start("A,B", "A", kTwo);
+    form.cmbCollection.SetListIndex(1);
+    form.cmbCollection.SetListIndex(0);
+    EXPECT_EQ(form.LastChanged.StoredText(), "2026-12-01 08:00:00");
+    EXPECT_EQ(Stored("Index", "A"), " 1"); // nothing moved, nothing written
+    clock.now = {2026, 12, 7, 9, 0, 0};
+    form.Timer1_Timer();                // A at its stored position 1
+    form.cmbCollection.SetListIndex(1); // A's moved rotation is written as it is left
+    EXPECT_EQ(Stored("Index", "A"), " 2");
+    EXPECT_EQ(form.NextIndex, 0); // B has no stored state: its first bitmap, never changed
+    EXPECT_EQ(form.cmbLastBmps.items(), (Strings{"/a1.bmp", "/old.bmp"}));
+
+    clock.now = {2026, 12, 7, 9, 1, 0};
+    form.Timer1_Timer(); // B from its first bitmap
+    form.cmbCollection.SetListIndex(0);
+    EXPECT_EQ(form.NextIndex, 2); // A goes on where it was left
+    clock.now = {2026, 12, 7, 9, 2, 0};
+    form.Timer1_Timer();
+    form.mnuExit_Click();
+
+    EXPECT_EQ(Applied(),
+              (Strings{"/a1.bmp", "/a1.bmp", "/b0.bmp", "/b0.bmp", "/a2.bmp", "/a2.bmp"}));
+    EXPECT_EQ(Stored("Index", "A") + Stored("CurrentIndex", "A"), " 3 2");
+    EXPECT_EQ(Stored("Time", "A"), "2026-12-07 09:02:00");
+    EXPECT_EQ(Stored("Index", "B") + Stored("CurrentIndex", "B"), " 1 0");
+    EXPECT_EQ(StoredBitmapsOf(""), (Strings{"/a2.bmp", "/b0.bmp", "/a1.bmp", "/old.bmp"}));
+}
+
+TEST_F(Applying, AFailingSettingsFileIsToldOnceUntilAWriteOfItSucceeds) {
+    FailingWrites failing(reg);
+    ProfileDesktop desktop(failing);
+    frmWallPaper form(failing, dialogs);
     form.UseDesktop(desktop);
     form.UseClock(clock);
-    memory.Put(kDesktopKey, "TileWallpaper", reg::kSz, "0\0"s);
+    reg.Put(kDesktopKey, "TileWallpaper", reg::kSz, "0\0"s);
     form.lstRotateBmps.AddItem("/a.bmp");
     form.lstRotateBmps.AddItem("/b.bmp");
 
@@ -229,9 +262,9 @@ TEST(OneFailureOneMessage, AFailingSettingsFileIsToldOnceUntilAWriteOfItSucceeds
                                         "Could not save user.reg: No space left on device");
     EXPECT_EQ(desktop.shown, (Strings{"/a.bmp", "/a.bmp", "/b.bmp", "/b.bmp"}));
 
-    reg.failing = false;
+    failing.failing = false;
     form.Timer1_Timer();
-    reg.failing = true;
+    failing.failing = true;
     form.Timer1_Timer();
     EXPECT_EQ(dialogs.messages.size(), 2u); // failing again after a success is told again
     EXPECT_TRUE(form.saveFailed());

@@ -34,27 +34,9 @@ TEST(SplitCollectionNames, Counts101PiecesEmptyOnesIncluded) {
     EXPECT_EQ(names.back(), "N99");
 }
 
-TEST(CanAddCollectionName, RefusesEmptyAndExactDuplicatesOnly) {
-    const Strings names{"Default", "Nature"};
-    EXPECT_TRUE(CanAddCollectionName(names, "nature")); // names are compared exactly
-    EXPECT_TRUE(CanAddCollectionName(names, "Sea"));
-    EXPECT_FALSE(CanAddCollectionName(names, "Nature"));
-    EXPECT_FALSE(CanAddCollectionName(names, ""));
-}
-
-TEST(JoinCollectionNames, JoinsWithCommasAndNothingAround) {
+TEST(JoinCollectionNames, IsReadBackBySplitAndAddsNothingAround) {
+    const Strings names{"Default", "Sea side", "Nature "};
+    EXPECT_EQ(JoinCollectionNames(names), "Default,Sea side,Nature ");
+    EXPECT_EQ(SplitCollectionNames(JoinCollectionNames(names)), names);
     EXPECT_EQ(JoinCollectionNames({}), "");
-    EXPECT_EQ(JoinCollectionNames({"Default"}), "Default");
-    EXPECT_EQ(JoinCollectionNames({"Default", "Nature", "Sea"}), "Default,Nature,Sea");
-}
-
-TEST(SuccessorAfterDelete, IsTheNextEntryOrTheFirstAfterTheLast) {
-    EXPECT_EQ(SuccessorAfterDelete(0, 3), 1);
-    EXPECT_EQ(SuccessorAfterDelete(2, 3), 0);
-    EXPECT_EQ(SuccessorAfterDelete(0, 1), 0);
-}
-
-TEST(NameSplitsCatalogue, OnlyACommaSplitsTheStoredList) {
-    EXPECT_TRUE(NameSplitsCatalogue("A,B"));
-    EXPECT_FALSE(NameSplitsCatalogue("A;B \"quoted\""));
 }

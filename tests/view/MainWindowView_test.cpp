@@ -14,17 +14,11 @@ using namespace velum;
 using namespace velum::test;
 namespace fs = std::filesystem;
 
-// Failures show the text, not its bytes.
-void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
-// The fixture answers No to every question and runs a hook while the question is open.
+// The fixture answers No to every question.
 struct View : ::testing::Test, Dialogs {
-    std::function<void()> whileAsking = [] {};
-    bool AskYesNo(const std::string&, const std::string&) override { return whileAsking(), false; }
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
     void ShowMessage(const std::string&, const std::string&) override {}
     TempStore store;
     MemoryRegistry reg;
@@ -50,7 +44,6 @@ struct View : ::testing::Test, Dialogs {
     }
     void TearDown() override { view.reset(), fs::current_path(start); }
     template <class W> W* get(const char* name) { return view->findChild<W*>(name); }
-    QPoint centre(QListWidget* list, int i) { return list->visualItemRect(list->item(i)).center(); }
     // Double-clicks the entry of a list whose text ends in `text`, scrolled into view first.
     void open(QListWidget* list, const char* text) {
         const auto found = list->findItems(QString::fromUtf8(text), Qt::MatchEndsWith);
@@ -71,11 +64,11 @@ struct View : ::testing::Test, Dialogs {
         QTest::keyClicks(QApplication::focusWidget(), text);
         key(Qt::Key_Tab);
     }
-    void click(QListWidget* list, const char* text, Qt::KeyboardModifiers mods = {}) {
+    void click(QListWidget* list, const char* text, Qt::KeyboardModifiers mods = {},
+               Qt::MouseButton button = Qt::LeftButton) {
         const auto found = list->findItems(QString::fromUtf8(text), Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << text;
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, mods,
-                          list->visualItemRect(found[0]).center());
+        QTest::mouseClick(list->viewport(), button, mods, list->visualItemRect(found[0]).center());
     }
     // Chooses an entry from a combo box's drop-down with the mouse.
     void choose(QComboBox* box, const char* text) {
@@ -97,16 +90,11 @@ struct View : ::testing::Test, Dialogs {
 } // namespace
 
 // The offscreen platform ends a QDrag at once, so the drop is sent as the drag would send it.
-TEST_F(View, ARightPressDragsOnlyOurDropIsTakenAndThePreviewSwitchesSize) {
+TEST_F(View, ARightPressDragsAndOnlyOurDropIsTaken) {
     auto* files = get<QListWidget>("filWinBmps");
-    QTest::mouseClick(get<QCheckBox>("chkAutoView"), Qt::LeftButton);
-    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, centre(files, 0));
-    QTest::mouseDClick(get<QLabel>("imgThumb"), Qt::LeftButton); // the picture at its own size
-    EXPECT_EQ(get<QLabel>("imgThumb")->geometry(), QRect(view->px(5040), view->px(1800), 40, 30));
-    QTest::mouseDClick(get<QLabel>("imgThumb"), Qt::LeftButton);
-    EXPECT_EQ(get<QLabel>("imgThumb")->size(), QSize(view->px(2055), view->px(1365)));
-    QTest::mouseClick(files->viewport(), Qt::LeftButton, Qt::ControlModifier, centre(files, 2));
-    QTest::mouseClick(files->viewport(), Qt::RightButton, {}, centre(files, 1));
+    click(files, "a.bmp");
+    click(files, "c.bmp", Qt::ControlModifier);
+    click(files, "b.bmp", {}, Qt::RightButton);
     EXPECT_TRUE(form.filWinBmps.Selected(0) && form.filWinBmps.Selected(2)); // a right press drags
 
     for (const char* type : {"text/uri-list", MainWindowView::kDragMimeType}) {
@@ -122,106 +110,85 @@ TEST_F(View, ARightPressDragsOnlyOurDropIsTakenAndThePreviewSwitchesSize) {
     }
 }
 
-TEST_F(View, StartsInPlaceAndCtrlSSaves) {
+TEST_F(View, EachControlStandsWhereTheLayoutPutsItOutsideFrameLinesWithItsSpokenName) {
     ASSERT_TRUE(view->grab().save(QStringLiteral(VELUM_SCREENSHOT)));
-    EXPECT_EQ(view->centralWidget()->size(), QSize(view->px(7155), view->px(6225)));
-    EXPECT_EQ(WEXITSTATUS(std::system("env -i " VELUM_BIN_DIR "/velumdesk 2>err")), 1);
-    EXPECT_EQ(ReadWholeFile("err"), "velumdesk: no display to show the window on\n");
-    QTest::keyClick(view.get(), Qt::Key_S, Qt::ControlModifier);
-    EXPECT_TRUE(FileExists(store.file("velum.cfg")));
-}
-
-TEST_F(View, EveryControlStandsWhereTheSharedLayoutPutsIt) {
     QWidget* client = view->centralWidget();
-    for (const ControlSpec& c : WindowControls()) {
+    EXPECT_EQ(client->size(), QSize(view->px(7155), view->px(6225)));
+    for (const ControlLayout& c : WindowControls()) {
         auto* w = get<QWidget>(c.name.c_str());
         ASSERT_NE(w, nullptr) << c.name;
+        const QRect at(w->mapTo(client, QPoint(0, 0)), w->size()); // imgThumb's follows the picture
         if (c.name == "imgThumb")
-            continue; // its size follows the picture
-        const QRect at(w->mapTo(client, QPoint(0, 0)), w->size());
+            continue;
         EXPECT_EQ(at,
                   QRect(view->px(c.left), view->px(c.top), view->px(c.width), view->px(c.height)))
             << c.name;
     }
-}
-
-TEST_F(View, TheWindowIsCentredByItsOuterFrame) {
-    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    const QRect frame = view->frameGeometry();
-    EXPECT_LE(std::abs(frame.center().x() - screen.center().x()), 1);
-    EXPECT_LE(std::abs(frame.center().y() - screen.center().y()), 1);
-}
-
-TEST_F(View, TheSelectorTakesATypedNameOnlyWhenTheFocusMovesToAnotherControl) {
-    auto* selector = get<QComboBox>("cmbCollection");
-    selector->setFocus();
-    selector->lineEdit()->selectAll();
-    QTest::keyClicks(selector->lineEdit(), "Two");
-    selector->showPopup(); // its own drop-down takes the focus
-    selector->hidePopup();
-    QTest::keyClick(view.get(), Qt::Key_F, Qt::AltModifier); // and a menu
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
-    EXPECT_EQ(form.cmbCollection.ListCount(), 1);
-    selector->setFocus();
-    QTest::keyClick(view.get(), Qt::Key_Tab);
-    EXPECT_EQ(form.LoadedCollectionName, "Two");
-
-    // Back to Default while Two has unsaved changes: a tick during the question waits.
-    std::vector<bool> tickedWhileAsking;
-    whileAsking = [&] { view->tick(), tickedWhileAsking.push_back(!form.TickTime.empty()); };
-    selector->setFocus();
-    QTest::keyClick(selector, Qt::Key_Down);
-    EXPECT_EQ(tickedWhileAsking, std::vector{false});
-    EXPECT_FALSE(form.TickTime.empty());
-    QTest::mouseClick(get<QPushButton>("cmdAddAll"), Qt::LeftButton);
-    EXPECT_TRUE(view->close());
-    view->endSession();
-    EXPECT_EQ(tickedWhileAsking.size(), 2u); // closing asks once about the added bitmap
+    std::map<std::string, std::string> names;
+    for (QWidget* w : client->findChildren<QWidget*>()) {
+        const std::string name = w->objectName().toStdString();
+        if (name.empty() || name.starts_with("qt_"))
+            continue;
+        // A combo box's name is its text, so a screen reader says its label or the fallback.
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        const auto labels = a->relations(QAccessible::Label);
+        names[name] = (a->role() != QAccessible::ComboBox ? a->text(QAccessible::Name)
+                       : labels.isEmpty()                 ? a->text(QAccessible::Description)
+                                          : labels.front().first->text(QAccessible::Name))
+                          .toStdString();
+        const QRect r(w->mapTo(client, QPoint()), w->size());
+        for (const CaptionFrame* frame : client->findChildren<CaptionFrame*>()) {
+            const QRect outer = frame->border().translated(frame->pos());
+            const int k = CaptionFrame::kLine;
+            if (w == frame || !w->isVisible() || qobject_cast<QMenu*>(w))
+                continue;
+            EXPECT_TRUE(!frame->caption().translated(frame->pos()).intersects(r) &&
+                        (outer.adjusted(k, k, -k, -k).contains(r) || !outer.intersects(r)))
+                << name << " crosses " << frame->title().toStdString();
+        }
+    }
+    std::string said;
+    for (const auto& [control, name] : names)
+        said += control + "=" + name + "|";
+    EXPECT_EQ(said, "Dir1=Folders|Drive1=Drive|Frame1=Wallpaper Style|Frame2=Cycle Frequency|"
+                    "Label2=Previous Bitmaps:|Label3=H|Label4=M|Label5=Bitmaps to cycle:|"
+                    "Label6=Collection:|Label7=D|chkAutoView=Preview|cmbCollection=Collection:|"
+                    "cmbLastBmps=Previous Bitmaps:|cmdAdd=Add|cmdAddAll=Add All|cmdApply=Apply|"
+                    "cmdRemove=Remove|cmdRemoveAll=Remove All|cmdUpdate=Next|filWinBmps=Bitmap "
+                    "files|frmCycle=Cycle Order|imgThumb=Preview picture|lstRotateBmps=Bitmaps to "
+                    "cycle|optAscending=Ascending|optCenter=Center|optDescending=Descending|"
+                    "optNone=None|optRandom=Random|optTile=Tile|txtDays=Days|txtHours=Hours|"
+                    "txtMinutes=Minutes|");
+    const QPoint off = view->frameGeometry().center() -
+                       QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE(std::abs(off.x()) + std::abs(off.y()), 2); // centred by its outer frame
+    EXPECT_EQ(WEXITSTATUS(std::system("env -i " VELUM_BIN_DIR "/velumdesk 2>err")), 1);
+    EXPECT_EQ(ReadWholeFile("err"), "velumdesk: no display to show the window on\n");
 }
 
 TEST_F(View, TypingInTheMiddleOfANameKeepsTheCaretAndTheSelection) {
     name("Nature");
     auto* selector = get<QComboBox>("cmbCollection");
     choose(selector, "Nature"); // the entry chosen, as at start
-    ASSERT_EQ(form.cmbCollection.ListIndex(), selector->findText("Nature"));
     QLineEdit* edit = selector->lineEdit();
     selector->setFocus(Qt::MouseFocusReason);
     edit->setCursorPosition(2);
     QTest::keyClicks(selector, "XY");
     EXPECT_EQ(edit->text(), "NaXYture");
     EXPECT_EQ(edit->cursorPosition(), 4);
-    EXPECT_EQ(form.cmbCollection.Text(), "NaXYture");
 
     // A selection made leftwards keeps its caret at its left end through a tick.
-    key(Qt::Key_Left, Qt::ShiftModifier);
-    key(Qt::Key_Left, Qt::ShiftModifier);
+    key(Qt::Key_Left, Qt::ShiftModifier), key(Qt::Key_Left, Qt::ShiftModifier);
     view->tick();
     EXPECT_EQ(edit->selectedText(), "XY");
     EXPECT_EQ(edit->cursorPosition(), 2);
     key(Qt::Key_Backspace); // back to a name of the list, which becomes its entry
-    EXPECT_EQ(edit->text(), "Nature");
     EXPECT_EQ(edit->cursorPosition(), 2);
     EXPECT_EQ(form.cmbCollection.ListIndex(), selector->findText("Nature"));
-    QTest::keyClicks(selector, "t");
-    EXPECT_EQ(edit->text(), "Natture");
-    key(Qt::Key_Z, Qt::ControlModifier); // the edits since the caret moved are undone
-    EXPECT_EQ(edit->text(), "NaXYture");
-    EXPECT_EQ(form.cmbCollection.Text(), "NaXYture");
-
-    auto* history = get<QComboBox>("cmbLastBmps"); // the history's text box too
-    history->setFocus(Qt::MouseFocusReason);
-    history->lineEdit()->selectAll();
-    QTest::keyClicks(history, "/a.bmp");
-    key(Qt::Key_Home);
-    key(Qt::Key_Right);
-    QTest::keyClicks(history, "pics/");
-    EXPECT_EQ(history->lineEdit()->text(), "/pics/a.bmp");
-    EXPECT_EQ(history->lineEdit()->cursorPosition(), 6);
 }
 
 TEST_F(View, AnAccessKeyMovesTheFocusSoATypedNameIsTakenBeforeTheButtonActs) {
-    auto* files = get<QListWidget>("filWinBmps");
-    click(files, "a.bmp");
+    click(get<QListWidget>("filWinBmps"), "a.bmp");
     auto* selector = get<QComboBox>("cmbCollection");
     selector->setFocus(Qt::MouseFocusReason);
     selector->lineEdit()->selectAll();
@@ -232,169 +199,63 @@ TEST_F(View, AnAccessKeyMovesTheFocusSoATypedNameIsTakenBeforeTheButtonActs) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.lstRotateBmps.ListCount() == 1; }, 2000));
     key(Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(StoredBitmapsOf("Nature"), std::vector{(pics / "a.bmp").string()});
-
-    // Every button's access key: the focus goes to it and it acts.
-    const std::tuple<Qt::Key, const char*, std::function<bool()>> keys[] = {
-        {Qt::Key_L, "cmdAddAll", [&] { return form.lstRotateBmps.ListCount() == 5; }},
-        {Qt::Key_M, "cmdRemoveAll", [&] { return form.lstRotateBmps.ListCount() == 0; }},
-        {Qt::Key_A, "cmdApply", [&] { return !desktop.calls.empty(); }},
-        {Qt::Key_N, "cmdUpdate", [&] { return !form.LastChanged.empty(); }},
-    };
-    click(files, "b.bmp");
-    for (const auto& [k, button, acted] : keys) {
-        if (std::string(button) == "cmdUpdate")
-            key(Qt::Key_L, Qt::AltModifier); // Next needs bitmaps to cycle
-        QTest::qWait(300);
-        key(k, Qt::AltModifier);
-        EXPECT_EQ(focused(), button);
-        EXPECT_TRUE(QTest::qWaitFor(acted, 2000)) << button;
-    }
-    selector->setFocus(Qt::MouseFocusReason);
-    key(Qt::Key_R, Qt::AltModifier); // &Remove, with a bitmap selected in the rotation list
-    EXPECT_EQ(focused(), "cmdRemove");
 }
 
 TEST_F(View, DelRemovesFromTheRotationListEditsTextAndElsewhereDeletesTheCollection) {
-    const int start = form.cmbCollection.ListCount();
-    for (const char* n : {"One", "Two", "Three", "Four"})
-        name(n);
-    ASSERT_EQ(form.cmbCollection.ListCount(), start + 4);
+    name("Two"), name("Three");
+    int left = form.cmbCollection.ListCount();
     QTest::mouseClick(get<QPushButton>("cmdAddAll"), Qt::LeftButton);
-    auto* rotation = get<QListWidget>("lstRotateBmps");
-    click(rotation, (pics / "b.bmp").string().c_str());
-    click(rotation, (pics / "garbage.bmp").string().c_str(), Qt::ControlModifier);
+    click(get<QListWidget>("lstRotateBmps"), (pics / "b.bmp").string().c_str());
     key(Qt::Key_Delete);
-    EXPECT_EQ(form.lstRotateBmps.items(),
-              (std::vector{(pics / "a.bmp").string(), (pics / "c.bmp").string(),
-                           (pics / "truncated.bmp").string()}));
-    key(Qt::Key_Delete); // nothing selected: nothing goes
-    EXPECT_EQ(form.lstRotateBmps.ListCount(), 3);
-    EXPECT_EQ(form.cmbCollection.ListCount(), start + 4);
-
-    for (const char* field :
-         {"txtDays", "txtHours", "txtMinutes", "cmbLastBmps", "cmbCollection"}) {
-        get<QWidget>(field)->setFocus(Qt::MouseFocusReason);
-        QLineEdit* edit = qobject_cast<QLineEdit*>(get<QWidget>(field));
-        if (!edit)
-            edit = get<QComboBox>(field)->lineEdit();
-        edit->setText(QStringLiteral("Four"));
-        edit->setCursorPosition(1);
-        key(Qt::Key_Delete);
-        EXPECT_EQ(edit->text(), "Fur") << field;
-        EXPECT_EQ(form.cmbCollection.ListCount(), start + 4) << field;
-        QTest::keyClick(edit, Qt::Key_O); // back to the name shown, which leaving takes
-    }
-    int left = start + 4;
-    for (const char* control : {"filWinBmps", "Dir1", "Drive1"}) {
+    EXPECT_EQ(form.lstRotateBmps.ListCount(), 4);
+    QLineEdit* edit = get<QComboBox>("cmbCollection")->lineEdit();
+    edit->setFocus(Qt::MouseFocusReason), edit->setCursorPosition(1);
+    key(Qt::Key_Delete);
+    EXPECT_EQ(edit->text(), "Tree");
+    EXPECT_EQ(form.cmbCollection.ListCount(), left);
+    QTest::keyClick(edit, Qt::Key_H); // back to the name shown, which leaving takes
+    for (const char* control : {"filWinBmps", "Dir1"}) {
         get<QWidget>(control)->setFocus(Qt::MouseFocusReason);
         key(Qt::Key_Delete);
         EXPECT_EQ(form.cmbCollection.ListCount(), --left) << control;
-    }
-    // The menu entry deletes wherever the focus is.
-    for (const char* control : {"lstRotateBmps", "txtDays"}) {
-        get<QWidget>(control)->setFocus(Qt::MouseFocusReason);
-        const std::string days = form.txtDays.Text();
-        view->findChild<QAction*>("mnuDelete")->trigger();
-        EXPECT_EQ(form.cmbCollection.ListCount(), --left) << control;
-        EXPECT_EQ(form.txtDays.Text(), days) << control;
     }
 }
 
 TEST_F(View, APreviewThatCannotBeDecodedLeavesTheLastPictureUp) {
     WriteBmp24((pics / "b.bmp").string(), 40, 30, std::vector<std::uint32_t>(1200, 0x20a040));
-    auto* files = get<QListWidget>("filWinBmps");
-    auto* thumb = get<QLabel>("imgThumb");
     QTest::mouseClick(get<QCheckBox>("chkAutoView"), Qt::LeftButton);
     // Every pixel the box draws, as one colour, or 0 when they differ.
     auto shown = [&] {
-        const QImage image = thumb->grab().toImage();
-        const QRgb first = image.pixel(0, 0);
+        const QImage image = get<QLabel>("imgThumb")->grab().toImage();
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
-                if (image.pixel(x, y) != first)
+                if (image.pixel(x, y) != image.pixel(0, 0))
                     return 0u;
-        return first & 0xffffffu;
+        return image.pixel(0, 0) & 0xffffffu;
     };
+    auto* files = get<QListWidget>("filWinBmps");
     click(files, "a.bmp");
-    EXPECT_EQ(shown(), 0x3366aau);
-    for (const char* bad : {"truncated.bmp", "garbage.bmp", "truncated.bmp"}) {
+    for (const char* bad : {"truncated.bmp", "garbage.bmp"}) {
         click(files, bad);
         EXPECT_EQ(shown(), 0x3366aau) << bad;
-        EXPECT_EQ(form.imgThumb.picture, (pics / "a.bmp").string()) << bad;
     }
-    QTest::mouseDClick(thumb, Qt::LeftButton); // at its own size as well
-    click(files, "truncated.bmp");
-    EXPECT_EQ(thumb->size(), QSize(40, 30));
-    EXPECT_EQ(shown(), 0x3366aau);
     click(files, "b.bmp");
     EXPECT_EQ(shown(), 0x20a040u);
 }
 
-TEST_F(View, EachFrameCaptionStandsOnItsBorderAndNoControlCrossesIt) {
-    QWidget* client = view->centralWidget();
-    const auto frames = client->findChildren<CaptionFrame*>();
-    ASSERT_EQ(frames.size(), 3);
-    for (const CaptionFrame* frame : frames) {
-        const QRect outer = frame->border().translated(frame->pos());
-        const QRect inner = outer.adjusted(CaptionFrame::kLine, CaptionFrame::kLine,
-                                           -CaptionFrame::kLine, -CaptionFrame::kLine);
-        const QRect caption = frame->caption().translated(frame->pos());
-        const std::string title = frame->title().toStdString();
-        EXPECT_EQ(caption.width(), frame->fontMetrics().horizontalAdvance(frame->title())) << title;
-        EXPECT_TRUE(caption.top() < outer.top() && caption.bottom() > inner.top()) << title;
-        for (QWidget* w : client->findChildren<QWidget*>()) {
-            const bool control = !w->objectName().isEmpty() &&
-                                 !w->objectName().startsWith(QStringLiteral("qt_")) && w != frame &&
-                                 !qobject_cast<QMenu*>(w) && w->isVisible();
-            if (!control)
-                continue;
-            const QRect r(w->mapTo(client, QPoint()), w->size());
-            EXPECT_TRUE(inner.contains(r) || !outer.intersects(r))
-                << w->objectName().toStdString() << " crosses " << title;
-            EXPECT_FALSE(caption.intersects(r)) << w->objectName().toStdString() << " on " << title;
-        }
-    }
-    // What is drawn: the border line runs through the caption's middle row, not below it.
-    CaptionFrame* cycle = view->findChild<CaptionFrame*>("frmCycle");
-    const QImage image = cycle->grab().toImage();
-    const int line = cycle->border().top();
-    EXPECT_NE(image.pixel(1, line + 20), image.pixel(4, line + 20)); // left border
-    EXPECT_NE(image.pixel(cycle->caption().right() + 8, line),
-              image.pixel(cycle->caption().right() + 8, line + 4));
-}
-
-TEST_F(View, TabGoesInReadingOrderAndArrowsMoveInsideAnOptionGroup) {
-    const auto checked = [&](QButtonGroup* g) {
-        return g->checkedButton()->objectName().toStdString();
+TEST_F(View, TabGoesInReadingOrder) {
+    const auto checked = [&](const char* option) {
+        return get<QRadioButton>(option)->group()->checkedButton()->objectName().toStdString();
     };
-    auto* style = get<QRadioButton>("optTile")->group();
-    auto* order = get<QRadioButton>("optAscending")->group();
     get<QWidget>("cmbCollection")->setFocus(Qt::MouseFocusReason);
     std::vector<std::string> visited = {focused()};
-    for (int i = 0; i < 18; ++i) {
-        key(Qt::Key_Tab);
-        visited.push_back(focused());
-    }
+    for (int i = 0; i < 18; ++i)
+        key(Qt::Key_Tab), visited.push_back(focused());
     EXPECT_EQ(visited, (std::vector<std::string>{
                            "cmbCollection", "filWinBmps", "Drive1", "Dir1", "cmbLastBmps", "cmdAdd",
                            "cmdRemove", "cmdUpdate", "cmdAddAll", "cmdRemoveAll", "cmdApply",
-                           "lstRotateBmps", checked(style), "chkAutoView", "txtDays", "txtHours",
-                           "txtMinutes", checked(order), "cmbCollection"}));
-    key(Qt::Key_Tab, Qt::ShiftModifier);
-    EXPECT_EQ(focused(), checked(order));
-
-    // Down chooses the next order, and Tab still stops once on the group.
-    const std::string before = checked(order);
-    key(Qt::Key_Down);
-    EXPECT_NE(checked(order), before);
-    EXPECT_EQ(focused(), checked(order));
-    EXPECT_TRUE(form.CollectionDirty); // a person's choice, handled as a click
-    key(Qt::Key_Tab, Qt::ShiftModifier);
-    EXPECT_EQ(focused(), "txtMinutes");
-    key(Qt::Key_Tab);
-    EXPECT_EQ(focused(), checked(order));
-    key(Qt::Key_Tab);
-    EXPECT_EQ(focused(), "cmbCollection");
+                           "lstRotateBmps", checked("optTile"), "chkAutoView", "txtDays",
+                           "txtHours", "txtMinutes", checked("optAscending"), "cmbCollection"}));
 }
 
 TEST_F(View, AHistoryEntryInASubfolderHighlightsThatSubfolder) {
@@ -403,68 +264,10 @@ TEST_F(View, AHistoryEntryInASubfolderHighlightsThatSubfolder) {
     open(folders, "sub");
     open(get<QListWidget>("filWinBmps"), "d.bmp"); // applied: now in the history
     open(folders, "pics");
-    ASSERT_EQ(form.filWinBmps.Path(), pics.string());
-    ASSERT_EQ(form.cmbLastBmps.items(), std::vector{(pics / "sub" / "d.bmp").string()});
-
     choose(get<QComboBox>("cmbLastBmps"), (pics / "sub" / "d.bmp").string().c_str());
     EXPECT_EQ(form.filWinBmps.Path(), (pics / "sub").string());
     ASSERT_TRUE(folders->currentItem());
-    EXPECT_EQ(folders->currentItem()->data(Qt::UserRole).toString().toStdString(),
-              (pics / "sub").string());
     EXPECT_EQ(folders->currentItem()->text().trimmed(), "sub");
-}
-
-TEST_F(View, EveryControlHasTheNameAScreenReaderAnnounces) {
-    QWidget* client = view->centralWidget();
-    std::map<std::string, std::string> names;
-    for (QWidget* w : client->findChildren<QWidget*>()) {
-        if (w->objectName().isEmpty() || w->objectName().startsWith(QStringLiteral("qt_")))
-            continue;
-        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-        ASSERT_TRUE(a) << w->objectName().toStdString();
-        // A combo box's name is its text: a screen reader says the label that points to it,
-        // or else its description.
-        QString said = a->text(QAccessible::Name);
-        if (a->role() == QAccessible::ComboBox) {
-            const auto labels = a->relations(QAccessible::Label);
-            said = labels.isEmpty() ? a->text(QAccessible::Description)
-                                    : labels.front().first->text(QAccessible::Name);
-        }
-        names[w->objectName().toStdString()] = said.toStdString();
-    }
-    const std::map<std::string, std::string> want = {{"cmbCollection", "Collection:"},
-                                                     {"cmdAddAll", "Add All"},
-                                                     {"cmdRemoveAll", "Remove All"},
-                                                     {"Frame2", "Cycle Frequency"},
-                                                     {"txtDays", "Days"},
-                                                     {"txtHours", "Hours"},
-                                                     {"txtMinutes", "Minutes"},
-                                                     {"Label4", "M"},
-                                                     {"Label3", "H"},
-                                                     {"Label7", "D"},
-                                                     {"cmdUpdate", "Next"},
-                                                     {"frmCycle", "Cycle Order"},
-                                                     {"optAscending", "Ascending"},
-                                                     {"optDescending", "Descending"},
-                                                     {"optRandom", "Random"},
-                                                     {"cmdRemove", "Remove"},
-                                                     {"cmdAdd", "Add"},
-                                                     {"lstRotateBmps", "Bitmaps to cycle"},
-                                                     {"Dir1", "Folders"},
-                                                     {"Drive1", "Drive"},
-                                                     {"cmbLastBmps", "Previous Bitmaps:"},
-                                                     {"optNone", "None"},
-                                                     {"optCenter", "Center"},
-                                                     {"optTile", "Tile"},
-                                                     {"Frame1", "Wallpaper Style"},
-                                                     {"chkAutoView", "Preview"},
-                                                     {"filWinBmps", "Bitmap files"},
-                                                     {"cmdApply", "Apply"},
-                                                     {"Label6", "Collection:"},
-                                                     {"Label5", "Bitmaps to cycle:"},
-                                                     {"Label2", "Previous Bitmaps:"},
-                                                     {"imgThumb", "Preview picture"}};
-    EXPECT_EQ(names, want);
 }
 
 int main(int argc, char** argv) {

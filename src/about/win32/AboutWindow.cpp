@@ -4,6 +4,7 @@
 
 #include "about/SystemInfo.h"
 #include "common/Launch.h"
+#include "mainwindow/win32/Win32Shared.h"
 
 namespace velum {
 
@@ -66,25 +67,13 @@ void ShowAboutWindow(HWND owner, HINSTANCE instance, Registry& reg, Dialogs& dia
         SetForegroundWindow(about.hwnd);
         return;
     }
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    if (!GetClassInfoExA(instance, kClassName, &wc)) {
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = AboutProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kClassName;
-        RegisterClassExA(&wc);
-    }
+    RegisterWindowClass(instance, kClassName, AboutProc);
     about.reg = &reg;
     about.dialogs = &dialogs;
-    NONCLIENTMETRICSA metrics{};
-    metrics.cbSize = sizeof metrics;
-    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    const LOGFONTA message = MessageFont();
     if (!about.font)
-        about.font = CreateFontIndirectA(&metrics.lfMessageFont);
-    LOGFONTA big = metrics.lfMessageFont;
+        about.font = CreateFontIndirectA(&message);
+    LOGFONTA big = message;
     big.lfWeight = FW_BOLD;
     big.lfHeight = big.lfHeight * 3 / 2;
     about.bold = CreateFontIndirectA(&big);

@@ -49,15 +49,15 @@ QString Q(const std::string& text) {
 
 // A control at its place in the window's layout, inside its frame when it has one.
 template <class W> W* Place(QWidget* parent, const MainWindowView& view, const char* name) {
-    const ControlSpec& spec = WindowControl(name);
-    int left = spec.left, top = spec.top;
-    if (!spec.frame.empty() && parent->objectName() == QString::fromStdString(spec.frame)) {
-        left -= WindowControl(spec.frame).left;
-        top -= WindowControl(spec.frame).top;
+    const ControlLayout& place = WindowControl(name);
+    int left = place.left, top = place.top;
+    if (!place.frame.empty() && parent->objectName() == QString::fromStdString(place.frame)) {
+        left -= WindowControl(place.frame).left;
+        top -= WindowControl(place.frame).top;
     }
     auto* w = new W(parent);
     w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(view.px(left), view.px(top), view.px(spec.width), view.px(spec.height));
+    w->setGeometry(view.px(left), view.px(top), view.px(place.width), view.px(place.height));
     return w;
 }
 

@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "common/Files.h"
+#include "mainwindow/win32/Win32Shared.h"
 
 namespace velum {
 
@@ -22,7 +23,7 @@ struct Kind {
     DWORD style;
 };
 
-Kind KindOf(const ControlSpec& c) {
+Kind KindOf(const ControlLayout& c) {
     const DWORD focusable = WS_TABSTOP | WS_GROUP;
     switch (c.kind) {
     case ControlKind::Button:
@@ -104,29 +105,15 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
     scale_ = GetDeviceCaps(screen, LOGPIXELSX) / 96.0;
     ReleaseDC(nullptr, screen);
 
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    if (!GetClassInfoExA(instance_, kClassName, &wc)) {
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance_;
-        wc.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(1));
-        wc.hIconSm = wc.hIcon;
-        wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kClassName;
-        RegisterClassExA(&wc);
-    }
+    RegisterWindowClass(instance_, kClassName, WindowProc);
     // Fixed size: the menu bar and the client area of the layout.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     hwnd_ =
         CreateWindowExA(WS_EX_CONTROLPARENT, kClassName, form_.Caption.c_str(), style,
                         CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance_, this);
 
-    NONCLIENTMETRICSA metrics{};
-    metrics.cbSize = sizeof metrics;
-    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    font_ = CreateFontIndirectA(&metrics.lfMessageFont);
+    const LOGFONTA message = MessageFont();
+    font_ = CreateFontIndirectA(&message);
 
     CreateMenus();
     CreateControls();
@@ -191,14 +178,14 @@ void MainWindowWin32::CreateControls() {
                                nullptr, instance_, nullptr);
     // Frames and labels first, below the controls they surround; then the controls in tab
     // order, which is the order of creation.
-    std::vector<const ControlSpec*> order;
+    std::vector<const ControlLayout*> order;
     for (const auto& c : WindowControls())
         if (c.kind == ControlKind::Frame || c.kind == ControlKind::Label)
             order.push_back(&c);
     for (const auto& c : WindowControls())
         if (c.kind != ControlKind::Frame && c.kind != ControlKind::Label)
             order.push_back(&c);
-    for (const ControlSpec* c : order) {
+    for (const ControlLayout* c : order) {
         const Kind kind = KindOf(*c);
         const int id = kFirstControlId + static_cast<int>(ids_.size());
         // Combo boxes are as tall as their open list; the closed box keeps its own height.
@@ -392,16 +379,17 @@ void MainWindowWin32::OnCommand(int id, int code, HWND from) {
             driver_.Run([this, h = b->second] { (form_.*h)(); });
         return;
     }
-    const std::map<std::string, std::pair<OptionGroup*, OptionButton*>> options = {
-        {"optTile", {&form_.styleGroup, &form_.optTile}},
-        {"optCenter", {&form_.styleGroup, &form_.optCenter}},
-        {"optNone", {&form_.styleGroup, &form_.optNone}},
-        {"optAscending", {&form_.orderGroup, &form_.optAscending}},
-        {"optRandom", {&form_.orderGroup, &form_.optRandom}},
-        {"optDescending", {&form_.orderGroup, &form_.optDescending}}};
+    using Option = std::pair<OptionGroup frmWallPaper::*, OptionButton frmWallPaper::*>;
+    static const std::map<std::string, Option> options = {
+        {"optTile", {&frmWallPaper::styleGroup, &frmWallPaper::optTile}},
+        {"optCenter", {&frmWallPaper::styleGroup, &frmWallPaper::optCenter}},
+        {"optNone", {&frmWallPaper::styleGroup, &frmWallPaper::optNone}},
+        {"optAscending", {&frmWallPaper::orderGroup, &frmWallPaper::optAscending}},
+        {"optRandom", {&frmWallPaper::orderGroup, &frmWallPaper::optRandom}},
+        {"optDescending", {&frmWallPaper::orderGroup, &frmWallPaper::optDescending}}};
     if (auto o = options.find(name); o != options.end()) {
         if (code == BN_CLICKED)
-            driver_.Run([o] { o->second.first->Select(*o->second.second); });
+            driver_.Run([this, o] { (form_.*o->second.first).Select(form_.*o->second.second); });
         return;
     }
     if (name == "chkAutoView" && code == BN_CLICKED) {
