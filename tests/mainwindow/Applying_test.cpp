@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "common/DateTime.h"
 #include "common/Folders.h"
 #include "common/IoFailure.h"
 #include "common/RegistrySettings.h"
@@ -240,7 +241,7 @@ TEST_F(Applying, EachCollectionKeepsItsOwnPositionAndTheHistoryIsOneList) {
     EXPECT_EQ(Applied(),
               (Strings{"/a1.bmp", "/a1.bmp", "/b0.bmp", "/b0.bmp", "/a2.bmp", "/a2.bmp"}));
     EXPECT_EQ(Stored("Index", "A") + Stored("CurrentIndex", "A"), " 3 2");
-    EXPECT_EQ(Stored("Time", "A"), "2026-12-07 09:02:00");
+    EXPECT_EQ(Stored("Time", "A"), DateTimeToStoredText({2026, 12, 7, 9, 2, 0}));
     EXPECT_EQ(Stored("Index", "B") + Stored("CurrentIndex", "B"), " 1 0");
     EXPECT_EQ(StoredBitmapsOf(""), (Strings{"/a2.bmp", "/b0.bmp", "/a1.bmp", "/old.bmp"}));
 }
