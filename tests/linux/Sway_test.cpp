@@ -46,18 +46,20 @@ TEST(SwayIpc, ARefusalOrAnAnswerCutShortFails) {
         {std::string("i3-ipc\x17\0\0\0\0\0\0\0[ {", 17), "sway gave no answer"}};
     for (const auto& [answer, why] : answers) {
         const int listener = Bound(socket);
+        const std::string& reply = answer; // a lambda cannot capture a structured binding
         std::thread server([&] {
             const int fd = accept(listener, nullptr, nullptr);
             char buffer[4096];
             [[maybe_unused]] ssize_t n =
-                read(fd, buffer, 4096) + write(fd, answer.data(), answer.size());
+                read(fd, buffer, 4096) + write(fd, reply.data(), reply.size());
             close(fd);
         });
         std::string failure;
         EXPECT_FALSE(SetSwayWallpaper({"", nullptr, false, 0}, failure));
         EXPECT_EQ(failure, why);
         server.join();
-        close(listener), unlink(socket.c_str());
+        close(listener);
+        unlink(socket.c_str());
     }
     unsetenv("SWAYSOCK");
 }

@@ -36,8 +36,10 @@ struct Velumdesk : ::testing::Test {
     pid_t pid = -1;
 
     ~Velumdesk() override {
-        if (pid > 0)
-            kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
     }
     // Sky holds one.bmp, and two.bmp that is never read.
     void Sky(const std::string& options) {

@@ -42,7 +42,10 @@ struct View : ::testing::Test, Dialogs {
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
     }
-    void TearDown() override { view.reset(), fs::current_path(start); }
+    void TearDown() override {
+        view.reset();
+        fs::current_path(start);
+    }
     template <class W> W* get(const char* name) { return view->findChild<W*>(name); }
     // Double-clicks the entry of a list whose text ends in `text`, scrolled into view first.
     void open(QListWidget* list, const char* text) {
@@ -178,7 +181,8 @@ TEST_F(View, TypingInTheMiddleOfANameKeepsTheCaretAndTheSelection) {
     EXPECT_EQ(edit->cursorPosition(), 4);
 
     // A selection made leftwards keeps its caret at its left end through a tick.
-    key(Qt::Key_Left, Qt::ShiftModifier), key(Qt::Key_Left, Qt::ShiftModifier);
+    key(Qt::Key_Left, Qt::ShiftModifier);
+    key(Qt::Key_Left, Qt::ShiftModifier);
     view->tick();
     EXPECT_EQ(edit->selectedText(), "XY");
     EXPECT_EQ(edit->cursorPosition(), 2);
@@ -202,14 +206,16 @@ TEST_F(View, AnAccessKeyMovesTheFocusSoATypedNameIsTakenBeforeTheButtonActs) {
 }
 
 TEST_F(View, DelRemovesFromTheRotationListEditsTextAndElsewhereDeletesTheCollection) {
-    name("Two"), name("Three");
+    name("Two");
+    name("Three");
     int left = form.cmbCollection.ListCount();
     QTest::mouseClick(get<QPushButton>("cmdAddAll"), Qt::LeftButton);
     click(get<QListWidget>("lstRotateBmps"), (pics / "b.bmp").string().c_str());
     key(Qt::Key_Delete);
     EXPECT_EQ(form.lstRotateBmps.ListCount(), 4);
     QLineEdit* edit = get<QComboBox>("cmbCollection")->lineEdit();
-    edit->setFocus(Qt::MouseFocusReason), edit->setCursorPosition(1);
+    edit->setFocus(Qt::MouseFocusReason);
+    edit->setCursorPosition(1);
     key(Qt::Key_Delete);
     EXPECT_EQ(edit->text(), "Tree");
     EXPECT_EQ(form.cmbCollection.ListCount(), left);
@@ -249,8 +255,10 @@ TEST_F(View, TabGoesInReadingOrder) {
     };
     get<QWidget>("cmbCollection")->setFocus(Qt::MouseFocusReason);
     std::vector<std::string> visited = {focused()};
-    for (int i = 0; i < 18; ++i)
-        key(Qt::Key_Tab), visited.push_back(focused());
+    for (int i = 0; i < 18; ++i) {
+        key(Qt::Key_Tab);
+        visited.push_back(focused());
+    }
     EXPECT_EQ(visited, (std::vector<std::string>{
                            "cmbCollection", "filWinBmps", "Drive1", "Dir1", "cmbLastBmps", "cmdAdd",
                            "cmdRemove", "cmdUpdate", "cmdAddAll", "cmdRemoveAll", "cmdApply",
