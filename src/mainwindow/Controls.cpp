@@ -4,6 +4,7 @@
 
 #include "common/Files.h"
 #include "common/Folders.h"
+#include "common/IoFailure.h"
 
 namespace velum {
 
@@ -78,13 +79,48 @@ void DirListBox::SetPath(const std::string& folder) {
     Run(Change);
 }
 
+std::vector<FolderRow> DirListBox::Rows() const {
+    std::vector<FolderRow> rows;
+    if (path_.empty())
+        return rows;
+    const char sep = PathSeparator();
+    const std::size_t first = path_.find(sep);
+    std::size_t pos = first == std::string::npos ? path_.size() : first + 1;
+    rows.push_back({path_.substr(0, pos), path_.substr(0, pos), true, false});
+    while (pos < path_.size()) {
+        std::size_t end = path_.find(sep, pos);
+        if (end == std::string::npos)
+            end = path_.size();
+        if (end > pos)
+            rows.push_back({std::string(2 * rows.size(), ' ') + path_.substr(pos, end - pos),
+                            path_.substr(0, end), true, false});
+        pos = end + 1;
+    }
+    rows.back().shown = true;
+    const std::string indent(2 * rows.size(), ' ');
+    for (const auto& name : subfolders)
+        rows.push_back({indent + name, JoinPath(path_, name), false, false});
+    return rows;
+}
+
+void DirListBox::Open(int row) {
+    const std::vector<FolderRow> rows = Rows();
+    if (row < 0 || row >= static_cast<int>(rows.size()))
+        return;
+    try {
+        SetPath(rows[static_cast<std::size_t>(row)].path);
+    } catch (const IoFailure&) {
+        // An unreadable folder leaves the list where it was.
+    }
+}
+
 void FileListBox::SetPath(const std::string& folder) {
     path_ = folder;
     Clear();
     std::vector<std::string> names;
     try {
         names = ListBitmapFiles(folder);
-    } catch (const std::exception&) {
+    } catch (const IoFailure&) {
         // An unreadable folder shows no files.
     }
     for (const auto& name : names)
@@ -121,6 +157,16 @@ void TextBox::SetText(const std::string& text) {
         return;
     text_ = text;
     Run(Change);
+}
+
+OptionGroup::OptionGroup(std::initializer_list<OptionButton*> buttons) : buttons_(buttons) {
+    for (OptionButton* b : buttons_)
+        b->group_ = this;
+}
+
+void OptionButton::Choose() {
+    if (group_)
+        group_->Select(*this);
 }
 
 void OptionGroup::Select(OptionButton& button) {

@@ -79,21 +79,28 @@ class TextBox {
     std::string text_;
 };
 
+class OptionGroup;
+
 // An option button of an exclusive group.
 class OptionButton {
   public:
     std::function<void()> Click;
     bool Value() const { return value_; }
+    // A person's click: selects this button in its group, clears the others, runs Click.
+    void Choose();
 
   private:
     friend class OptionGroup;
     bool value_ = false;
+    OptionGroup* group_ = nullptr;
 };
 
 // The buttons of one exclusive group.
 class OptionGroup {
   public:
-    OptionGroup(std::initializer_list<OptionButton*> buttons) : buttons_(buttons) {}
+    OptionGroup(std::initializer_list<OptionButton*> buttons);
+    OptionGroup(const OptionGroup&) = delete;
+    OptionGroup& operator=(const OptionGroup&) = delete;
     // Selects `button`, clears the others, then runs its Click.
     void Select(OptionButton& button);
     // The design-time choice: selects `button` without running its Click.
@@ -129,6 +136,15 @@ class DriveListBox {
     std::string drive_;
 };
 
+// One line of the directory list.
+struct FolderRow {
+    std::string text; // the folder's name, indented two spaces a level
+    std::string path; // the folder it opens
+    bool open;        // the folder shown or one above it
+    bool shown;       // the folder shown
+    bool operator==(const FolderRow&) const = default;
+};
+
 // The directory list: one folder and its subfolders.
 class DirListBox {
   public:
@@ -139,6 +155,11 @@ class DirListBox {
     // Shows a folder; runs Change when it differs. Throws IoFailure when it cannot be read,
     // leaving the list as it was.
     void SetPath(const std::string& folder);
+    // The lines as the list shows them: the root, each folder down to the one shown, one step
+    // further in each, then its subfolders.
+    std::vector<FolderRow> Rows() const;
+    // A person opens line `row`: an unreadable folder leaves the list as it was.
+    void Open(int row);
 
   private:
     std::string path_;

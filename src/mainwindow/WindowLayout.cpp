@@ -1,57 +1,253 @@
 #include "mainwindow/WindowLayout.h"
 
 #include <stdexcept>
+#include <unordered_map>
 
-#include "mainwindow/Controls.h"
+#include "mainwindow/frmWallPaper.h"
 
 namespace velum {
 
+namespace {
+
+using K = ControlKind;
+using E = ControlEvent;
+using F = frmWallPaper;
+
+ControlState StateOf(ComboBox& c) {
+    return {.combo = &c};
+}
+ControlState StateOf(ListBox& c) {
+    return {.list = &c};
+}
+ControlState StateOf(TextBox& c) {
+    return {.text = &c};
+}
+ControlState StateOf(OptionButton& c) {
+    return {.option = &c};
+}
+ControlState StateOf(CheckBox& c) {
+    return {.check = &c};
+}
+ControlState StateOf(DriveListBox& c) {
+    return {.drives = &c};
+}
+ControlState StateOf(DirListBox& c) {
+    return {.folders = &c};
+}
+ControlState StateOf(ImageBox& c) {
+    return {.picture = &c};
+}
+template <auto Member> ControlState Of(frmWallPaper& form) {
+    return StateOf(form.*Member);
+}
+
+// One row of the table, written as its name, kind and rectangle, then what it has.
+class Row {
+  public:
+    Row(const char* name, K kind, int left, int top, int width, int height) {
+        c_.name = name;
+        c_.kind = kind;
+        c_.left = left;
+        c_.top = top;
+        c_.width = width;
+        c_.height = height;
+    }
+    Row& Caption(const char* text) {
+        c_.caption = text;
+        return *this;
+    }
+    Row& Tip(const char* text) {
+        c_.tip = text;
+        return *this;
+    }
+    Row& Spoken(const char* text) {
+        c_.spoken = text;
+        return *this;
+    }
+    Row& In(const char* frame) {
+        c_.frame = frame;
+        return *this;
+    }
+    Row& HoldsNoControls() {
+        c_.holdsControls = false;
+        return *this;
+    }
+    Row& Names(const char* control) {
+        c_.labelFor = control;
+        return *this;
+    }
+    Row& DragsTo(const char* control) {
+        c_.dropTarget = control;
+        return *this;
+    }
+    template <auto Member> Row& State() {
+        c_.state = &Of<Member>;
+        return *this;
+    }
+    Row& On(ControlEvent event, FormCall call) {
+        c_.events.push_back({event, call});
+        return *this;
+    }
+    operator ControlLayout() const { return c_; }
+
+  private:
+    ControlLayout c_;
+};
+
+} // namespace
+
+FormCall ControlLayout::CallOn(ControlEvent event) const {
+    for (const auto& e : events)
+        if (e.event == event)
+            return e.call;
+    return nullptr;
+}
+
+bool ControlLayout::TakesFocus() const {
+    return kind != K::Frame && kind != K::Label && kind != K::Picture;
+}
+
 const std::vector<ControlLayout>& WindowControls() {
-    using K = ControlKind;
     static const std::vector<ControlLayout> controls = {
-        {"cmbCollection", K::Combo, "", "Collection", "", 1680, 120, 3135, 315},
-        {"filWinBmps", K::List, "", "Right-Click to Drag", "", 120, 480, 2295, 1845},
-        {"Drive1", K::DriveList, "", "Drive", "", 2520, 480, 2295, 315},
-        {"Dir1", K::FolderList, "", "Find directory containing bmp files", "", 2520, 840, 2295,
-         1440},
-        {"cmbLastBmps", K::Combo, "", "Previous Bitmaps", "", 120, 2760, 4335, 315},
-        {"cmdAdd", K::Button, "A&dd", "", "", 360, 3120, 1200, 300},
-        {"cmdRemove", K::Button, "&Remove", "", "", 1680, 3120, 1200, 300},
-        {"cmdUpdate", K::Button, "&Next", "", "", 3000, 3120, 1200, 300},
-        {"cmdAddAll", K::Button, "Add A&ll", "", "", 360, 3480, 1200, 300},
-        {"cmdRemoveAll", K::Button, "Re&move All", "", "", 1680, 3480, 1200, 300},
-        {"cmdApply", K::Button, "&Apply", "", "", 3000, 3480, 1200, 300},
-        {"lstRotateBmps", K::List, "", "Drop here!", "", 120, 4080, 4695, 2010},
-        {"optTile", K::Option, "Tile", "", "Frame1", 5160, 240, 1215, 255},
-        {"optCenter", K::Option, "Center", "", "Frame1", 5160, 600, 1215, 255},
-        {"optNone", K::Option, "None", "", "Frame1", 5160, 960, 1215, 255},
-        {"chkAutoView", K::CheckBox, "Preview", "Preview the bitmap", "", 5040, 1560, 1335, 195},
-        {"txtDays", K::TextBox, "", "Days", "Frame2", 5280, 3960, 375, 285},
-        {"txtHours", K::TextBox, "", "Hours", "Frame2", 5760, 3960, 375, 285},
-        {"txtMinutes", K::TextBox, "", "Minutes", "Frame2", 6240, 3960, 375, 285},
-        {"optAscending", K::Option, "Ascending", "", "frmCycle", 5160, 5040, 1695, 255},
-        {"optDescending", K::Option, "Descending", "", "frmCycle", 5160, 5400, 1815, 255},
-        {"optRandom", K::Option, "Random", "", "frmCycle", 5160, 5760, 1815, 255},
-        {"imgThumb", K::Picture, "", "Double-Click to Change Size", "", 5040, 1800,
-         ImageBox::kThumbWidth, ImageBox::kThumbHeight},
-        {"Frame1", K::Frame, "Wallpaper Style", "", "", 5040, 0, 2055, 1335},
-        {"Frame2", K::Frame, "Cycle Frequency", "How often to change wallpaper", "", 5040, 3360,
-         2055, 975},
-        {"frmCycle", K::Frame, "Cycle Order", "", "", 5040, 4800, 2055, 1335},
-        {"Label6", K::Label, "Collection:", "", "", 720, 120, 855, 255},
-        {"Label2", K::Label, "Previous Bitmaps:", "", "", 120, 2520, 2175, 255},
-        {"Label5", K::Label, "Bitmaps to cycle:", "", "", 240, 3840, 1695, 255},
-        {"Label7", K::Label, "D", "Days", "Frame2", 5280, 3720, 375, 255},
-        {"Label3", K::Label, "H", "Hours", "Frame2", 5760, 3720, 375, 255},
-        {"Label4", K::Label, "M", "Minutes", "Frame2", 6240, 3720, 375, 255},
+        Row("cmbCollection", K::Combo, 1680, 120, 3135, 315)
+            .Spoken("Collection")
+            .State<&F::cmbCollection>()
+            .On(E::LostFocus, &F::cmbCollection_LostFocus),
+        Row("filWinBmps", K::List, 120, 480, 2295, 1845)
+            .Tip("Right-Click to Drag")
+            .Spoken("Bitmap files")
+            .DragsTo("lstRotateBmps")
+            .State<&F::filWinBmps>()
+            .On(E::DblClick, &F::filWinBmps_DblClick),
+        Row("Drive1", K::DriveList, 2520, 480, 2295, 315).Spoken("Drive").State<&F::Drive1>(),
+        Row("Dir1", K::FolderList, 2520, 840, 2295, 1440)
+            .Tip("Find directory containing bmp files")
+            .Spoken("Folders")
+            .State<&F::Dir1>(),
+        Row("cmbLastBmps", K::Combo, 120, 2760, 4335, 315)
+            .Spoken("Previous Bitmaps")
+            .State<&F::cmbLastBmps>()
+            .On(E::DblClick, &F::cmbLastBmps_DblClick),
+        Row("cmdAdd", K::Button, 360, 3120, 1200, 300)
+            .Caption("A&dd")
+            .On(E::Click, &F::cmdAdd_click),
+        Row("cmdRemove", K::Button, 1680, 3120, 1200, 300)
+            .Caption("&Remove")
+            .On(E::Click, &F::cmdRemove_click),
+        Row("cmdUpdate", K::Button, 3000, 3120, 1200, 300)
+            .Caption("&Next")
+            .On(E::Click, &F::cmdUpdate_click),
+        Row("cmdAddAll", K::Button, 360, 3480, 1200, 300)
+            .Caption("Add A&ll")
+            .On(E::Click, &F::cmdAddAll_click),
+        Row("cmdRemoveAll", K::Button, 1680, 3480, 1200, 300)
+            .Caption("Re&move All")
+            .On(E::Click, &F::cmdRemoveAll_click),
+        Row("cmdApply", K::Button, 3000, 3480, 1200, 300)
+            .Caption("&Apply")
+            .On(E::Click, &F::cmdApply_click),
+        Row("lstRotateBmps", K::List, 120, 4080, 4695, 2010)
+            .Tip("Drop here!")
+            .Spoken("Bitmaps to cycle")
+            .State<&F::lstRotateBmps>()
+            .On(E::DblClick, &F::lstRotateBmps_DblClick)
+            .On(E::Drop, &F::lstRotateBmps_DragDrop)
+            // Del removes the bitmaps selected here, not the whole collection.
+            .On(E::DeleteKey, &F::cmdRemove_click),
+        Row("optTile", K::Option, 5160, 240, 1215, 255)
+            .Caption("Tile")
+            .In("Frame1")
+            .State<&F::optTile>(),
+        Row("optCenter", K::Option, 5160, 600, 1215, 255)
+            .Caption("Center")
+            .In("Frame1")
+            .State<&F::optCenter>(),
+        Row("optNone", K::Option, 5160, 960, 1215, 255)
+            .Caption("None")
+            .In("Frame1")
+            .State<&F::optNone>(),
+        Row("chkAutoView", K::CheckBox, 5040, 1560, 1335, 195)
+            .Caption("Preview")
+            .Tip("Preview the bitmap")
+            .State<&F::chkAutoView>(),
+        Row("txtDays", K::TextBox, 5280, 3960, 375, 285)
+            .Tip("Days")
+            .Spoken("Days")
+            .In("Frame2")
+            .State<&F::txtDays>(),
+        Row("txtHours", K::TextBox, 5760, 3960, 375, 285)
+            .Tip("Hours")
+            .Spoken("Hours")
+            .In("Frame2")
+            .State<&F::txtHours>(),
+        Row("txtMinutes", K::TextBox, 6240, 3960, 375, 285)
+            .Tip("Minutes")
+            .Spoken("Minutes")
+            .In("Frame2")
+            .State<&F::txtMinutes>(),
+        Row("optAscending", K::Option, 5160, 5040, 1695, 255)
+            .Caption("Ascending")
+            .In("frmCycle")
+            .State<&F::optAscending>(),
+        Row("optDescending", K::Option, 5160, 5400, 1815, 255)
+            .Caption("Descending")
+            .In("frmCycle")
+            .State<&F::optDescending>(),
+        Row("optRandom", K::Option, 5160, 5760, 1815, 255)
+            .Caption("Random")
+            .In("frmCycle")
+            .State<&F::optRandom>(),
+        Row("imgThumb", K::Picture, 5040, 1800, ImageBox::kThumbWidth, ImageBox::kThumbHeight)
+            .Tip("Double-Click to Change Size")
+            .Spoken("Preview picture")
+            .State<&F::imgThumb>()
+            .On(E::DblClick, &F::imgThumb_DblClick),
+        // The style buttons lie inside this frame but belong to the window.
+        Row("Frame1", K::Frame, 5040, 0, 2055, 1335).Caption("Wallpaper Style").HoldsNoControls(),
+        Row("Frame2", K::Frame, 5040, 3360, 2055, 975)
+            .Caption("Cycle Frequency")
+            .Tip("How often to change wallpaper"),
+        Row("frmCycle", K::Frame, 5040, 4800, 2055, 1335).Caption("Cycle Order"),
+        Row("Label6", K::Label, 720, 120, 855, 255).Caption("Collection:").Names("cmbCollection"),
+        Row("Label2", K::Label, 120, 2520, 2175, 255)
+            .Caption("Previous Bitmaps:")
+            .Names("cmbLastBmps"),
+        Row("Label5", K::Label, 240, 3840, 1695, 255)
+            .Caption("Bitmaps to cycle:")
+            .Names("lstRotateBmps"),
+        Row("Label7", K::Label, 5280, 3720, 375, 255)
+            .Caption("D")
+            .Tip("Days")
+            .In("Frame2")
+            .Names("txtDays"),
+        Row("Label3", K::Label, 5760, 3720, 375, 255)
+            .Caption("H")
+            .Tip("Hours")
+            .In("Frame2")
+            .Names("txtHours"),
+        Row("Label4", K::Label, 6240, 3720, 375, 255)
+            .Caption("M")
+            .Tip("Minutes")
+            .In("Frame2")
+            .Names("txtMinutes"),
     };
     return controls;
 }
 
+const ControlLayout* FindControl(const std::string& name) {
+    static const std::unordered_map<std::string, const ControlLayout*> byName = [] {
+        std::unordered_map<std::string, const ControlLayout*> map;
+        for (const auto& c : WindowControls())
+            map[c.name] = &c;
+        return map;
+    }();
+    auto found = byName.find(name);
+    return found == byName.end() ? nullptr : found->second;
+}
+
 const ControlLayout& WindowControl(const std::string& name) {
-    for (const auto& c : WindowControls())
-        if (c.name == name)
-            return c;
+    if (const ControlLayout* c = FindControl(name))
+        return *c;
     throw std::out_of_range("no control " + name);
 }
 
@@ -59,23 +255,33 @@ const std::vector<MenuLayout>& WindowMenus() {
     static const std::vector<MenuLayout> menus = {
         {"mnuFile",
          "&File",
-         {{"mnuApply", "&Apply Selected Bitmap", ""},
-          {"mnuNext", "Apply &Next Bitmap", ""},
-          {"", "", ""},
-          {"mnuDelete", "&Delete", "Del"},
-          {"", "", ""},
-          {"mnuSave", "&Save", "Ctrl+S"},
-          {"", "", ""},
-          {"mnuExit", "E&xit", ""}}},
+         {{"mnuApply", "&Apply Selected Bitmap", "", &F::mnuApply_Click},
+          {"mnuNext", "Apply &Next Bitmap", "", &F::mnuNext_Click},
+          {},
+          // A text field takes Del for its text, and the rotation list for its selection,
+          // before this entry's key does; a click on the entry always deletes the collection.
+          {"mnuDelete", "&Delete", "Del", &F::mnuDelete_Click},
+          {},
+          {"mnuSave", "&Save", "Ctrl+S", &F::mnuSave_Click},
+          {},
+          {"mnuExit", "E&xit", "", nullptr, MenuCommand::Exit}}},
         {"mnuEdit",
          "&Edit",
-         {{"mnuAdd", "&Add selected to list", ""},
-          {"mnuAddAll", "Add A&ll to list", ""},
-          {"mnuRemove", "&Remove selected from list", ""},
-          {"mnuRemoveAll", "Remo&ve All from list", ""}}},
-        {"mnuHelp", "&Help", {{"mnuAbout", "&About", ""}}},
+         {{"mnuAdd", "&Add selected to list", "", &F::mnuAdd_Click},
+          {"mnuAddAll", "Add A&ll to list", "", &F::mnuAddAll_Click},
+          {"mnuRemove", "&Remove selected from list", "", &F::mnuRemove_Click},
+          {"mnuRemoveAll", "Remo&ve All from list", "", &F::mnuRemoveAll_Click}}},
+        {"mnuHelp", "&Help", {{"mnuAbout", "&About", "", nullptr, MenuCommand::About}}},
     };
     return menus;
+}
+
+const MenuEntry* WindowMenuEntry(const std::string& name) {
+    for (const auto& menu : WindowMenus())
+        for (const auto& entry : menu.entries)
+            if (!entry.name.empty() && entry.name == name)
+                return &entry;
+    return nullptr;
 }
 
 } // namespace velum

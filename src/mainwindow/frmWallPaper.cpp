@@ -50,6 +50,7 @@ frmWallPaper::frmWallPaper(Registry& registry, Dialogs& dialogs, Kind kind)
     styleGroup.Preset(optCenter);
     orderGroup.Preset(optAscending);
     cmbCollection.Click = [this] { cmbCollection_Click(); };
+    cmbLastBmps.Click = [this] { cmbLastBmps_Click(); };
     cmbCollection.Change = [this] { cmbCollection_Change(); };
     lstRotateBmps.Click = [this] { lstRotateBmps_Click(); };
     txtDays.Change = [this] { txtDays_Change(); };

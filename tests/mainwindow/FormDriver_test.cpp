@@ -57,8 +57,8 @@ TEST_F(Driver, AnEndDuringAHandlerWaitsEndsTheModalLoopAndRunsTheExitOnce) {
 TEST_F(Driver, TheSelectorTakesATypedNameOnlyWhenTheFocusMovesToAnotherControl) {
     form.Form_Load();
     form.cmbCollection.SetText("Typed");
-    driver.SelectorFocusMoved(false); // the drop-down, a menu or another program
+    driver.FocusLeft("cmbCollection", false); // the drop-down, a menu or another program
     EXPECT_EQ(form.LoadedCollectionName, "Default");
-    driver.SelectorFocusMoved(true);
+    driver.FocusLeft("cmbCollection", true);
     EXPECT_EQ(form.LoadedCollectionName, "Typed");
 }
