@@ -2,28 +2,25 @@
 
 #include <QImage>
 #include <QMainWindow>
-#include <QString>
 #include <QTimer>
 #include <functional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "mainwindow/FormDriver.h"
+#include "mainwindow/WindowLayout.h"
 #include "mainwindow/frmWallPaper.h"
 
+class QAbstractItemView;
 class QButtonGroup;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
 class QLabel;
-class QLineEdit;
-class QListWidget;
-class QPushButton;
-class QRadioButton;
 
 namespace velum {
 
-// The Qt window of frmWallPaper. It draws the form's state and hands each action of the person
-// to the form's handler; after a handler returns every control is drawn again from the form.
+// The Qt window of frmWallPaper, built from the window's table. It draws the form's state and
+// hands each action of the person to the form through the FormDriver; after a handler returns
+// every control is drawn again from the form.
 class MainWindowView : public QMainWindow {
     Q_OBJECT
 
@@ -37,6 +34,7 @@ class MainWindowView : public QMainWindow {
 
     // Help > About.
     std::function<void()> onAbout;
+    FormDriver& driver() { return driver_; }
 
     // Draws every control from the form.
     void syncFromForm();
@@ -55,17 +53,25 @@ class MainWindowView : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The part of a control an event filter watches.
+    enum class Part { Self, Viewport, Edit };
+    struct Shown {
+        const ControlLayout* row;
+        QWidget* widget;
+    };
+
     void buildControls();
-    void centreOnScreen();
+    QWidget* createControl(const ControlLayout& c, QWidget* parent);
+    void connectControl(const ControlLayout& c, QWidget* w);
+    void watch(QObject* object, const ControlLayout& c, Part part);
     void buildMenus();
-    void connectControls();
-    // Every call into the form goes through here.
-    void run(const std::function<void()>& handler);
-    void pushSelection(QListWidget* widget, ListBox& list);
-    void startFileDrag();
-    void syncDirectories();
+    void centreOnScreen();
+    void pushSelection(const std::string& name, QAbstractItemView* view);
+    void startDrag(QWidget* source);
+    void syncControl(const ControlLayout& c, QWidget* w);
+    void syncFolders(QWidget* w, const DirListBox& folders);
     void syncTabStops(QButtonGroup* group);
-    void syncPreview();
+    void syncPreview(QLabel* w, const ControlLayout& c, const ImageBox& box);
     bool loadPicture(const std::string& path);
 
     frmWallPaper& form_;
@@ -79,31 +85,11 @@ class MainWindowView : public QMainWindow {
     QImage cachedImage_;
     std::function<bool(const std::string&)> formLoadPicture_;
 
-    QComboBox* cmbCollection_ = nullptr;
-    QComboBox* cmbLastBmps_ = nullptr;
-    QComboBox* Drive1_ = nullptr;
-    QListWidget* Dir1_ = nullptr;
-    QListWidget* filWinBmps_ = nullptr;
-    QListWidget* lstRotateBmps_ = nullptr;
-    QLineEdit* txtDays_ = nullptr;
-    QLineEdit* txtHours_ = nullptr;
-    QLineEdit* txtMinutes_ = nullptr;
-    QRadioButton* optTile_ = nullptr;
-    QRadioButton* optCenter_ = nullptr;
-    QRadioButton* optNone_ = nullptr;
-    QRadioButton* optAscending_ = nullptr;
-    QRadioButton* optRandom_ = nullptr;
-    QRadioButton* optDescending_ = nullptr;
-    QButtonGroup* styleButtons_ = nullptr;
-    QButtonGroup* orderButtons_ = nullptr;
-    QCheckBox* chkAutoView_ = nullptr;
-    QLabel* imgThumb_ = nullptr;
-    QPushButton* cmdAdd_ = nullptr;
-    QPushButton* cmdAddAll_ = nullptr;
-    QPushButton* cmdRemove_ = nullptr;
-    QPushButton* cmdRemoveAll_ = nullptr;
-    QPushButton* cmdUpdate_ = nullptr;
-    QPushButton* cmdApply_ = nullptr;
+    std::vector<Shown> controls_; // in the table's order
+    std::unordered_map<std::string, QWidget*> byName_;
+    std::unordered_map<QObject*, std::pair<const ControlLayout*, Part>> watched_;
+    std::vector<QButtonGroup*> groups_;
+    std::vector<FolderRow> folderRows_;
 };
 
 } // namespace velum

@@ -85,6 +85,9 @@ int main(int argc, char** argv) {
     velum::frmWallPaper form(*registry, dialogs);
     velum::MainWindowView view(form);
     view.onAbout = [&] { velum::ShowAboutDialog(&view, *registry, dialogs); };
+    view.driver().Complain = [&](const std::string& what) {
+        dialogs.ShowMessage(what, velum::kProgramTitle);
+    };
 
     // The end of the session: the exit sequence runs as for a closed window, but no one is
     // left to answer a question.
