@@ -1,6 +1,5 @@
 #include "mainwindow/qt/MainWindowView.h"
 
-#include <QAbstractListModel>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -9,7 +8,6 @@
 #include <QDrag>
 #include <QDropEvent>
 #include <QFocusEvent>
-#include <QItemSelection>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -20,7 +18,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -32,7 +29,6 @@
 #include <optional>
 #include <set>
 
-#include "engine/Bitmap.h"
 #include "mainwindow/qt/CaptionFrame.h"
 #include "mainwindow/qt/QtControls.h"
 
@@ -457,21 +453,11 @@ bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool MainWindowView::loadPicture(const std::string& path) {
-    // Our own decoder, as the desktop call reads the file: a bitmap it refuses fails whole
-    // instead of showing a half-read picture.
-    const std::optional<Picture> picture = DecodeBitmapFile(path);
-    if (!picture)
+    std::optional<QImage> image = DecodePreview(path);
+    if (!image)
         return false;
-    QImage image(picture->width, picture->height, QImage::Format_RGB32);
-    if (image.isNull())
-        return false;
-    for (int y = 0; y < picture->height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < picture->width; ++x)
-            line[x] = 0xff000000u | picture->at(x, y);
-    }
     cachedPath_ = path;
-    cachedImage_ = std::move(image);
+    cachedImage_ = std::move(*image);
     return true;
 }
 
@@ -508,19 +494,9 @@ void MainWindowView::syncControl(const ControlLayout& c, QWidget* w) {
                                                            : Qt::Unchecked);
         break;
     }
-    case ControlKind::DriveList: {
-        auto* drives = static_cast<QComboBox*>(w);
-        const QSignalBlocker block(drives);
-        const auto& volumes = s.drives->volumes;
-        if (!SameItems(drives, volumes)) {
-            drives->clear();
-            for (const auto& v : volumes)
-                drives->addItem(style()->standardIcon(QStyle::SP_DriveHDIcon), Q(v));
-        }
-        const auto at = std::find(volumes.begin(), volumes.end(), s.drives->Drive());
-        drives->setCurrentIndex(at == volumes.end() ? -1 : static_cast<int>(at - volumes.begin()));
+    case ControlKind::DriveList:
+        SyncDrives(static_cast<QComboBox*>(w), *s.drives);
         break;
-    }
     case ControlKind::FolderList:
         syncFolders(w, *s.folders);
         break;

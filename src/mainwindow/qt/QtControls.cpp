@@ -6,6 +6,10 @@
 #include <QListView>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <algorithm>
+
+#include "engine/Bitmap.h"
 
 namespace velum {
 
@@ -67,6 +71,33 @@ void SyncText(QLineEdit* w, const TextBox& box) {
     const QSignalBlocker block(w);
     if (w->text() != Q(box.Text()))
         w->setText(Q(box.Text()));
+}
+
+void SyncDrives(QComboBox* w, const DriveListBox& drives) {
+    const QSignalBlocker block(w);
+    const auto& volumes = drives.volumes;
+    if (!SameItems(w, volumes)) {
+        w->clear();
+        for (const auto& v : volumes)
+            w->addItem(w->style()->standardIcon(QStyle::SP_DriveHDIcon), Q(v));
+    }
+    const auto at = std::find(volumes.begin(), volumes.end(), drives.Drive());
+    w->setCurrentIndex(at == volumes.end() ? -1 : static_cast<int>(at - volumes.begin()));
+}
+
+std::optional<QImage> DecodePreview(const std::string& path) {
+    const std::optional<Picture> picture = DecodeBitmapFile(path);
+    if (!picture)
+        return std::nullopt;
+    QImage image(picture->width, picture->height, QImage::Format_RGB32);
+    if (image.isNull())
+        return std::nullopt;
+    for (int y = 0; y < picture->height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < picture->width; ++x)
+            line[x] = 0xff000000u | picture->at(x, y);
+    }
+    return image;
 }
 
 QPixmap DragPixmap() {

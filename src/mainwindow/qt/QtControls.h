@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QImage>
 #include <QPixmap>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,11 @@ void SyncCombo(QComboBox* w, const ItemList& list, const std::string& text);
 void SyncText(QLineEdit* w, const TextBox& box);
 // Shows a list's entries and selection; the view's model is a LinesModel.
 void SyncList(QListView* w, const ListBox& list);
+// Shows the volumes and the one chosen.
+void SyncDrives(QComboBox* w, const DriveListBox& drives);
+// The picture of a bitmap file, read by our own decoder as the desktop call reads it: a bitmap
+// it refuses fails whole instead of showing a half-read picture.
+std::optional<QImage> DecodePreview(const std::string& path);
 // A sheet with a picture on it, drawn under the pointer while bitmaps are dragged.
 QPixmap DragPixmap();
 
