@@ -17,74 +17,48 @@ namespace {
 
 constexpr char kClassName[] = "VelumMainWindow";
 
-// The Win32 class and styles of each kind of control.
-struct Kind {
+// The Win32 class and styles of each kind of control, in the order of ControlKind. An option
+// button starts its group, whose one tab stop it is, when it is the first of its frame.
+constexpr DWORD kFocusable = WS_TABSTOP | WS_GROUP;
+constexpr struct {
     const char* cls;
     DWORD style;
+} kKinds[] = {
+    {"BUTTON", BS_PUSHBUTTON | kFocusable},                                 // Button
+    {"STATIC", SS_LEFT | SS_NOPREFIX},                                      // Label
+    {"BUTTON", BS_AUTORADIOBUTTON},                                         // Option
+    {"EDIT", ES_AUTOHSCROLL | WS_BORDER | kFocusable},                      // TextBox
+    {"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | kFocusable}, // Combo
+    {"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | kFocusable},               // DriveList
+    {"LISTBOX", LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT |
+                    WS_VSCROLL | WS_BORDER | kFocusable}, // FolderList
+    {"LISTBOX", LBS_NOTIFY | LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL |
+                    WS_BORDER | kFocusable},         // List
+    {"BUTTON", BS_GROUPBOX},                         // Frame
+    {"BUTTON", BS_AUTOCHECKBOX | kFocusable},        // CheckBox
+    {"STATIC", SS_OWNERDRAW | SS_NOTIFY | WS_GROUP}, // Picture
 };
+static_assert(std::size(kKinds) == static_cast<std::size_t>(ControlKind::Picture) + 1);
 
-// `startsGroup`: an option button that begins its group, the group's one tab stop; the arrow
-// keys move between the others.
-Kind KindOf(const ControlLayout& c, bool startsGroup) {
-    const DWORD focusable = WS_TABSTOP | WS_GROUP;
-    switch (c.kind) {
-    case ControlKind::Button:
-        return {"BUTTON", BS_PUSHBUTTON | focusable};
-    case ControlKind::Label:
-        return {"STATIC", SS_LEFT | SS_NOPREFIX};
-    case ControlKind::Option:
-        return {"BUTTON", BS_AUTORADIOBUTTON | (startsGroup ? focusable : 0)};
-    case ControlKind::TextBox:
-        return {"EDIT", ES_AUTOHSCROLL | WS_BORDER | focusable};
-    case ControlKind::Combo:
-        return {"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | focusable};
-    case ControlKind::DriveList:
-        return {"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | focusable};
-    case ControlKind::FolderList:
-        return {"LISTBOX", LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT |
-                               WS_VSCROLL | WS_BORDER | focusable};
-    case ControlKind::List:
-        return {"LISTBOX", LBS_NOTIFY | LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | WS_VSCROLL |
-                               WS_HSCROLL | WS_BORDER | focusable};
-    case ControlKind::Frame:
-        return {"BUTTON", BS_GROUPBOX};
-    case ControlKind::CheckBox:
-        return {"BUTTON", BS_AUTOCHECKBOX | focusable};
-    case ControlKind::Picture:
-        return {"STATIC", SS_OWNERDRAW | SS_NOTIFY | WS_GROUP};
-    }
-    return {"STATIC", 0};
-}
-
-// A menu entry's shortcut text ("Ctrl+S", "Del", "F5") as an accelerator's key; false for a
-// text it cannot read.
-bool ParseShortcut(const std::string& text, ACCEL& key) {
+// A menu entry's shortcut text ("Ctrl+S", "Del") as an accelerator; false for one it cannot
+// read.
+bool ParseShortcut(std::string text, ACCEL& key) {
     key.fVirt = FVIRTKEY;
-    std::string rest = text;
-    const std::pair<std::string, BYTE> modifiers[] = {
-        {"Ctrl+", FCONTROL}, {"Shift+", FSHIFT}, {"Alt+", FALT}};
-    for (bool more = true; more;) {
-        more = false;
-        for (const auto& [prefix, flag] : modifiers)
-            if (rest.rfind(prefix, 0) == 0) {
-                key.fVirt |= flag;
-                rest.erase(0, prefix.size());
-                more = true;
-            }
+    for (std::size_t plus; (plus = text.find('+')) != std::string::npos && plus + 1 < text.size();
+         text.erase(0, plus + 1)) {
+        const std::string mod = text.substr(0, plus);
+        const int flag = mod == "Ctrl"    ? FCONTROL
+                         : mod == "Shift" ? FSHIFT
+                         : mod == "Alt"   ? FALT
+                                          : 0;
+        if (!flag)
+            return false;
+        key.fVirt = static_cast<BYTE>(key.fVirt | flag);
     }
-    const auto digits = [](const std::string& t) {
-        return !t.empty() && t.size() <= 2 &&
-               std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
-    };
-    if (rest.size() == 1 && std::isalnum(static_cast<unsigned char>(rest[0])))
-        key.key = static_cast<WORD>(std::toupper(static_cast<unsigned char>(rest[0])));
-    else if (rest == "Del")
-        key.key = VK_DELETE;
-    else if (rest == "Ins")
-        key.key = VK_INSERT;
-    else if (!rest.empty() && rest[0] == 'F' && digits(rest.substr(1)) &&
-             std::stoi(rest.substr(1)) >= 1 && std::stoi(rest.substr(1)) <= 12)
-        key.key = static_cast<WORD>(VK_F1 + std::stoi(rest.substr(1)) - 1);
+    if (text.size() == 1 && std::isalnum(static_cast<unsigned char>(text[0])))
+        key.key = static_cast<WORD>(std::toupper(static_cast<unsigned char>(text[0])));
+    else if (text == "Del" || text == "Ins")
+        key.key = text == "Del" ? VK_DELETE : VK_INSERT;
     else
         return false;
     return true;
@@ -102,22 +76,6 @@ std::string WindowText(HWND w) {
     GetWindowTextA(w, text.data(), n + 1);
     text.resize(static_cast<std::size_t>(n));
     return text;
-}
-
-// Fills a list fast: room for every entry at once and no drawing until the end.
-void FillList(HWND list, const std::vector<std::string>& items, UINT reset, UINT add) {
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(list, reset, 0, 0);
-    if (reset == LB_RESETCONTENT) {
-        std::size_t bytes = 0;
-        for (const auto& s : items)
-            bytes += s.size() + 1;
-        SendMessageA(list, LB_INITSTORAGE, items.size(), bytes);
-    }
-    for (const auto& s : items)
-        SendMessageA(list, add, 0, reinterpret_cast<LPARAM>(s.c_str()));
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
 }
 
 } // namespace
@@ -163,10 +121,8 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
     };
     driver_.CancelModal = [this] { ReleaseCapture(); };
     driver_.SwitchTimer = [this](bool on) {
-        if (on)
-            SetTimer(hwnd_, kTimerId, frmWallPaper::kTimerIntervalMs, nullptr);
-        else
-            KillTimer(hwnd_, kTimerId);
+        on ? void(SetTimer(hwnd_, kTimerId, frmWallPaper::kTimerIntervalMs, nullptr))
+           : void(KillTimer(hwnd_, kTimerId));
     };
     // Posted, so that the close comes from the message loop as the title bar's would.
     driver_.Close = [this] { PostMessageA(hwnd_, WM_CLOSE, 0, 0); };
@@ -231,22 +187,22 @@ void MainWindowWin32::CreateControls() {
     // order, which is the order of creation.
     std::vector<const ControlLayout*> order;
     for (const auto& c : WindowControls())
-        if (!c.TakesFocus() && c.kind != ControlKind::Picture)
-            order.push_back(&c);
-    for (const auto& c : WindowControls())
-        if (c.TakesFocus() || c.kind == ControlKind::Picture)
-            order.push_back(&c);
+        order.push_back(&c);
+    std::stable_partition(order.begin(), order.end(), [](const ControlLayout* c) {
+        return !c->TakesFocus() && c->kind != ControlKind::Picture;
+    });
     std::set<std::string> framesWithOptions;
     for (const ControlLayout* c : order) {
+        const auto& kind = kKinds[static_cast<std::size_t>(c->kind)];
         const bool startsGroup =
             c->kind == ControlKind::Option && framesWithOptions.insert(c->frame).second;
-        const Kind kind = KindOf(*c, startsGroup);
         const int id = kFirstControlId + static_cast<int>(rows_.size());
         const bool combo = c->kind == ControlKind::Combo || c->kind == ControlKind::DriveList;
         // Combo boxes are as tall as their open list; the closed box keeps its own height.
         const int height = combo ? px(c->height) + px(2400) : px(c->height);
         HWND w =
-            CreateWindowExA(0, kind.cls, c->caption.c_str(), WS_CHILD | WS_VISIBLE | kind.style,
+            CreateWindowExA(0, kind.cls, c->caption.c_str(),
+                            WS_CHILD | WS_VISIBLE | kind.style | (startsGroup ? kFocusable : 0),
                             px(c->left), px(c->top), px(c->width), height, hwnd_,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
         SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
@@ -258,17 +214,19 @@ void MainWindowWin32::CreateControls() {
             SendMessageA(w, LB_SETITEMHEIGHT, 0, std::max(18, px(240)));
         else if (c->kind == ControlKind::Picture) // beneath every other control, as it grows
             SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        if (!c->tip.empty() && c->kind != ControlKind::Label) {
-            TOOLINFOA info{};
-            info.cbSize = sizeof info;
-            // Mouse messages reach the tooltip from PreTranslate: a subclassed control handles
-            // every message far slower, which a list of 20,000 entries would feel.
-            info.uFlags = TTF_IDISHWND;
-            info.hwnd = hwnd_;
-            info.uId = reinterpret_cast<UINT_PTR>(w);
-            info.lpszText = const_cast<char*>(c->tip.c_str());
-            SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
-        }
+        // Mouse messages reach the tooltip from PreTranslate: a subclassed control handles
+        // every message far slower, which a list of 20,000 entries would feel.
+        TOOLINFOA tip{sizeof tip,
+                      TTF_IDISHWND,
+                      hwnd_,
+                      reinterpret_cast<UINT_PTR>(w),
+                      {},
+                      nullptr,
+                      const_cast<char*>(c->tip.c_str()),
+                      0,
+                      nullptr};
+        if (!c->tip.empty() && c->kind != ControlKind::Label)
+            SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tip));
     }
 }
 
@@ -331,17 +289,14 @@ bool MainWindowWin32::PreTranslate(MSG& msg) {
 }
 
 LRESULT CALLBACK MainWindowWin32::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    MainWindowWin32* self = nullptr;
     if (msg == WM_NCCREATE) {
-        self = static_cast<MainWindowWin32*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+        auto* self =
+            static_cast<MainWindowWin32*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
         self->hwnd_ = hwnd;
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<MainWindowWin32*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     }
-    if (!self)
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    return self->Handle(msg, wp, lp);
+    auto* self = reinterpret_cast<MainWindowWin32*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    return self ? self->Handle(msg, wp, lp) : DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT MainWindowWin32::Handle(UINT msg, WPARAM wp, LPARAM lp) {
@@ -392,55 +347,27 @@ LRESULT MainWindowWin32::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(hwnd_, msg, wp, lp);
 }
 
-// A control's notification as the form's event, by the kind of control its row names.
+// A control's notification, looked up by its kind and code, as the driver's call.
 void MainWindowWin32::OnCommand(const ControlLayout& row, int code, HWND from) {
-    const std::string& name = row.name;
-    switch (row.kind) {
-    case ControlKind::Button:
-    case ControlKind::Option:
-        if (code == BN_CLICKED)
-            driver_.Raise(name, ControlEvent::Click);
-        break;
-    case ControlKind::CheckBox:
-        if (code == BN_CLICKED)
-            driver_.Check(name, SendMessageA(from, BM_GETCHECK, 0, 0) == BST_CHECKED);
-        break;
-    case ControlKind::TextBox:
-        if (code == EN_CHANGE)
-            driver_.Edit(name, WindowText(from));
-        break;
-    case ControlKind::Combo:
-    case ControlKind::DriveList:
-        if (code == CBN_SELCHANGE) {
-            driver_.Pick(name, static_cast<int>(SendMessageA(from, CB_GETCURSEL, 0, 0)));
-        } else if (code == CBN_EDITCHANGE) {
-            driver_.Edit(name, WindowText(from));
-        } else if (code == CBN_KILLFOCUS) {
-            // Only a move to another control of this window, not the drop-down, a menu or
-            // another program.
-            HWND now = GetFocus();
-            driver_.FocusLeft(name,
-                              now && IsChild(hwnd_, now) && now != from && !IsChild(from, now));
-        }
-        break;
-    case ControlKind::FolderList:
-        if (code == LBN_DBLCLK)
-            driver_.Pick(name, static_cast<int>(SendMessageA(from, LB_GETCURSEL, 0, 0)));
-        break;
-    case ControlKind::List:
-        if (code == LBN_SELCHANGE)
-            PushSelection(row, from);
-        else if (code == LBN_DBLCLK)
-            driver_.Raise(name, ControlEvent::DblClick);
-        break;
-    case ControlKind::Picture:
-        if (code == STN_DBLCLK)
-            driver_.Raise(name, ControlEvent::DblClick);
-        break;
-    case ControlKind::Label:
-    case ControlKind::Frame:
-        break;
-    }
+    const auto is = [&](ControlKind kind, int c) { return row.kind == kind && code == c; };
+    using K = ControlKind;
+    if (is(K::Button, BN_CLICKED) || is(K::Option, BN_CLICKED))
+        driver_.Raise(row.name, ControlEvent::Click);
+    else if (is(K::List, LBN_DBLCLK) || is(K::Picture, STN_DBLCLK))
+        driver_.Raise(row.name, ControlEvent::DblClick);
+    else if (is(K::CheckBox, BN_CLICKED))
+        driver_.Check(row.name, SendMessageA(from, BM_GETCHECK, 0, 0) == BST_CHECKED);
+    else if (is(K::TextBox, EN_CHANGE) || is(K::Combo, CBN_EDITCHANGE))
+        driver_.Edit(row.name, WindowText(from));
+    else if (is(K::Combo, CBN_SELCHANGE) || is(K::DriveList, CBN_SELCHANGE))
+        driver_.Pick(row.name, static_cast<int>(SendMessageA(from, CB_GETCURSEL, 0, 0)));
+    else if (is(K::FolderList, LBN_DBLCLK))
+        driver_.Pick(row.name, static_cast<int>(SendMessageA(from, LB_GETCURSEL, 0, 0)));
+    else if (is(K::List, LBN_SELCHANGE))
+        PushSelection(row, from);
+    else if (is(K::Combo, CBN_KILLFOCUS)) // not to its drop-down, a menu or another program
+        driver_.FocusLeft(row.name, IsChild(hwnd_, GetFocus()) && GetFocus() != from &&
+                                        !IsChild(from, GetFocus()));
 }
 
 void MainWindowWin32::PushSelection(const ControlLayout& row, HWND list) {
@@ -522,32 +449,29 @@ void MainWindowWin32::SyncControl(const ControlLayout& row, HWND w) {
     if (!row.state)
         return;
     const ControlState s = row.state(form_);
+    const auto setText = [w](const std::string& text) {
+        // Only a different text is put in: the caret and selection of the person typing stay.
+        if (WindowText(w) != text)
+            SetWindowTextA(w, text.c_str());
+    };
     if (s.combo) {
-        SyncCombo(w, *s.combo);
+        Fill(w, s.combo->items(), true);
+        if (SendMessageA(w, CB_GETCURSEL, 0, 0) != s.combo->ListIndex())
+            SendMessageA(w, CB_SETCURSEL, static_cast<WPARAM>(s.combo->ListIndex()), 0);
+        setText(s.combo->Text());
     } else if (s.list) {
         SyncList(w, *s.list);
-    } else if (s.text && WindowText(w) != s.text->Text()) {
-        SetWindowTextA(w, s.text->Text().c_str());
+    } else if (s.text) {
+        setText(s.text->Text());
     } else if (s.option) {
         SendMessageA(w, BM_SETCHECK, s.option->Value() ? BST_CHECKED : BST_UNCHECKED, 0);
-    } else if (s.check) {
-        const int v = s.check->Value();
-        SendMessageA(w, BM_SETCHECK,
-                     v == 1   ? BST_CHECKED
-                     : v == 2 ? BST_INDETERMINATE
-                              : BST_UNCHECKED,
-                     0);
+    } else if (s.check) { // 0, 1 and 2 are BST_UNCHECKED, BST_CHECKED and BST_INDETERMINATE
+        SendMessageA(w, BM_SETCHECK, static_cast<WPARAM>(s.check->Value()), 0);
     } else if (s.drives) {
         const auto& volumes = s.drives->volumes;
-        if (shown_[w].items != volumes) {
-            FillList(w, volumes, CB_RESETCONTENT, CB_ADDSTRING);
-            shown_[w].items = volumes;
-        }
+        Fill(w, volumes, true);
         const auto found = std::find(volumes.begin(), volumes.end(), s.drives->Drive());
-        SendMessageA(w, CB_SETCURSEL,
-                     found == volumes.end() ? static_cast<WPARAM>(-1)
-                                            : static_cast<WPARAM>(found - volumes.begin()),
-                     0);
+        SendMessageA(w, CB_SETCURSEL, found == volumes.end() ? -1 : found - volumes.begin(), 0);
     } else if (s.folders) {
         SyncFolders(w, *s.folders);
     } else if (s.picture) {
@@ -555,26 +479,31 @@ void MainWindowWin32::SyncControl(const ControlLayout& row, HWND w) {
     }
 }
 
-void MainWindowWin32::SyncCombo(HWND combo, const ComboBox& box) {
-    Shown& shown = shown_[combo];
-    if (shown.items != box.items()) {
-        FillList(combo, box.items(), CB_RESETCONTENT, CB_ADDSTRING);
-        shown.items = box.items();
+void MainWindowWin32::Fill(HWND w, const std::vector<std::string>& items, bool combo) {
+    Shown& shown = shown_[w];
+    if (shown.items == items)
+        return;
+    // Room for every entry at once and no drawing until the end.
+    SendMessageA(w, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(w, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
+    if (!combo) {
+        std::size_t bytes = 0;
+        for (const auto& item : items)
+            bytes += item.size() + 1;
+        SendMessageA(w, LB_INITSTORAGE, items.size(), bytes);
     }
-    if (SendMessageA(combo, CB_GETCURSEL, 0, 0) != box.ListIndex())
-        SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(box.ListIndex()), 0);
-    // Only a different text is put in: the caret and selection of the person typing stay.
-    if (WindowText(combo) != box.Text())
-        SetWindowTextA(combo, box.Text().c_str());
+    for (const auto& item : items)
+        SendMessageA(w, combo ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(item.c_str()));
+    SendMessageA(w, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(w, nullptr, TRUE);
+    shown.items = items;
+    shown.selected.assign(items.size(), false);
 }
 
 void MainWindowWin32::SyncList(HWND list, const ListBox& box) {
+    Fill(list, box.items(), false);
     Shown& shown = shown_[list];
-    if (shown.items != box.items()) {
-        FillList(list, box.items(), LB_RESETCONTENT, LB_ADDSTRING);
-        shown.items = box.items();
-        shown.selected.assign(box.items().size(), false);
-    }
     std::vector<bool> want(static_cast<std::size_t>(box.ListCount()));
     for (int i = 0; i < box.ListCount(); ++i)
         want[static_cast<std::size_t>(i)] = box.Selected(i);
@@ -591,14 +520,11 @@ void MainWindowWin32::SyncList(HWND list, const ListBox& box) {
 }
 
 void MainWindowWin32::SyncFolders(HWND list, const DirListBox& box) {
-    std::vector<FolderRow> rows = box.Rows();
-    if (rows != folders_) {
-        std::vector<std::string> texts;
-        for (const FolderRow& r : rows)
-            texts.push_back(r.text);
-        FillList(list, texts, LB_RESETCONTENT, LB_ADDSTRING);
-        folders_ = std::move(rows);
-    }
+    folders_ = box.Rows();
+    std::vector<std::string> texts;
+    for (const FolderRow& row : folders_)
+        texts.push_back(row.text);
+    Fill(list, texts, false);
     // The folder shown is the one highlighted.
     for (std::size_t i = 0; i < folders_.size(); ++i)
         if (folders_[i].shown && SendMessageA(list, LB_GETCURSEL, 0, 0) != static_cast<LRESULT>(i))

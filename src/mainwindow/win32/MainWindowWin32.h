@@ -67,7 +67,8 @@ class MainWindowWin32 {
     void PushSelection(const ControlLayout& row, HWND list);
     void Drag(const ControlLayout& row, POINT start);
     void SyncControl(const ControlLayout& row, HWND w);
-    void SyncCombo(HWND combo, const ComboBox& box);
+    // Puts the entries in a list or combo box unless it shows them already.
+    void Fill(HWND w, const std::vector<std::string>& items, bool combo);
     void SyncList(HWND list, const ListBox& box);
     void SyncFolders(HWND list, const DirListBox& box);
     void SyncPreview(const ControlLayout& row, HWND picture, const ImageBox& box);
