@@ -5,10 +5,10 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
-#include <exception>
+#include <set>
 
-#include "common/Files.h"
 #include "mainwindow/win32/Win32Shared.h"
 
 namespace velum {
@@ -17,44 +17,51 @@ namespace {
 
 constexpr char kClassName[] = "VelumMainWindow";
 
-// The Win32 class and styles of each kind of control.
-struct Kind {
+// The Win32 class and styles of each kind of control, in the order of ControlKind. An option
+// button starts its group, whose one tab stop it is, when it is the first of its frame.
+constexpr DWORD kFocusable = WS_TABSTOP | WS_GROUP;
+constexpr struct {
     const char* cls;
     DWORD style;
+} kKinds[] = {
+    {"BUTTON", BS_PUSHBUTTON | kFocusable},                                 // Button
+    {"STATIC", SS_LEFT | SS_NOPREFIX},                                      // Label
+    {"BUTTON", BS_AUTORADIOBUTTON},                                         // Option
+    {"EDIT", ES_AUTOHSCROLL | WS_BORDER | kFocusable},                      // TextBox
+    {"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | kFocusable}, // Combo
+    {"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | kFocusable},               // DriveList
+    {"LISTBOX", LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT |
+                    WS_VSCROLL | WS_BORDER | kFocusable}, // FolderList
+    {"LISTBOX", LBS_NOTIFY | LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL |
+                    WS_BORDER | kFocusable},         // List
+    {"BUTTON", BS_GROUPBOX},                         // Frame
+    {"BUTTON", BS_AUTOCHECKBOX | kFocusable},        // CheckBox
+    {"STATIC", SS_OWNERDRAW | SS_NOTIFY | WS_GROUP}, // Picture
 };
+static_assert(std::size(kKinds) == static_cast<std::size_t>(ControlKind::Picture) + 1);
 
-Kind KindOf(const ControlLayout& c) {
-    const DWORD focusable = WS_TABSTOP | WS_GROUP;
-    switch (c.kind) {
-    case ControlKind::Button:
-        return {"BUTTON", BS_PUSHBUTTON | focusable};
-    case ControlKind::Label:
-        return {"STATIC", SS_LEFT | SS_NOPREFIX};
-    case ControlKind::Option:
-        // The first button of a group starts it and is its one tab stop; arrows move inside.
-        if (c.name == "optTile" || c.name == "optAscending")
-            return {"BUTTON", BS_AUTORADIOBUTTON | focusable};
-        return {"BUTTON", BS_AUTORADIOBUTTON};
-    case ControlKind::TextBox:
-        return {"EDIT", ES_AUTOHSCROLL | WS_BORDER | focusable};
-    case ControlKind::Combo:
-        return {"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | focusable};
-    case ControlKind::DriveList:
-        return {"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | focusable};
-    case ControlKind::FolderList:
-        return {"LISTBOX", LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT |
-                               WS_VSCROLL | WS_BORDER | focusable};
-    case ControlKind::List:
-        return {"LISTBOX", LBS_NOTIFY | LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | WS_VSCROLL |
-                               WS_HSCROLL | WS_BORDER | focusable};
-    case ControlKind::Frame:
-        return {"BUTTON", BS_GROUPBOX};
-    case ControlKind::CheckBox:
-        return {"BUTTON", BS_AUTOCHECKBOX | focusable};
-    case ControlKind::Picture:
-        return {"STATIC", SS_OWNERDRAW | SS_NOTIFY | WS_GROUP};
+// A menu entry's shortcut text ("Ctrl+S", "Del") as an accelerator; false for one it cannot
+// read.
+bool ParseShortcut(std::string text, ACCEL& key) {
+    key.fVirt = FVIRTKEY;
+    for (std::size_t plus; (plus = text.find('+')) != std::string::npos && plus + 1 < text.size();
+         text.erase(0, plus + 1)) {
+        const std::string mod = text.substr(0, plus);
+        const int flag = mod == "Ctrl"    ? FCONTROL
+                         : mod == "Shift" ? FSHIFT
+                         : mod == "Alt"   ? FALT
+                                          : 0;
+        if (!flag)
+            return false;
+        key.fVirt = static_cast<BYTE>(key.fVirt | flag);
     }
-    return {"STATIC", 0};
+    if (text.size() == 1 && std::isalnum(static_cast<unsigned char>(text[0])))
+        key.key = static_cast<WORD>(std::toupper(static_cast<unsigned char>(text[0])));
+    else if (text == "Del" || text == "Ins")
+        key.key = text == "Del" ? VK_DELETE : VK_INSERT;
+    else
+        return false;
+    return true;
 }
 
 bool IsEdit(HWND w) {
@@ -69,32 +76,6 @@ std::string WindowText(HWND w) {
     GetWindowTextA(w, text.data(), n + 1);
     text.resize(static_cast<std::size_t>(n));
     return text;
-}
-
-std::string ListText(HWND list, int i) {
-    const LRESULT n = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-    if (n == LB_ERR)
-        return {};
-    std::string text(static_cast<std::size_t>(n) + 1, '\0');
-    SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(n));
-    return text;
-}
-
-// Fills a list fast: room for every entry at once and no drawing until the end.
-void FillList(HWND list, const std::vector<std::string>& items, UINT reset, UINT add) {
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(list, reset, 0, 0);
-    if (reset == LB_RESETCONTENT) {
-        std::size_t bytes = 0;
-        for (const auto& s : items)
-            bytes += s.size() + 1;
-        SendMessageA(list, LB_INITSTORAGE, items.size(), bytes);
-    }
-    for (const auto& s : items)
-        SendMessageA(list, add, 0, reinterpret_cast<LPARAM>(s.c_str()));
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
 }
 
 } // namespace
@@ -139,6 +120,16 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
         DestroyWindow(hwnd_);
     };
     driver_.CancelModal = [this] { ReleaseCapture(); };
+    driver_.SwitchTimer = [this](bool on) {
+        on ? void(SetTimer(hwnd_, kTimerId, frmWallPaper::kTimerIntervalMs, nullptr))
+           : void(KillTimer(hwnd_, kTimerId));
+    };
+    // Posted, so that the close comes from the message loop as the title bar's would.
+    driver_.Close = [this] { PostMessageA(hwnd_, WM_CLOSE, 0, 0); };
+    driver_.About = [this] {
+        if (onAbout)
+            onAbout();
+    };
 
     driver_.Run([this] { form_.Form_Load(); });
 }
@@ -172,6 +163,22 @@ RECT MainWindowWin32::controlRect(const std::string& name) const {
     return r;
 }
 
+const ControlLayout* MainWindowWin32::RowOf(HWND w) const {
+    // GA_PARENT, not GetParent: that names the owner of a popup such as the tooltip.
+    if (!w || GetAncestor(w, GA_PARENT) != hwnd_)
+        return nullptr;
+    const auto i = static_cast<std::size_t>(GetDlgCtrlID(w) - kFirstControlId);
+    return i < rows_.size() ? rows_[i] : nullptr;
+}
+
+std::string MainWindowWin32::FocusedName() const {
+    HWND focus = GetFocus();
+    const ControlLayout* row = RowOf(focus);
+    if (!row && focus)
+        row = RowOf(GetAncestor(focus, GA_PARENT)); // the edit part of a combo box
+    return row ? row->name : std::string();
+}
+
 void MainWindowWin32::CreateControls() {
     tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
@@ -180,48 +187,47 @@ void MainWindowWin32::CreateControls() {
     // order, which is the order of creation.
     std::vector<const ControlLayout*> order;
     for (const auto& c : WindowControls())
-        if (c.kind == ControlKind::Frame || c.kind == ControlKind::Label)
-            order.push_back(&c);
-    for (const auto& c : WindowControls())
-        if (c.kind != ControlKind::Frame && c.kind != ControlKind::Label)
-            order.push_back(&c);
+        order.push_back(&c);
+    std::stable_partition(order.begin(), order.end(), [](const ControlLayout* c) {
+        return !c->TakesFocus() && c->kind != ControlKind::Picture;
+    });
+    std::set<std::string> framesWithOptions;
     for (const ControlLayout* c : order) {
-        const Kind kind = KindOf(*c);
-        const int id = kFirstControlId + static_cast<int>(ids_.size());
+        const auto& kind = kKinds[static_cast<std::size_t>(c->kind)];
+        const bool startsGroup =
+            c->kind == ControlKind::Option && framesWithOptions.insert(c->frame).second;
+        const int id = kFirstControlId + static_cast<int>(rows_.size());
+        const bool combo = c->kind == ControlKind::Combo || c->kind == ControlKind::DriveList;
         // Combo boxes are as tall as their open list; the closed box keeps its own height.
-        const int height = c->kind == ControlKind::Combo || c->kind == ControlKind::DriveList
-                               ? px(c->height) + px(2400)
-                               : px(c->height);
+        const int height = combo ? px(c->height) + px(2400) : px(c->height);
         HWND w =
-            CreateWindowExA(0, kind.cls, c->caption.c_str(), WS_CHILD | WS_VISIBLE | kind.style,
+            CreateWindowExA(0, kind.cls, c->caption.c_str(),
+                            WS_CHILD | WS_VISIBLE | kind.style | (startsGroup ? kFocusable : 0),
                             px(c->left), px(c->top), px(c->width), height, hwnd_,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
         SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
         controls_[c->name] = w;
-        ids_.push_back(c->name);
-        if (c->kind == ControlKind::Combo || c->kind == ControlKind::DriveList)
+        rows_.push_back(c);
+        if (combo)
             SendMessageA(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), px(c->height) - 6);
-        const std::string& tip = c->tip;
-        if (!tip.empty() && c->kind != ControlKind::Label) {
-            TOOLINFOA info{};
-            info.cbSize = sizeof info;
-            // Mouse messages reach the tooltip from PreTranslate: a subclassed control handles
-            // every message far slower, which a list of 20,000 entries would feel.
-            info.uFlags = TTF_IDISHWND;
-            info.hwnd = hwnd_;
-            info.uId = reinterpret_cast<UINT_PTR>(w);
-            info.lpszText = const_cast<char*>(tip.c_str());
-            SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
-        }
+        else if (c->kind == ControlKind::FolderList)
+            SendMessageA(w, LB_SETITEMHEIGHT, 0, std::max(18, px(240)));
+        else if (c->kind == ControlKind::Picture) // beneath every other control, as it grows
+            SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        // Mouse messages reach the tooltip from PreTranslate: a subclassed control handles
+        // every message far slower, which a list of 20,000 entries would feel.
+        TOOLINFOA tip{sizeof tip,
+                      TTF_IDISHWND,
+                      hwnd_,
+                      reinterpret_cast<UINT_PTR>(w),
+                      {},
+                      nullptr,
+                      const_cast<char*>(c->tip.c_str()),
+                      0,
+                      nullptr};
+        if (!c->tip.empty() && c->kind != ControlKind::Label)
+            SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tip));
     }
-    COMBOBOXINFO info{};
-    info.cbSize = sizeof info;
-    if (GetComboBoxInfo(control("cmbLastBmps"), &info))
-        historyEdit_ = info.hwndItem;
-    // The preview lies beneath every other control, so a picture at its own size does too.
-    SetWindowPos(control("imgThumb"), HWND_BOTTOM, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SendMessageA(control("Dir1"), LB_SETITEMHEIGHT, 0, std::max(18, px(240)));
 }
 
 void MainWindowWin32::CreateMenus() {
@@ -235,76 +241,78 @@ void MainWindowWin32::CreateMenus() {
                 continue;
             }
             const int id = kFirstMenuId + static_cast<int>(menuIds_.size());
-            menuIds_.push_back(entry.name);
+            menuIds_.push_back(&entry);
             const std::string text =
                 entry.caption + (entry.shortcut.empty() ? "" : "\t" + entry.shortcut);
             AppendMenuA(popup, MF_STRING, static_cast<UINT_PTR>(id), text.c_str());
-            if (entry.shortcut == "Ctrl+S")
-                keys.push_back({FVIRTKEY | FCONTROL, 'S', static_cast<WORD>(id)});
+            // The key carries the entry's id; the high word of its WM_COMMAND tells it apart.
+            if (ACCEL key{}; !entry.shortcut.empty() && ParseShortcut(entry.shortcut, key)) {
+                key.cmd = static_cast<WORD>(id);
+                keys.push_back(key);
+            }
         }
         AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), menu.caption.c_str());
     }
-    // Del follows the focus (DeleteKey), so it has an id of its own.
-    keys.push_back({FVIRTKEY, VK_DELETE, kDeleteKeyId});
     accelerators_ = CreateAcceleratorTableA(keys.data(), static_cast<int>(keys.size()));
     SetMenu(hwnd_, bar);
 }
 
 bool MainWindowWin32::PreTranslate(MSG& msg) {
-    if (!IsWindow(hwnd_))
-        return false;
-    const bool ours = msg.hwnd == hwnd_ || IsChild(hwnd_, msg.hwnd);
-    if (!ours)
+    if (!IsWindow(hwnd_) || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)))
         return false;
     if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST)
         SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
-    // A right press in the file list starts a drag of its selected bitmaps.
-    if (msg.message == WM_RBUTTONDOWN && msg.hwnd == control("filWinBmps")) {
+    // A right press in a list bitmaps are dragged from starts a drag of its selected ones.
+    const ControlLayout* row = RowOf(msg.hwnd);
+    if (msg.message == WM_RBUTTONDOWN && row && !row->dropTarget.empty()) {
         POINT at{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
         ClientToScreen(msg.hwnd, &at);
-        DragFiles(at);
+        Drag(*row, at);
         return true;
     }
-    // A double-click on the history's text applies that bitmap.
-    if (msg.message == WM_LBUTTONDBLCLK && msg.hwnd == historyEdit_ && historyEdit_) {
-        driver_.Run([this] { form_.cmbLastBmps_DblClick(); });
+    const bool inEdit = IsEdit(msg.hwnd);
+    const ControlLayout* combo = inEdit ? RowOf(GetAncestor(msg.hwnd, GA_PARENT)) : nullptr;
+    // A double-click on a combo box's text is its own (the history applies that bitmap).
+    if (msg.message == WM_LBUTTONDBLCLK && combo) {
+        driver_.Raise(combo->name, ControlEvent::DblClick);
         return false; // the edit still selects the word under the pointer
     }
     // In a text field Del deletes text, as everywhere else: no accelerator then.
-    const bool delInEdit = msg.message == WM_KEYDOWN && msg.wParam == VK_DELETE && IsEdit(msg.hwnd);
+    const bool delInEdit = msg.message == WM_KEYDOWN && msg.wParam == VK_DELETE && inEdit;
     if (!delInEdit && TranslateAcceleratorA(hwnd_, accelerators_, &msg))
         return true;
-    // Enter in the collection's name does not press a button; leaving the box takes the name.
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && IsEdit(msg.hwnd) &&
-        GetParent(msg.hwnd) == control("cmbCollection"))
+    // Enter in a box that acts when left (the collection's name) presses no button.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && combo &&
+        combo->CallOn(ControlEvent::LostFocus))
         return true;
     return IsDialogMessageA(hwnd_, &msg) != FALSE;
 }
 
 LRESULT CALLBACK MainWindowWin32::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    MainWindowWin32* self = nullptr;
     if (msg == WM_NCCREATE) {
-        self = static_cast<MainWindowWin32*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+        auto* self =
+            static_cast<MainWindowWin32*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
         self->hwnd_ = hwnd;
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<MainWindowWin32*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     }
-    if (!self)
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    return self->Handle(msg, wp, lp);
+    auto* self = reinterpret_cast<MainWindowWin32*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    return self ? self->Handle(msg, wp, lp) : DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 LRESULT MainWindowWin32::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_COMMAND: {
         const int id = LOWORD(wp);
-        if (id == kDeleteKeyId) {
-            DeleteKey();
-        } else if (id >= kFirstMenuId && id < kFirstMenuId + static_cast<int>(menuIds_.size())) {
-            OnMenu(menuIds_[static_cast<std::size_t>(id - kFirstMenuId)]);
-        } else if (!syncing_) {
-            OnCommand(id, HIWORD(wp), reinterpret_cast<HWND>(lp));
+        const auto menu = static_cast<std::size_t>(id - kFirstMenuId);
+        const ControlLayout* row = RowOf(reinterpret_cast<HWND>(lp));
+        if (lp == 0 && id >= kFirstMenuId && menu < menuIds_.size()) {
+            // An accelerator (high word 1) acts where the focus is; a click on the entry not.
+            if (HIWORD(wp) == 1)
+                driver_.Shortcut(menuIds_[menu]->shortcut, FocusedName());
+            else
+                driver_.Menu(menuIds_[menu]->name);
+        } else if (row && !syncing_) {
+            OnCommand(*row, HIWORD(wp), reinterpret_cast<HWND>(lp));
         }
         return 0;
     }
@@ -339,139 +347,32 @@ LRESULT MainWindowWin32::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(hwnd_, msg, wp, lp);
 }
 
-void MainWindowWin32::OnMenu(const std::string& name) {
-    if (name == "mnuExit") {
-        PostMessageA(hwnd_, WM_CLOSE, 0, 0);
-    } else if (name == "mnuAbout") {
-        if (onAbout)
-            onAbout();
-    } else if (name == "mnuDelete") {
-        driver_.Run([this] { form_.mnuDelete_Click(); });
-    } else {
-        static const std::map<std::string, void (frmWallPaper::*)()> handlers = {
-            {"mnuApply", &frmWallPaper::mnuApply_Click},
-            {"mnuNext", &frmWallPaper::mnuNext_Click},
-            {"mnuSave", &frmWallPaper::mnuSave_Click},
-            {"mnuAdd", &frmWallPaper::mnuAdd_Click},
-            {"mnuAddAll", &frmWallPaper::mnuAddAll_Click},
-            {"mnuRemove", &frmWallPaper::mnuRemove_Click},
-            {"mnuRemoveAll", &frmWallPaper::mnuRemoveAll_Click}};
-        auto it = handlers.find(name);
-        if (it != handlers.end())
-            driver_.Run([this, h = it->second] { (form_.*h)(); });
-    }
+// A control's notification, looked up by its kind and code, as the driver's call.
+void MainWindowWin32::OnCommand(const ControlLayout& row, int code, HWND from) {
+    const auto is = [&](ControlKind kind, int c) { return row.kind == kind && code == c; };
+    using K = ControlKind;
+    if (is(K::Button, BN_CLICKED) || is(K::Option, BN_CLICKED))
+        driver_.Raise(row.name, ControlEvent::Click);
+    else if (is(K::List, LBN_DBLCLK) || is(K::Picture, STN_DBLCLK))
+        driver_.Raise(row.name, ControlEvent::DblClick);
+    else if (is(K::CheckBox, BN_CLICKED))
+        driver_.Check(row.name, SendMessageA(from, BM_GETCHECK, 0, 0) == BST_CHECKED);
+    else if (is(K::TextBox, EN_CHANGE) || is(K::Combo, CBN_EDITCHANGE))
+        driver_.Edit(row.name, WindowText(from));
+    else if (is(K::Combo, CBN_SELCHANGE) || is(K::DriveList, CBN_SELCHANGE))
+        driver_.Pick(row.name, static_cast<int>(SendMessageA(from, CB_GETCURSEL, 0, 0)));
+    else if (is(K::FolderList, LBN_DBLCLK))
+        driver_.Pick(row.name, static_cast<int>(SendMessageA(from, LB_GETCURSEL, 0, 0)));
+    else if (is(K::List, LBN_SELCHANGE))
+        PushSelection(row, from);
+    else if (is(K::Combo, CBN_KILLFOCUS)) // not to its drop-down, a menu or another program
+        driver_.FocusLeft(row.name, IsChild(hwnd_, GetFocus()) && GetFocus() != from &&
+                                        !IsChild(from, GetFocus()));
 }
 
-void MainWindowWin32::OnCommand(int id, int code, HWND from) {
-    const std::size_t index = static_cast<std::size_t>(id - kFirstControlId);
-    if (id < kFirstControlId || index >= ids_.size())
-        return;
-    const std::string& name = ids_[index];
-    static const std::map<std::string, void (frmWallPaper::*)()> buttons = {
-        {"cmdApply", &frmWallPaper::cmdApply_click},
-        {"cmdUpdate", &frmWallPaper::cmdUpdate_click},
-        {"cmdAdd", &frmWallPaper::cmdAdd_click},
-        {"cmdAddAll", &frmWallPaper::cmdAddAll_click},
-        {"cmdRemove", &frmWallPaper::cmdRemove_click},
-        {"cmdRemoveAll", &frmWallPaper::cmdRemoveAll_click}};
-    if (auto b = buttons.find(name); b != buttons.end()) {
-        if (code == BN_CLICKED)
-            driver_.Run([this, h = b->second] { (form_.*h)(); });
-        return;
-    }
-    using Option = std::pair<OptionGroup frmWallPaper::*, OptionButton frmWallPaper::*>;
-    static const std::map<std::string, Option> options = {
-        {"optTile", {&frmWallPaper::styleGroup, &frmWallPaper::optTile}},
-        {"optCenter", {&frmWallPaper::styleGroup, &frmWallPaper::optCenter}},
-        {"optNone", {&frmWallPaper::styleGroup, &frmWallPaper::optNone}},
-        {"optAscending", {&frmWallPaper::orderGroup, &frmWallPaper::optAscending}},
-        {"optRandom", {&frmWallPaper::orderGroup, &frmWallPaper::optRandom}},
-        {"optDescending", {&frmWallPaper::orderGroup, &frmWallPaper::optDescending}}};
-    if (auto o = options.find(name); o != options.end()) {
-        if (code == BN_CLICKED)
-            driver_.Run([this, o] { (form_.*o->second.first).Select(form_.*o->second.second); });
-        return;
-    }
-    if (name == "chkAutoView" && code == BN_CLICKED) {
-        const bool on = SendMessageA(from, BM_GETCHECK, 0, 0) == BST_CHECKED;
-        driver_.Run([this, on] { form_.chkAutoView.SetValue(on ? 1 : 0); });
-    } else if (name == "txtDays" || name == "txtHours" || name == "txtMinutes") {
-        if (code == EN_CHANGE) {
-            TextBox& box = name == "txtDays"    ? form_.txtDays
-                           : name == "txtHours" ? form_.txtHours
-                                                : form_.txtMinutes;
-            driver_.Run([&box, text = WindowText(from)] { box.SetText(text); });
-        }
-    } else if (name == "filWinBmps" || name == "lstRotateBmps") {
-        ListBox& box =
-            name == "filWinBmps" ? static_cast<ListBox&>(form_.filWinBmps) : form_.lstRotateBmps;
-        if (code == LBN_SELCHANGE)
-            PushSelection(from, box);
-        else if (code == LBN_DBLCLK)
-            driver_.Run([this, files = name == "filWinBmps"] {
-                if (files)
-                    form_.filWinBmps_DblClick();
-                else
-                    form_.lstRotateBmps_DblClick();
-            });
-    } else if (name == "Drive1" && code == CBN_SELCHANGE) {
-        const auto i = static_cast<std::size_t>(SendMessageA(from, CB_GETCURSEL, 0, 0));
-        if (i < form_.Drive1.volumes.size())
-            driver_.Run([this, v = form_.Drive1.volumes[i]] { form_.Drive1.SetDrive(v); });
-    } else if (name == "Dir1" && code == LBN_DBLCLK) {
-        const auto i = static_cast<std::size_t>(SendMessageA(from, LB_GETCURSEL, 0, 0));
-        if (i < folders_.size())
-            driver_.Run([this, path = folders_[i].first] {
-                try {
-                    form_.Dir1.SetPath(path);
-                } catch (const std::exception&) {
-                    // An unreadable folder leaves the list where it was.
-                }
-            });
-    } else if (name == "cmbCollection") {
-        if (code == CBN_SELCHANGE) {
-            const int i = static_cast<int>(SendMessageA(from, CB_GETCURSEL, 0, 0));
-            if (i >= 0)
-                driver_.Run([this, i] { form_.cmbCollection.SetListIndex(i); });
-        } else if (code == CBN_EDITCHANGE) {
-            driver_.Run([this, text = WindowText(from)] { form_.cmbCollection.SetText(text); });
-        } else if (code == CBN_KILLFOCUS) {
-            // Only a move to another control of this window, not the drop-down, a menu or
-            // another program.
-            HWND now = GetFocus();
-            const bool moved = now && IsChild(hwnd_, now) && now != from && !IsChild(from, now);
-            driver_.SelectorFocusMoved(moved);
-        }
-    } else if (name == "cmbLastBmps") {
-        if (code == CBN_SELCHANGE) {
-            const int i = static_cast<int>(SendMessageA(from, CB_GETCURSEL, 0, 0));
-            driver_.Run([this, i] {
-                if (i >= 0 && i < form_.cmbLastBmps.ListCount())
-                    form_.cmbLastBmps.SetText(form_.cmbLastBmps.List(i));
-                form_.cmbLastBmps_Click();
-            });
-        } else if (code == CBN_EDITCHANGE) {
-            driver_.Run([this, text = WindowText(from)] { form_.cmbLastBmps.SetText(text); });
-        }
-    } else if (name == "imgThumb" && code == STN_DBLCLK) {
-        driver_.Run([this] { form_.imgThumb_DblClick(); });
-    }
-}
-
-void MainWindowWin32::DeleteKey() {
-    // Del in the rotation list removes the bitmaps selected there; elsewhere (text fields never
-    // reach here) it deletes the collection, as the menu says.
-    if (GetFocus() == control("lstRotateBmps"))
-        driver_.Run([this] { form_.cmdRemove_click(); });
-    else
-        driver_.Run([this] { form_.mnuDelete_Click(); });
-}
-
-void MainWindowWin32::PushSelection(HWND list, ListBox& box) {
+void MainWindowWin32::PushSelection(const ControlLayout& row, HWND list) {
     const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-    if (count != box.ListCount())
-        return;
-    std::vector<bool> chosen(static_cast<std::size_t>(count), false);
+    std::vector<bool> chosen(static_cast<std::size_t>(std::max(count, 0)), false);
     const int selected = static_cast<int>(SendMessageA(list, LB_GETSELCOUNT, 0, 0));
     if (selected > 0) {
         std::vector<int> items(static_cast<std::size_t>(selected));
@@ -483,23 +384,22 @@ void MainWindowWin32::PushSelection(HWND list, ListBox& box) {
     }
     const int current = static_cast<int>(SendMessageA(list, LB_GETCARETINDEX, 0, 0));
     shown_[list].selected = chosen; // what the control shows now, as the person left it
-    driver_.Run([&] {
-        box.SetSelection([&](int i) { return chosen[static_cast<std::size_t>(i)]; }, current);
-    });
+    driver_.Select(row.name, chosen, current);
 }
 
-void MainWindowWin32::DragFiles(POINT start) {
+void MainWindowWin32::Drag(const ControlLayout& row, POINT start) {
     // The drag's own loop runs inside a handler, so a tick or an end waits until the drop. It
     // starts once the pointer leaves the system's drag rectangle, as DragDetect has it.
-    HWND files = control("filWinBmps");
-    driver_.Run([this, files, start] {
+    HWND from = control(row.name);
+    HWND target = control(row.dropTarget);
+    driver_.Run([&] {
         RECT still{start.x - GetSystemMetrics(SM_CXDRAG), start.y - GetSystemMetrics(SM_CYDRAG),
                    start.x + GetSystemMetrics(SM_CXDRAG) + 1,
                    start.y + GetSystemMetrics(SM_CYDRAG) + 1};
-        SetCapture(files);
+        SetCapture(from);
         bool dragging = false, dropped = false;
         MSG msg;
-        while (GetCapture() == files && GetMessageA(&msg, nullptr, 0, 0)) {
+        while (GetCapture() == from && GetMessageA(&msg, nullptr, 0, 0)) {
             if (msg.message == WM_MOUSEMOVE || msg.message == WM_RBUTTONUP) {
                 POINT at{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
                 ClientToScreen(msg.hwnd, &at);
@@ -508,7 +408,7 @@ void MainWindowWin32::DragFiles(POINT start) {
                     SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649))); // carrying bitmaps
                 }
                 if (msg.message == WM_RBUTTONUP) {
-                    dropped = dragging && WindowFromPoint(at) == control("lstRotateBmps");
+                    dropped = dragging && target && WindowFromPoint(at) == target;
                     break;
                 }
                 continue;
@@ -518,11 +418,11 @@ void MainWindowWin32::DragFiles(POINT start) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
-        if (GetCapture() == files)
+        if (GetCapture() == from)
             ReleaseCapture();
         SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));
         if (dropped) // anywhere else the drop is refused
-            form_.lstRotateBmps_DragDrop();
+            driver_.Raise(row.dropTarget, ControlEvent::Drop);
     });
 }
 
@@ -534,26 +434,76 @@ void MainWindowWin32::EndSession() {
     driver_.EndNow();
 }
 
-void MainWindowWin32::SyncCombo(HWND combo, const ItemList& list, const std::string& text) {
-    Shown& shown = shown_[combo];
-    if (shown.items != list.items()) {
-        FillList(combo, list.items(), CB_RESETCONTENT, CB_ADDSTRING);
-        shown.items = list.items();
+void MainWindowWin32::SyncFromForm() {
+    if (!IsWindow(hwnd_))
+        return;
+    syncing_ = true;
+    if (WindowText(hwnd_) != form_.Caption)
+        SetWindowTextA(hwnd_, form_.Caption.c_str());
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        SyncControl(*rows_[i], control(rows_[i]->name));
+    syncing_ = false;
+}
+
+void MainWindowWin32::SyncControl(const ControlLayout& row, HWND w) {
+    if (!row.state)
+        return;
+    const ControlState s = row.state(form_);
+    const auto setText = [w](const std::string& text) {
+        // Only a different text is put in: the caret and selection of the person typing stay.
+        if (WindowText(w) != text)
+            SetWindowTextA(w, text.c_str());
+    };
+    if (s.combo) {
+        Fill(w, s.combo->items(), true);
+        if (SendMessageA(w, CB_GETCURSEL, 0, 0) != s.combo->ListIndex())
+            SendMessageA(w, CB_SETCURSEL, static_cast<WPARAM>(s.combo->ListIndex()), 0);
+        setText(s.combo->Text());
+    } else if (s.list) {
+        SyncList(w, *s.list);
+    } else if (s.text) {
+        setText(s.text->Text());
+    } else if (s.option) {
+        SendMessageA(w, BM_SETCHECK, s.option->Value() ? BST_CHECKED : BST_UNCHECKED, 0);
+    } else if (s.check) { // 0, 1 and 2 are BST_UNCHECKED, BST_CHECKED and BST_INDETERMINATE
+        SendMessageA(w, BM_SETCHECK, static_cast<WPARAM>(s.check->Value()), 0);
+    } else if (s.drives) {
+        const auto& volumes = s.drives->volumes;
+        Fill(w, volumes, true);
+        const auto found = std::find(volumes.begin(), volumes.end(), s.drives->Drive());
+        SendMessageA(w, CB_SETCURSEL, found == volumes.end() ? -1 : found - volumes.begin(), 0);
+    } else if (s.folders) {
+        SyncFolders(w, *s.folders);
+    } else if (s.picture) {
+        SyncPreview(row, w, *s.picture);
     }
-    if (SendMessageA(combo, CB_GETCURSEL, 0, 0) != list.ListIndex())
-        SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(list.ListIndex()), 0);
-    // Only a different text is put in: the caret and selection of the person typing stay.
-    if (WindowText(combo) != text)
-        SetWindowTextA(combo, text.c_str());
+}
+
+void MainWindowWin32::Fill(HWND w, const std::vector<std::string>& items, bool combo) {
+    Shown& shown = shown_[w];
+    if (shown.items == items)
+        return;
+    // Room for every entry at once and no drawing until the end.
+    SendMessageA(w, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(w, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
+    if (!combo) {
+        std::size_t bytes = 0;
+        for (const auto& item : items)
+            bytes += item.size() + 1;
+        SendMessageA(w, LB_INITSTORAGE, items.size(), bytes);
+    }
+    for (const auto& item : items)
+        SendMessageA(w, combo ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(item.c_str()));
+    SendMessageA(w, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(w, nullptr, TRUE);
+    shown.items = items;
+    shown.selected.assign(items.size(), false);
 }
 
 void MainWindowWin32::SyncList(HWND list, const ListBox& box) {
+    Fill(list, box.items(), false);
     Shown& shown = shown_[list];
-    if (shown.items != box.items()) {
-        FillList(list, box.items(), LB_RESETCONTENT, LB_ADDSTRING);
-        shown.items = box.items();
-        shown.selected.assign(box.items().size(), false);
-    }
     std::vector<bool> want(static_cast<std::size_t>(box.ListCount()));
     for (int i = 0; i < box.ListCount(); ++i)
         want[static_cast<std::size_t>(i)] = box.Selected(i);
@@ -569,120 +519,39 @@ void MainWindowWin32::SyncList(HWND list, const ListBox& box) {
     EnableWindow(list, box.enabled ? TRUE : FALSE);
 }
 
-void MainWindowWin32::SyncFromForm() {
-    if (!IsWindow(hwnd_))
-        return;
-    syncing_ = true;
-    if (WindowText(hwnd_) != form_.Caption)
-        SetWindowTextA(hwnd_, form_.Caption.c_str());
-    SyncCombo(control("cmbCollection"), form_.cmbCollection, form_.cmbCollection.Text());
-    SyncCombo(control("cmbLastBmps"), form_.cmbLastBmps, form_.cmbLastBmps.Text());
-    const std::pair<const char*, const TextBox*> texts[] = {{"txtDays", &form_.txtDays},
-                                                            {"txtHours", &form_.txtHours},
-                                                            {"txtMinutes", &form_.txtMinutes}};
-    for (const auto& [name, box] : texts)
-        if (WindowText(control(name)) != box->Text())
-            SetWindowTextA(control(name), box->Text().c_str());
-    const std::pair<const char*, const OptionButton*> options[] = {
-        {"optTile", &form_.optTile},     {"optCenter", &form_.optCenter},
-        {"optNone", &form_.optNone},     {"optAscending", &form_.optAscending},
-        {"optRandom", &form_.optRandom}, {"optDescending", &form_.optDescending}};
-    for (const auto& [name, option] : options)
-        SendMessageA(control(name), BM_SETCHECK, option->Value() ? BST_CHECKED : BST_UNCHECKED, 0);
-    const int check = form_.chkAutoView.Value();
-    SendMessageA(control("chkAutoView"), BM_SETCHECK,
-                 check == 1   ? BST_CHECKED
-                 : check == 2 ? BST_INDETERMINATE
-                              : BST_UNCHECKED,
-                 0);
-    HWND drives = control("Drive1");
-    if (shown_[drives].items != form_.Drive1.volumes) {
-        FillList(drives, form_.Drive1.volumes, CB_RESETCONTENT, CB_ADDSTRING);
-        shown_[drives].items = form_.Drive1.volumes;
-    }
-    const auto& volumes = form_.Drive1.volumes;
-    const auto found = std::find(volumes.begin(), volumes.end(), form_.Drive1.Drive());
-    SendMessageA(drives, CB_SETCURSEL,
-                 found == volumes.end() ? static_cast<WPARAM>(-1)
-                                        : static_cast<WPARAM>(found - volumes.begin()),
-                 0);
-    SyncFolders();
-    SyncList(control("filWinBmps"), form_.filWinBmps);
-    SyncList(control("lstRotateBmps"), form_.lstRotateBmps);
-    SyncPreview();
-    syncing_ = false;
-
-    if (form_.TimerEnabled && !timerOn_ && !driver_.Ended()) {
-        SetTimer(hwnd_, kTimerId, frmWallPaper::kTimerIntervalMs, nullptr);
-        timerOn_ = true;
-    } else if ((!form_.TimerEnabled || driver_.Ended()) && timerOn_) {
-        KillTimer(hwnd_, kTimerId);
-        timerOn_ = false;
-    }
-}
-
-void MainWindowWin32::SyncFolders() {
-    // The folder's ancestors from the drive's root, each one step further in, then its
-    // subfolders; the folder shown is the one highlighted.
-    std::vector<std::pair<std::string, bool>> entries;
+void MainWindowWin32::SyncFolders(HWND list, const DirListBox& box) {
+    folders_ = box.Rows();
     std::vector<std::string> texts;
-    const std::string& path = form_.Dir1.Path();
-    const char sep = PathSeparator();
-    if (!path.empty()) {
-        const std::size_t first = path.find(sep);
-        std::size_t pos = first == std::string::npos ? path.size() : first + 1;
-        entries.push_back({path.substr(0, pos), false});
-        texts.push_back(path.substr(0, pos));
-        while (pos < path.size()) {
-            std::size_t end = path.find(sep, pos);
-            if (end == std::string::npos)
-                end = path.size();
-            if (end > pos) {
-                texts.push_back(std::string(2 * entries.size(), ' ') + path.substr(pos, end - pos));
-                entries.push_back({path.substr(0, end), false});
-            }
-            pos = end + 1;
-        }
-        entries.back().second = true;
-        const std::string indent(2 * entries.size(), ' ');
-        for (const auto& name : form_.Dir1.subfolders) {
-            entries.push_back({JoinPath(path, name), false});
-            texts.push_back(indent + name);
-        }
-    }
-    HWND list = control("Dir1");
-    if (entries != folders_) {
-        folders_ = entries;
-        FillList(list, texts, LB_RESETCONTENT, LB_ADDSTRING);
-    }
+    for (const FolderRow& row : folders_)
+        texts.push_back(row.text);
+    Fill(list, texts, false);
+    // The folder shown is the one highlighted.
     for (std::size_t i = 0; i < folders_.size(); ++i)
-        if (folders_[i].second && SendMessageA(list, LB_GETCURSEL, 0, 0) != static_cast<LRESULT>(i))
+        if (folders_[i].shown && SendMessageA(list, LB_GETCURSEL, 0, 0) != static_cast<LRESULT>(i))
             SendMessageA(list, LB_SETCURSEL, i, 0);
 }
 
 void MainWindowWin32::OnDrawItem(const DRAWITEMSTRUCT& item) {
-    if (item.hwndItem == control("imgThumb")) {
-        PaintPreview(item.hDC, item.rcItem);
+    const ControlLayout* row = RowOf(item.hwndItem);
+    if (row && row->kind == ControlKind::Picture && row->state)
+        PaintPreview(*row->state(form_).picture, item.hDC, item.rcItem);
+    else if (row && row->kind == ControlKind::FolderList)
+        PaintFolder(item);
+}
+
+void MainWindowWin32::PaintFolder(const DRAWITEMSTRUCT& item) {
+    if (item.itemID >= folders_.size())
         return;
-    }
-    if (item.hwndItem != control("Dir1") || item.itemID == static_cast<UINT>(-1))
-        return;
+    const FolderRow& folder = folders_[item.itemID];
     const bool selected = (item.itemState & ODS_SELECTED) != 0;
     FillRect(item.hDC, &item.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-    const std::string text = ListText(item.hwndItem, static_cast<int>(item.itemID));
-    const std::size_t indent = text.find_first_not_of(' ');
-    const int left =
-        item.rcItem.left + 2 + static_cast<int>(indent == std::string::npos ? 0 : indent) * 4;
+    const std::size_t indent = std::min(folder.text.find_first_not_of(' '), folder.text.size());
+    const int left = item.rcItem.left + 2 + static_cast<int>(indent) * 4;
     const int icon = GetSystemMetrics(SM_CXSMICON);
-    // The folders above and the folder shown are open, its subfolders closed.
-    const bool open =
-        item.itemID < folders_.size() &&
-        (folders_[item.itemID].second || std::any_of(folders_.begin() + item.itemID, folders_.end(),
-                                                     [](const auto& f) { return f.second; }));
     SHFILEINFOA info{};
     if (SHGetFileInfoA("folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
                        SHGFI_ICON | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES |
-                           (open ? SHGFI_OPENICON : 0))) {
+                           (folder.open ? SHGFI_OPENICON : 0))) {
         DrawIconEx(item.hDC, left,
                    item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - icon) / 2, info.hIcon,
                    icon, icon, 0, nullptr, DI_NORMAL);
@@ -692,7 +561,7 @@ void MainWindowWin32::OnDrawItem(const DRAWITEMSTRUCT& item) {
     SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     RECT textRect = item.rcItem;
     textRect.left = left + icon + 4;
-    const std::string name = indent == std::string::npos ? text : text.substr(indent);
+    const std::string name = folder.text.substr(indent);
     DrawTextA(item.hDC, name.c_str(), static_cast<int>(name.size()), &textRect,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     if (item.itemState & ODS_FOCUS)
@@ -708,8 +577,7 @@ bool MainWindowWin32::LoadPicture(const std::string& path) {
     return true;
 }
 
-void MainWindowWin32::SyncPreview() {
-    const ImageBox& box = form_.imgThumb;
+void MainWindowWin32::SyncPreview(const ControlLayout& row, HWND picture, const ImageBox& box) {
     if (!box.picture.empty() && box.picture != cachedPath_)
         LoadPicture(box.picture);
     const bool shown = !box.picture.empty() && box.picture == cachedPath_;
@@ -718,16 +586,15 @@ void MainWindowWin32::SyncPreview() {
         width = cached_.width;
         height = cached_.height;
     }
-    const RECT now = controlRect("imgThumb");
+    const RECT now = controlRect(row.name);
     if (now.right - now.left != width || now.bottom - now.top != height)
-        SetWindowPos(control("imgThumb"), HWND_BOTTOM, px(WindowControl("imgThumb").left),
-                     px(WindowControl("imgThumb").top), width, height, SWP_NOACTIVATE);
-    InvalidateRect(control("imgThumb"), nullptr, TRUE);
+        SetWindowPos(picture, HWND_BOTTOM, px(row.left), px(row.top), width, height,
+                     SWP_NOACTIVATE);
+    InvalidateRect(picture, nullptr, TRUE);
 }
 
-void MainWindowWin32::PaintPreview(HDC dc, const RECT& rect) {
+void MainWindowWin32::PaintPreview(const ImageBox& box, HDC dc, const RECT& rect) {
     FillRect(dc, &rect, GetSysColorBrush(COLOR_BTNFACE));
-    const ImageBox& box = form_.imgThumb;
     if (box.picture.empty() || box.picture != cachedPath_ || cached_.width == 0)
         return;
     BITMAPINFO info{};

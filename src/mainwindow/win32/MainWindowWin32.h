@@ -51,29 +51,29 @@ class MainWindowWin32 {
     static constexpr UINT_PTR kTimerId = 1;
     static constexpr int kFirstControlId = 100;
     static constexpr int kFirstMenuId = 1000;
-    static constexpr int kDeleteKeyId = 2000;
 
   private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    static LRESULT CALLBACK FileListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                         DWORD_PTR data);
-    static LRESULT CALLBACK HistoryEditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                            DWORD_PTR data);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
 
     void CreateControls();
     void CreateMenus();
-    void OnCommand(int id, int code, HWND from);
-    void OnMenu(const std::string& name);
+    // The table row of one of the window's own controls; null for any other window.
+    const ControlLayout* RowOf(HWND w) const;
+    // The control with the focus, or the one whose edit part has it; empty for none.
+    std::string FocusedName() const;
+    void OnCommand(const ControlLayout& row, int code, HWND from);
     void OnDrawItem(const DRAWITEMSTRUCT& item);
-    void DeleteKey();
-    void PushSelection(HWND list, ListBox& box);
-    void DragFiles(POINT start);
-    void SyncCombo(HWND combo, const ItemList& list, const std::string& text);
+    void PushSelection(const ControlLayout& row, HWND list);
+    void Drag(const ControlLayout& row, POINT start);
+    void SyncControl(const ControlLayout& row, HWND w);
+    // Puts the entries in a list or combo box unless it shows them already.
+    void Fill(HWND w, const std::vector<std::string>& items, bool combo);
     void SyncList(HWND list, const ListBox& box);
-    void SyncFolders();
-    void SyncPreview();
-    void PaintPreview(HDC dc, const RECT& rect);
+    void SyncFolders(HWND list, const DirListBox& box);
+    void SyncPreview(const ControlLayout& row, HWND picture, const ImageBox& box);
+    void PaintFolder(const DRAWITEMSTRUCT& item);
+    void PaintPreview(const ImageBox& box, HDC dc, const RECT& rect);
     bool LoadPicture(const std::string& path);
 
     frmWallPaper& form_;
@@ -83,13 +83,11 @@ class MainWindowWin32 {
     HFONT font_ = nullptr;
     HACCEL accelerators_ = nullptr;
     HWND tooltip_ = nullptr;
-    HWND historyEdit_ = nullptr;
     double scale_ = 1.0;
     bool syncing_ = false;
-    bool timerOn_ = false;
     bool waitCursor_ = false;
     std::map<std::string, HWND> controls_;
-    std::vector<std::string> ids_; // control id - kFirstControlId -> name
+    std::vector<const ControlLayout*> rows_; // control id - kFirstControlId -> its row
     // What each list or combo box holds, so a sync compares in memory and sends only changes:
     // asking a control for 32,767 entries one message at a time would make every sync slow.
     struct Shown {
@@ -97,9 +95,8 @@ class MainWindowWin32 {
         std::vector<bool> selected;
     };
     std::map<HWND, Shown> shown_;
-    std::vector<std::string> menuIds_;
-    // The folder list's entries: the path each one opens, and whether it is the folder shown.
-    std::vector<std::pair<std::string, bool>> folders_;
+    std::vector<const MenuEntry*> menuIds_; // menu id - kFirstMenuId -> its entry
+    std::vector<FolderRow> folders_;        // the folder list's lines as shown
     std::string cachedPath_;
     Picture cached_;
     std::function<bool(const std::string&)> formLoadPicture_;
