@@ -1,14 +1,13 @@
 #include "mainwindow/win32/MainWindowWin32.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 #include <windowsx.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <set>
 
+#include "mainwindow/win32/Win32Controls.h"
 #include "mainwindow/win32/Win32Shared.h"
 
 namespace velum {
@@ -16,67 +15,6 @@ namespace velum {
 namespace {
 
 constexpr char kClassName[] = "VelumMainWindow";
-
-// The Win32 class and styles of each kind of control, in the order of ControlKind. An option
-// button starts its group, whose one tab stop it is, when it is the first of its frame.
-constexpr DWORD kFocusable = WS_TABSTOP | WS_GROUP;
-constexpr struct {
-    const char* cls;
-    DWORD style;
-} kKinds[] = {
-    {"BUTTON", BS_PUSHBUTTON | kFocusable},                                 // Button
-    {"STATIC", SS_LEFT | SS_NOPREFIX},                                      // Label
-    {"BUTTON", BS_AUTORADIOBUTTON},                                         // Option
-    {"EDIT", ES_AUTOHSCROLL | WS_BORDER | kFocusable},                      // TextBox
-    {"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | kFocusable}, // Combo
-    {"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | kFocusable},               // DriveList
-    {"LISTBOX", LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT |
-                    WS_VSCROLL | WS_BORDER | kFocusable}, // FolderList
-    {"LISTBOX", LBS_NOTIFY | LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL |
-                    WS_BORDER | kFocusable},         // List
-    {"BUTTON", BS_GROUPBOX},                         // Frame
-    {"BUTTON", BS_AUTOCHECKBOX | kFocusable},        // CheckBox
-    {"STATIC", SS_OWNERDRAW | SS_NOTIFY | WS_GROUP}, // Picture
-};
-static_assert(std::size(kKinds) == static_cast<std::size_t>(ControlKind::Picture) + 1);
-
-// A menu entry's shortcut text ("Ctrl+S", "Del") as an accelerator; false for one it cannot
-// read.
-bool ParseShortcut(std::string text, ACCEL& key) {
-    key.fVirt = FVIRTKEY;
-    for (std::size_t plus; (plus = text.find('+')) != std::string::npos && plus + 1 < text.size();
-         text.erase(0, plus + 1)) {
-        const std::string mod = text.substr(0, plus);
-        const int flag = mod == "Ctrl"    ? FCONTROL
-                         : mod == "Shift" ? FSHIFT
-                         : mod == "Alt"   ? FALT
-                                          : 0;
-        if (!flag)
-            return false;
-        key.fVirt = static_cast<BYTE>(key.fVirt | flag);
-    }
-    if (text.size() == 1 && std::isalnum(static_cast<unsigned char>(text[0])))
-        key.key = static_cast<WORD>(std::toupper(static_cast<unsigned char>(text[0])));
-    else if (text == "Del" || text == "Ins")
-        key.key = text == "Del" ? VK_DELETE : VK_INSERT;
-    else
-        return false;
-    return true;
-}
-
-bool IsEdit(HWND w) {
-    char cls[16] = {};
-    GetClassNameA(w, cls, sizeof cls);
-    return lstrcmpiA(cls, "Edit") == 0;
-}
-
-std::string WindowText(HWND w) {
-    const int n = GetWindowTextLengthA(w);
-    std::string text(static_cast<std::size_t>(n) + 1, '\0');
-    GetWindowTextA(w, text.data(), n + 1);
-    text.resize(static_cast<std::size_t>(n));
-    return text;
-}
 
 } // namespace
 
@@ -193,16 +131,15 @@ void MainWindowWin32::CreateControls() {
     });
     std::set<std::string> framesWithOptions;
     for (const ControlLayout* c : order) {
-        const auto& kind = kKinds[static_cast<std::size_t>(c->kind)];
         const bool startsGroup =
             c->kind == ControlKind::Option && framesWithOptions.insert(c->frame).second;
+        const Win32Class kind = ClassOf(c->kind, startsGroup);
         const int id = kFirstControlId + static_cast<int>(rows_.size());
         const bool combo = c->kind == ControlKind::Combo || c->kind == ControlKind::DriveList;
         // Combo boxes are as tall as their open list; the closed box keeps its own height.
         const int height = combo ? px(c->height) + px(2400) : px(c->height);
         HWND w =
-            CreateWindowExA(0, kind.cls, c->caption.c_str(),
-                            WS_CHILD | WS_VISIBLE | kind.style | (startsGroup ? kFocusable : 0),
+            CreateWindowExA(0, kind.cls, c->caption.c_str(), WS_CHILD | WS_VISIBLE | kind.style,
                             px(c->left), px(c->top), px(c->width), height, hwnd_,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
         SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
@@ -540,32 +477,8 @@ void MainWindowWin32::OnDrawItem(const DRAWITEMSTRUCT& item) {
 }
 
 void MainWindowWin32::PaintFolder(const DRAWITEMSTRUCT& item) {
-    if (item.itemID >= folders_.size())
-        return;
-    const FolderRow& folder = folders_[item.itemID];
-    const bool selected = (item.itemState & ODS_SELECTED) != 0;
-    FillRect(item.hDC, &item.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-    const std::size_t indent = std::min(folder.text.find_first_not_of(' '), folder.text.size());
-    const int left = item.rcItem.left + 2 + static_cast<int>(indent) * 4;
-    const int icon = GetSystemMetrics(SM_CXSMICON);
-    SHFILEINFOA info{};
-    if (SHGetFileInfoA("folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
-                       SHGFI_ICON | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES |
-                           (folder.open ? SHGFI_OPENICON : 0))) {
-        DrawIconEx(item.hDC, left,
-                   item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - icon) / 2, info.hIcon,
-                   icon, icon, 0, nullptr, DI_NORMAL);
-        DestroyIcon(info.hIcon);
-    }
-    SetBkMode(item.hDC, TRANSPARENT);
-    SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-    RECT textRect = item.rcItem;
-    textRect.left = left + icon + 4;
-    const std::string name = folder.text.substr(indent);
-    DrawTextA(item.hDC, name.c_str(), static_cast<int>(name.size()), &textRect,
-              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-    if (item.itemState & ODS_FOCUS)
-        DrawFocusRect(item.hDC, &item.rcItem);
+    if (item.itemID < folders_.size())
+        PaintFolderRow(item, folders_[item.itemID]);
 }
 
 bool MainWindowWin32::LoadPicture(const std::string& path) {
@@ -594,21 +507,8 @@ void MainWindowWin32::SyncPreview(const ControlLayout& row, HWND picture, const 
 }
 
 void MainWindowWin32::PaintPreview(const ImageBox& box, HDC dc, const RECT& rect) {
-    FillRect(dc, &rect, GetSysColorBrush(COLOR_BTNFACE));
-    if (box.picture.empty() || box.picture != cachedPath_ || cached_.width == 0)
-        return;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = cached_.width;
-    info.bmiHeader.biHeight = -cached_.height; // rows from the top
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    SetStretchBltMode(dc, HALFTONE);
-    SetBrushOrgEx(dc, 0, 0, nullptr);
-    StretchDIBits(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, 0, 0,
-                  cached_.width, cached_.height, cached_.pixels.data(), &info, DIB_RGB_COLORS,
-                  SRCCOPY);
+    const bool shown = !box.picture.empty() && box.picture == cachedPath_;
+    PaintPicture(dc, rect, shown ? &cached_ : nullptr);
 }
 
 } // namespace velum
