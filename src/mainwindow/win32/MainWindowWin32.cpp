@@ -9,7 +9,7 @@
 #include <exception>
 
 #include "common/Files.h"
-#include "mainwindow/win32/Win32Shared.h"
+#include "common/win32/Win32Shared.h"
 
 namespace velum {
 
