@@ -4,7 +4,7 @@
 
 #include "about/SystemInfo.h"
 #include "common/Launch.h"
-#include "mainwindow/win32/Win32Shared.h"
+#include "common/win32/Win32Shared.h"
 
 namespace velum {
 

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <set>
 
+#include "common/win32/Win32Shared.h"
 #include "mainwindow/win32/Win32Controls.h"
-#include "mainwindow/win32/Win32Shared.h"
 
 namespace velum {
 
