@@ -25,7 +25,7 @@ int main() {
 
     auto registry = CreatePlatformRegistry();
     ConsoleDialogs dialogs(std::cerr, "rotation_bench");
-    frmWallPaper form(*registry, dialogs);
+    frmWallPaper form(*registry, dialogs, {GetWinDir(), dir.string()});
     form.Dir1.SetPath((dir / "pics").string());
     for (int i = 0; i < 10000; ++i)
         form.lstRotateBmps.AddItem("/elsewhere/other-" + std::to_string(i) + ".bmp");

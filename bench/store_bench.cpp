@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Files.h"
 #include "common/PlatformRegistry.h"
 #include "cycler/ConsoleDialogs.h"
 #include "mainwindow/frmWallPaper.h"
@@ -62,7 +63,7 @@ int main(int argc, char** argv) {
     fs::create_directories(dir);
     ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
     fs::create_directories(dir / "velumor");
-    const std::string cfg = ConfigFilePath();
+    const std::string cfg = ConfigFilePath(GetWinDir());
     Generate(cfg);
     std::size_t lines = 0;
     {
@@ -74,7 +75,7 @@ int main(int argc, char** argv) {
 
     auto registry = CreatePlatformRegistry();
     ConsoleDialogs dialogs(std::cerr, "store_bench");
-    frmWallPaper form(*registry, dialogs);
+    frmWallPaper form(*registry, dialogs, {GetWinDir(), dir.string()});
     const std::string copyTarget = (dir / "copy.cfg").string();
 
     double copy = MedianMs(

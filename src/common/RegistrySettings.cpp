@@ -113,11 +113,20 @@ std::string ReadSetting(Registry& reg, const std::string& keyPath, const std::st
     return text;
 }
 
-void SaveOptions(Registry& reg, int viewBmpState, const std::string& collectionsList,
-                 const std::string& current) {
+void SaveViewBmp(Registry& reg, int viewBmpState) {
     EnsureRegKey(reg, kOptionsKey, reg::kCurrentUser);
     WriteSetting(reg, kOptionsKey, "ViewBmp", std::string(viewBmpState == 1 ? "YES" : "NO"),
                  reg::kSz);
+}
+
+void SaveTileWallpaper(Registry& reg, bool tile) {
+    EnsureRegKey(reg, kDesktopKey, reg::kCurrentUser);
+    WriteSetting(reg, kDesktopKey, "TileWallpaper", std::string(tile ? "1" : "0"), reg::kSz);
+}
+
+void SaveOptions(Registry& reg, int viewBmpState, const std::string& collectionsList,
+                 const std::string& current) {
+    SaveViewBmp(reg, viewBmpState);
     WriteSetting(reg, kOptionsKey, "Collections", collectionsList, reg::kSz);
     WriteSetting(reg, kOptionsKey, "Current", current, reg::kSz);
 }

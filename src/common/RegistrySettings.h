@@ -35,6 +35,12 @@ void WriteSetting(Registry& reg, const std::string& keyPath, const std::string& 
 // the key or the value is missing or of another type.
 std::string ReadSetting(Registry& reg, const std::string& keyPath, const std::string& name);
 
+// Writes ViewBmp ("YES" for check state 1, else "NO").
+void SaveViewBmp(Registry& reg, int viewBmpState);
+
+// Writes the desktop's TileWallpaper flag: "1" tiles, "0" centres.
+void SaveTileWallpaper(Registry& reg, bool tile);
+
 // Writes ViewBmp ("YES" for check state 1, else "NO"), Collections and Current.
 void SaveOptions(Registry& reg, int viewBmpState, const std::string& collectionsList,
                  const std::string& current);

@@ -1,7 +1,10 @@
 // velumspin: applies the next bitmap of the current collection, records the position, ends.
 #include <clocale>
+#include <exception>
 
 #include "common/CommandLine.h"
+#include "common/Files.h"
+#include "common/Folders.h"
 #include "common/PlatformRegistry.h"
 #include "cycler/CyclerDialogs.h"
 #include "mainwindow/frmWallPaper.h"
@@ -16,17 +19,27 @@ int main(int argc, char** argv) {
     if (auto status = velum::AnswerCommandLine(argc, argv, info))
         return *status;
     std::setlocale(LC_ALL, "");
-    auto registry = velum::CreatePlatformRegistry();
     auto dialogs = velum::CreateCyclerDialogs();
-    velum::frmCycler form(*registry, *dialogs);
-    form.Form_Load();
-    if (form.desktopUnreachable()) {
-        const std::string& why = form.desktopFailure();
-        dialogs->ShowMessage("No desktop could be reached" + (why.empty() ? "" : " (" + why + ")") +
-                                 "; the wallpaper was not changed.",
-                             "");
+    // What the form does not handle itself is told on the same path, never a crash.
+    try {
+        auto registry = velum::CreatePlatformRegistry();
+        velum::frmWallPaper form(*registry, *dialogs, {velum::GetWinDir(), velum::CurrentFolder()},
+                                 velum::kCyclerRole);
+        form.CycleOnce();
+        if (form.desktopUnreachable()) {
+            const std::string& why = form.desktopFailure();
+            dialogs->ShowMessage("No desktop could be reached" +
+                                     (why.empty() ? "" : " (" + why + ")") +
+                                     "; the wallpaper was not changed.",
+                                 "");
+        }
+        if (form.saveFailed())
+            return 1;
+        return form.desktopUnreachable() ? 2 : 0;
+    } catch (const std::exception& e) {
+        dialogs->ShowMessage(std::string("Stopped by an unexpected failure: ") + e.what(), "");
+    } catch (...) {
+        dialogs->ShowMessage("Stopped by an unexpected failure.", "");
     }
-    if (form.saveFailed())
-        return 1;
-    return form.desktopUnreachable() ? 2 : 0;
+    return 1;
 }

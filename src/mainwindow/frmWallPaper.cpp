@@ -1,10 +1,5 @@
 #include "mainwindow/frmWallPaper.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdlib>
-#include <istream>
-#include <memory>
 #include <unordered_set>
 
 #include "common/Files.h"
@@ -44,24 +39,21 @@ std::string Quoted(const std::string& name) {
 
 } // namespace
 
-frmWallPaper::frmWallPaper(Registry& registry, Dialogs& dialogs, Kind kind)
-    : registry_(registry), dialogs_(dialogs), kind_(kind) {
+frmWallPaper::frmWallPaper(Registry& registry, Dialogs& dialogs, FormPlaces places, FormRole role)
+    : registry_(registry), dialogs_(dialogs), places_(std::move(places)), role_(role) {
     // Center and Ascending, as WallpaperStyle and CycleOrder start.
     styleGroup.Preset(optCenter);
     orderGroup.Preset(optAscending);
     cmbCollection.Click = [this] { cmbCollection_Click(); };
     cmbLastBmps.Click = [this] { cmbLastBmps_Click(); };
-    cmbCollection.Change = [this] { cmbCollection_Change(); };
     lstRotateBmps.Click = [this] { lstRotateBmps_Click(); };
     txtDays.Change = [this] { txtDays_Change(); };
     txtHours.Change = [this] { txtHours_Change(); };
     txtMinutes.Change = [this] { txtMinutes_Change(); };
-    optTile.Click = [this] { optTile_Click(); };
-    optCenter.Click = [this] { optCenter_Click(); };
-    optNone.Click = [this] { optNone_Click(); };
-    optAscending.Click = [this] { optAscending_Click(); };
-    optRandom.Click = [this] { optRandom_Click(); };
-    optDescending.Click = [this] { optDescending_Click(); };
+    for (std::int16_t code : {style::kTile, style::kCenter, style::kNone})
+        StyleButton(code).Click = [this, code] { StyleClicked(code); };
+    for (std::int16_t code : {order::kAscending, order::kRandom, order::kDescending})
+        OrderButton(code).Click = [this, code] { OrderClicked(code); };
     chkAutoView.Click = [this] { chkAutoView_Click(); };
     filWinBmps.Click = [this] { filWinBmps_Click(); };
     Drive1.Change = [this] { Drive1_Change(); };
@@ -75,7 +67,7 @@ frmWallPaper::frmWallPaper(Registry& registry, Dialogs& dialogs, Kind kind)
     LoadPicture = [](const std::string& path) { return DecodeBitmapFile(path).has_value(); };
 }
 
-void frmWallPaper::ReportFailure(StoreFile file, const std::string& what, const std::exception& e) {
+void frmWallPaper::ReportFailure(StoreFile file, const std::string& what, const IoFailure& e) {
     saveFailed_ = true;
     // Told once until a write of the same file succeeds: a tick every 30 seconds, or the pair of
     // wallpaper calls, must not pile up boxes for one cause.
@@ -83,8 +75,16 @@ void frmWallPaper::ReportFailure(StoreFile file, const std::string& what, const 
         dialogs_.ShowMessage(what + "\n\n" + e.what(), kProgramTitle);
 }
 
-void frmWallPaper::WriteSucceeded(StoreFile file) {
+bool frmWallPaper::Write(StoreFile file, const std::string& what,
+                         const std::function<void()>& write) {
+    try {
+        write();
+    } catch (const IoFailure& e) {
+        ReportFailure(file, what, e);
+        return false;
+    }
     failing_.erase(file);
+    return true;
 }
 
 bool frmWallPaper::RefuseCommaName() {
@@ -103,37 +103,27 @@ bool frmWallPaper::RefuseCommaName() {
 void frmWallPaper::Form_Load() {
     InitBrowser();
     LoadViewBmp();
-    LoadCollectionNames();
-    LoadTileSetting(cmbCollection.Text());
-    CollectionDirty = false;
+    LoadCurrentCollection();
 }
 
-void frmCycler::Form_Load() {
-    LoadCollectionNames();
-    LoadTileSetting(cmbCollection.Text());
-    CollectionDirty = false;
+void frmWallPaper::CycleOnce() {
+    LoadCurrentCollection();
     ApplyNextBmp();
     SaveBmpCombo();
 }
 
-void frmWallPaper::Form_Resize(bool minimised) {
-    if (!isCycler())
-        return;
-    if (minimised)
-        TimerEnabled = true;
-    else if (TimerEnabled)
-        TimerEnabled = false;
+void frmWallPaper::LoadCurrentCollection() {
+    LoadCollectionNames();
+    LoadTileSetting(cmbCollection.Text());
+    CollectionDirty = false;
 }
 
 void frmWallPaper::SaveSettings() {
-    if (isCycler())
-        return; // velumspin never writes the program's settings
-    try {
+    if (!role_.savesSettings)
+        return;
+    Write(StoreFile::Settings, "The settings were not saved.", [this] {
         SaveOptions(registry_, chkAutoView.Value(), CollectionsList, cmbCollection.Text());
-        WriteSucceeded(StoreFile::Settings);
-    } catch (const std::exception& e) {
-        ReportFailure(StoreFile::Settings, "The settings were not saved.", e);
-    }
+    });
 }
 
 void frmWallPaper::mnuExit_Click() {
@@ -149,18 +139,12 @@ void frmWallPaper::mnuExit_Click() {
 void frmWallPaper::LoadViewBmp() {
     try {
         chkAutoView.SetValue(ReadViewBmp(registry_) == "YES" ? 1 : 0);
-    } catch (const std::exception& e) {
+    } catch (const IoFailure& e) {
         dialogs_.ShowMessage(e.what(), kProgramTitle);
-        const auto* io = dynamic_cast<const IoFailure*>(&e);
-        if (io && io->code() == IoFailure::kNotFound) {
-            try {
-                EnsureRegKey(registry_, kOptionsKey, reg::kCurrentUser);
-                WriteSetting(registry_, kOptionsKey, "ViewBmp",
-                             std::string(chkAutoView.Value() == 1 ? "YES" : "NO"), reg::kSz);
-            } catch (const std::exception& again) {
-                ReportFailure(StoreFile::Settings, "The settings were not saved.", again);
-            }
-        }
+        if (e.code() != IoFailure::kNotFound)
+            return;
+        Write(StoreFile::Settings, "The settings were not saved.",
+              [this] { SaveViewBmp(registry_, chkAutoView.Value()); });
     }
 }
 
@@ -192,8 +176,7 @@ void frmWallPaper::LoadCollectionNames() {
     SelectWhere(lstRotateBmps, [position](int i) { return i == position; });
 
     LoadBmpCollection(cmbCollection.Text());
-    if (!isCycler())
-        NavigateToBmp(cmbLastBmps.Text());
+    NavigateToBmp(cmbLastBmps.Text());
 }
 
 void frmWallPaper::AddCollectionName(const std::string& name) {
@@ -277,7 +260,7 @@ void frmWallPaper::mnuSave_Click() {
 void frmWallPaper::LoadBmpCollection(const std::string& name) {
     lstRotateBmps.Clear();
     // The history is one list for every collection: only the start-up load fills it.
-    const bool fillHistory = !isCycler() && !historyLoaded_;
+    const bool fillHistory = role_.history && !historyLoaded_;
     historyLoaded_ = true;
     if (fillHistory)
         cmbLastBmps.Clear();
@@ -294,7 +277,7 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
 
     StoredRecords stored;
     try {
-        stored = LoadCollectionFile(name);
+        stored = LoadCollectionFile(places_.storeFolder, name);
     } catch (const IoFailure& e) {
         ReportFailure(StoreFile::ConfigRead, // told once: no write clears it
                       "The collections could not be read; velum.cfg is left as it is.", e);
@@ -315,19 +298,13 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
     if (c.time && takeStoredRotation) {
         LastChangeTick = DateValue::FromText(*c.time);
         LastChanged = LastChangeTick;
-        ShowLastChanged();
+        ShowLastChanged(" - ");
     }
-    if (c.cycleOptions) {
-        double n = LenientVal(*c.cycleOptions);
-        orderGroup.Select(n == order::kDescending ? optDescending
-                          : n == order::kRandom   ? optRandom
-                                                  : optAscending);
-    }
-    if (c.tileWallpaper) {
-        // Read as a number here ("1.0" tiles); LoadTileSetting compares the text exactly.
-        double n = LenientVal(*c.tileWallpaper);
-        styleGroup.Select(n == style::kTile ? optTile : n == style::kCenter ? optCenter : optNone);
-    }
+    if (c.cycleOptions)
+        orderGroup.Select(OrderButton(LenientVal(*c.cycleOptions)));
+    // Read as a number here ("1.0" tiles); LoadTileSetting compares the text exactly.
+    if (c.tileWallpaper)
+        styleGroup.Select(StyleButton(LenientVal(*c.tileWallpaper)));
     for (const auto& bmp : c.bitmaps)
         lstRotateBmps.AddItem(bmp);
     if (!fillHistory)
@@ -343,39 +320,32 @@ void frmWallPaper::ResetRotation() {
     LastChangeTick = DateValue{};
     LastChanged = DateValue{};
     rotationMoved_ = false;
-    if (isCycler())
-        Image1ToolTip.clear();
-    else
-        Caption = kProgramTitle;
+    Caption = kProgramTitle;
+    Image1ToolTip.clear();
 }
 
 void frmWallPaper::LoadTileSetting(const std::string& name) {
     if (name.empty())
         return; // no collection has an empty name
-    std::optional<std::string> stored = LoadTileSettingFile(name);
+    std::optional<std::string> stored = LoadTileSettingFile(places_.storeFolder, name);
     if (!stored)
         return;
     // Exact text: only "1" tiles and only "0" centres, unlike LoadBmpCollection's number rule.
-    if (*stored == "1") {
-        styleGroup.Select(optTile);
-        WallpaperStyle = style::kTile;
-    } else if (*stored == "0") {
-        styleGroup.Select(optCenter);
-        WallpaperStyle = style::kCenter;
-    } else {
-        styleGroup.Select(optNone);
-        WallpaperStyle = style::kNone;
-    }
+    const std::int16_t code = *stored == "1"   ? style::kTile
+                              : *stored == "0" ? style::kCenter
+                                               : style::kNone;
+    styleGroup.Select(StyleButton(code));
+    WallpaperStyle = code;
 }
 
 // The caption after loading a time has " - (", the one after a change " (": both forms are the
 // window's, kept as they are.
-void frmWallPaper::ShowLastChanged() {
-    if (isCycler())
-        Image1ToolTip = "Last Changed " + LastChanged.DisplayText();
+void frmWallPaper::ShowLastChanged(const char* captionGap) {
+    const std::string text = "Last Changed " + LastChanged.DisplayText();
+    if (role_.changeInCaption)
+        Caption = std::string(kProgramTitle) + captionGap + "(" + text + ")";
     else
-        Caption =
-            std::string(kProgramTitle) + " - (Last Changed " + LastChanged.DisplayText() + ")";
+        Image1ToolTip = text;
 }
 
 // ---- saving
@@ -384,22 +354,16 @@ void frmWallPaper::SaveBmpCollection(const std::string& name) {
     if (name.empty())
         return; // a collection without a name could never be loaded again
     Hourglass busy(*this);
-    CollectionContent content;
-    content.bitmaps = lstRotateBmps.items();
-    content.minutes = txtMinutes.Text();
-    content.hours = txtHours.Text();
-    content.days = txtDays.Text();
-    content.cycleOptions = std::to_string(ChosenOrder());
-    content.tileWallpaper = std::to_string(optTile.Value()     ? style::kTile
-                                           : optCenter.Value() ? style::kCenter
-                                                               : style::kNone);
-    try {
-        SaveCollectionFile(name, content);
-        WriteSucceeded(StoreFile::Config);
+    const CollectionContent content{.bitmaps = lstRotateBmps.items(),
+                                    .minutes = txtMinutes.Text(),
+                                    .hours = txtHours.Text(),
+                                    .days = txtDays.Text(),
+                                    .cycleOptions = std::to_string(ChosenOrder()),
+                                    .tileWallpaper = std::to_string(ChosenStyle())};
+    if (Write(StoreFile::Config, "The collection " + Quoted(name) + " was not saved.",
+              [&] { SaveCollectionFile(places_.storeFolder, name, content); })) {
         CollectionDirty = false;
         DeletedCollections.erase(name); // saved again after a Delete: kept at exit
-    } catch (const std::exception& e) {
-        ReportFailure(StoreFile::Config, "The collection " + Quoted(name) + " was not saved.", e);
     }
 }
 
@@ -409,26 +373,20 @@ void frmWallPaper::SaveBmpCombo() {
 }
 
 void frmWallPaper::SaveRotationOf(const std::string& collection) {
-    RotationSnapshot snap;
-    snap.cycler = isCycler();
-    if (!isCycler())
-        snap.history = cmbLastBmps.items();
-    snap.collection = collection;
-    snap.index = SignedNumberText(NextIndex);
-    snap.time = LastChanged.StoredText();
-    snap.currentIndex = SignedNumberText(CurrentIndex);
-    snap.deleted = DeletedCollections;
-    try {
-        SaveRotationFile(snap);
-        WriteSucceeded(StoreFile::Config);
-        if (collection == rotationOf_)
-            rotationMoved_ = false;
-    } catch (const std::exception& e) {
-        ReportFailure(StoreFile::Config,
-                      isCycler() ? "The rotation position was not saved."
-                                 : "The previous bitmaps and the rotation position were not saved.",
-                      e);
-    }
+    // A history that was never loaded is kept as stored.
+    const RotationSnapshot snap{.cycler = !role_.history,
+                                .history = cmbLastBmps.items(),
+                                .collection = collection,
+                                .index = SignedNumberText(NextIndex),
+                                .time = LastChanged.StoredText(),
+                                .currentIndex = SignedNumberText(CurrentIndex),
+                                .deleted = DeletedCollections};
+    if (Write(StoreFile::Config,
+              role_.history ? "The previous bitmaps and the rotation position were not saved."
+                            : "The rotation position was not saved.",
+              [&] { SaveRotationFile(places_.storeFolder, snap); }) &&
+        collection == rotationOf_)
+        rotationMoved_ = false;
 }
 
 // ---- handlers whose dirty rules loading runs
@@ -450,86 +408,96 @@ void frmWallPaper::OrderClicked(std::int16_t order) {
 
 // ---- applying
 
+// A failure to write is the profile's record of the wallpaper: the desktop has changed where it
+// could.
 void frmWallPaper::SystemParametersInfoA(const std::string& text) {
-    try {
+    Write(StoreFile::Settings, "The wallpaper setting was not saved.", [&] {
         if (desktop_->SetDeskWallpaper(text) == DesktopResult::NoDesktop) {
             desktopUnreachable_ = true;
             desktopFailure_ = desktop_->failure();
         }
-        WriteSucceeded(StoreFile::Settings);
-    } catch (const std::exception& e) {
-        // The desktop has changed where it could; only the profile's record of it failed.
-        ReportFailure(StoreFile::Settings, "The wallpaper setting was not saved.", e);
-    }
+    });
 }
 
 void frmWallPaper::SetTileWallpaper(int styleCode) {
-    try {
-        EnsureRegKey(registry_, kDesktopKey, reg::kCurrentUser);
-        WriteSetting(registry_, kDesktopKey, "TileWallpaper",
-                     std::string(styleCode == style::kTile ? "1" : "0"), reg::kSz);
-        WriteSucceeded(StoreFile::Settings);
-    } catch (const std::exception& e) {
-        ReportFailure(StoreFile::Settings, "The wallpaper style was not saved.", e);
-    }
+    Write(StoreFile::Settings, "The wallpaper style was not saved.",
+          [&] { SaveTileWallpaper(registry_, styleCode == style::kTile); });
 }
 
-bool frmWallPaper::ChooseStyle(int& styleCode) {
-    if (optTile.Value()) {
-        styleCode = style::kTile;
-    } else if (optCenter.Value()) {
-        styleCode = style::kCenter;
-    } else {
+OptionButton& frmWallPaper::StyleButton(double styleCode) {
+    return styleCode == style::kTile ? optTile : styleCode == style::kCenter ? optCenter : optNone;
+}
+
+std::int16_t frmWallPaper::ChosenStyle() const {
+    return optTile.Value() ? style::kTile : optCenter.Value() ? style::kCenter : style::kNone;
+}
+
+OptionButton& frmWallPaper::OrderButton(double orderCode) {
+    return orderCode == order::kDescending ? optDescending
+           : orderCode == order::kRandom   ? optRandom
+                                           : optAscending;
+}
+
+std::int16_t frmWallPaper::ChosenOrder() const {
+    return optRandom.Value()       ? order::kRandom
+           : optDescending.Value() ? order::kDescending
+                                   : order::kAscending;
+}
+
+bool frmWallPaper::TileChosenStyle() {
+    const std::int16_t styleCode = ChosenStyle();
+    if (styleCode == style::kNone) {
         SystemParametersInfoA(kNoWallpaper);
         return false;
     }
+    SetTileWallpaper(styleCode);
     return true;
 }
 
 void frmWallPaper::cmdApply_click() {
-    int style = 0;
-    if (!ChooseStyle(style))
+    if (!TileChosenStyle())
         return;
-    SetTileWallpaper(style);
-    if (LastClickedList == kFileListClicked)
-        ApplyBmp(BmpSource::FileList);
-    else if (LastClickedList == kRotationListClicked)
-        ApplyBmp(BmpSource::RotationList);
+    if (const auto source = ClickedList())
+        ApplyBmp(*source);
     SelectLastBmp();
 }
 
 void frmWallPaper::filWinBmps_DblClick() {
-    int style = 0;
-    if (!ChooseStyle(style))
-        return;
-    SetTileWallpaper(style);
-    ApplyBmp(BmpSource::FileList);
+    if (TileChosenStyle())
+        ApplyBmp(BmpSource::FileList);
 }
 
 void frmWallPaper::cmbLastBmps_DblClick() {
-    if (!isCycler())
+    if (role_.history)
         filWinBmps_DblClick();
 }
 
-int frmWallPaper::SelectedEntry(const ListBox& list) {
-    const int current = list.ListIndex();
-    if (current >= 0 && current < list.ListCount() && list.Selected(current))
-        return current;
-    // A selection cleared from code leaves the current entry behind: it names nothing.
-    for (int i = 0; i < list.ListCount(); ++i)
-        if (list.Selected(i))
-            return i;
-    return -1;
+std::optional<BmpSource> frmWallPaper::ClickedList() const {
+    if (LastClickedList == kFileListClicked)
+        return BmpSource::FileList;
+    if (LastClickedList == kRotationListClicked)
+        return BmpSource::RotationList;
+    return std::nullopt;
+}
+
+std::optional<std::string> frmWallPaper::SelectedPath(BmpSource source) const {
+    const ListBox& list = source == BmpSource::FileList ? filWinBmps : lstRotateBmps;
+    int i = list.ListIndex();
+    if (i < 0 || i >= list.ListCount() || !list.Selected(i)) {
+        // A selection cleared from code leaves the current entry behind: it names nothing.
+        i = 0;
+        while (i < list.ListCount() && !list.Selected(i))
+            ++i;
+        if (i == list.ListCount())
+            return std::nullopt;
+    }
+    return source == BmpSource::FileList ? filWinBmps.FullPath(i) : list.List(i);
 }
 
 void frmWallPaper::ApplyBmp(BmpSource source) {
     // A list with nothing selected names no bitmap: nothing is applied.
-    if (source == BmpSource::FileList) {
-        if (int i = SelectedEntry(filWinBmps); i >= 0)
-            ApplyPath(filWinBmps.FullPath(i));
-    } else if (int i = SelectedEntry(lstRotateBmps); i >= 0) {
-        ApplyPath(lstRotateBmps.List(i));
-    }
+    if (const auto path = SelectedPath(source))
+        ApplyPath(*path);
 }
 
 // Two wallpaper calls, before and after the history moves: the window has always made both,
@@ -537,18 +505,12 @@ void frmWallPaper::ApplyBmp(BmpSource source) {
 void frmWallPaper::ApplyPath(const std::string& path) {
     SystemParametersInfoA(path);
     AddLastBmp(path);
-    if (!isCycler())
+    if (role_.history)
         cmbLastBmps.SetText(path);
     SystemParametersInfoA(path);
 }
 
 // ---- the scheduler
-
-std::int16_t frmWallPaper::ChosenOrder() const {
-    return optRandom.Value()       ? order::kRandom
-           : optDescending.Value() ? order::kDescending
-                                   : order::kAscending;
-}
 
 void frmWallPaper::ApplyNextBmp() {
     const int n = lstRotateBmps.ListCount();
@@ -563,9 +525,7 @@ void frmWallPaper::ApplyNextBmp() {
     SelectWhere(filWinBmps, [&](int i) { return has && filWinBmps.FullPath(i) == chosen; });
 
     // The chosen bitmap is applied whichever list the selections left as clicked last.
-    int styleCode = style::kCenter;
-    if (ChooseStyle(styleCode)) {
-        SetTileWallpaper(styleCode);
+    if (TileChosenStyle()) {
         if (has)
             ApplyPath(chosen);
         SelectLastBmp();
@@ -576,10 +536,7 @@ void frmWallPaper::ApplyNextBmp() {
     rotationMoved_ = true;
     LastChangeTick = TickTime;
     LastChanged = DateValue::FromDate(clock_->Now());
-    if (isCycler())
-        Image1ToolTip = "Last Changed " + LastChanged.DisplayText();
-    else
-        Caption = std::string(kProgramTitle) + " (Last Changed " + LastChanged.DisplayText() + ")";
+    ShowLastChanged(" ");
 }
 
 void frmWallPaper::Timer1_Timer() {
@@ -594,11 +551,11 @@ void frmWallPaper::Timer1_Timer() {
 
 void frmWallPaper::InitBrowser() {
     Drive1.volumes = ListVolumes();
-    const std::string here = CurrentFolder();
+    const std::string& here = places_.startFolder;
     SetDriveQuietly(VolumeOf(here, Drive1.volumes)); // the start folder, not the volume's root
     try {
         Dir1.SetPath(here);
-    } catch (const std::exception&) {
+    } catch (const IoFailure&) {
         // An unreadable start folder leaves the lists empty.
     }
 }
@@ -614,13 +571,13 @@ void frmWallPaper::Drive1_Change() {
         try {
             Dir1.SetPath(last->second);
             return;
-        } catch (const std::exception&) {
+        } catch (const IoFailure&) {
             lastFolderOnVolume_.erase(last); // gone or unreadable: the mount point next
         }
     }
     try {
         Dir1.SetPath(Drive1.Drive());
-    } catch (const std::exception&) {
+    } catch (const IoFailure&) {
         // An unreadable volume puts the drive list back, once.
         SetDriveQuietly(VolumeOf(previous, Drive1.volumes));
     }
@@ -633,7 +590,7 @@ void frmWallPaper::SetDriveQuietly(const std::string& volume) {
 }
 
 void frmWallPaper::Dir1_Change() {
-    if (!isCycler()) // velumspin shows no browser
+    if (role_.browser)
         filWinBmps.SetPath(Dir1.Path());
 }
 
@@ -647,16 +604,10 @@ void frmWallPaper::filWinBmps_Click() {
 }
 
 void frmWallPaper::chkAutoView_Click() {
-    std::string path;
-    if (LastClickedList == kFileListClicked) {
-        if (int i = SelectedEntry(filWinBmps); i >= 0)
-            path = filWinBmps.FullPath(i);
-    } else if (LastClickedList == kRotationListClicked) {
-        if (int i = SelectedEntry(lstRotateBmps); i >= 0)
-            path = lstRotateBmps.List(i);
-    } else {
+    const auto source = ClickedList();
+    if (!source)
         return;
-    }
+    const std::string path = SelectedPath(*source).value_or("");
     if (chkAutoView.Value() != 1)
         imgThumb.picture.clear();
     else if (!path.empty() && LoadPicture && LoadPicture(path))
@@ -728,7 +679,7 @@ void frmWallPaper::lstRotateBmps_Click() {
 // ---- the history
 
 void frmWallPaper::AddLastBmp(const std::string& path) {
-    if (isCycler())
+    if (!role_.history)
         return;
     std::vector<std::string> entries = cmbLastBmps.items();
     if (!PushHistory(entries, path))
@@ -741,7 +692,7 @@ void frmWallPaper::AddLastBmp(const std::string& path) {
 }
 
 void frmWallPaper::SelectLastBmp() {
-    if (isCycler())
+    if (!role_.history)
         return;
     const std::string chosen = cmbLastBmps.Text();
     // The rotation list first: its click clears the file list's selection, which the file list
@@ -754,7 +705,7 @@ void frmWallPaper::SelectLastBmp() {
 }
 
 void frmWallPaper::NavigateToBmp(const std::string& path) {
-    if (isCycler())
+    if (!role_.browser)
         return;
     const char sep = PathSeparator();
     std::size_t p = path.rfind(sep);
@@ -765,7 +716,7 @@ void frmWallPaper::NavigateToBmp(const std::string& path) {
     const std::string previous = Dir1.Path();
     try {
         Dir1.SetPath(normal);
-    } catch (const std::exception&) {
+    } catch (const IoFailure&) {
         return; // a folder that is gone leaves the browser where it was
     }
     // The drive list follows the folder shown, so the two always name one volume.
@@ -775,7 +726,7 @@ void frmWallPaper::NavigateToBmp(const std::string& path) {
 }
 
 void frmWallPaper::cmbLastBmps_Click() {
-    if (isCycler())
+    if (!role_.history)
         return;
     NavigateToBmp(cmbLastBmps.Text());
     SelectLastBmp();

@@ -4,12 +4,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
 #include "common/Clock.h"
 #include "common/DateValue.h"
 #include "common/Dialogs.h"
+#include "common/IoFailure.h"
 #include "common/Registry.h"
 #include "engine/Desktop.h"
 #include "engine/Scheduler.h"
@@ -26,14 +28,32 @@ inline constexpr char kDefaultCollection[] = "Default";
 // The list ApplyBmp takes the bitmap from.
 enum class BmpSource { FileList = 1, RotationList = 2 };
 
+// Where a form works: the folder of velum.cfg (with or without its trailing separator) and the
+// folder the browser opens on.
+struct FormPlaces {
+    std::string storeFolder;
+    std::string startFolder;
+};
+
+// What a form is built to be. velumdesk's window has every part; velumspin runs a window that is
+// never shown, so it keeps no browser and no history and leaves the program's settings alone.
+struct FormRole {
+    bool browser;         // the drive, folder and file lists follow the folders and the history
+    bool history;         // the history of applied bitmaps is loaded, kept and written back
+    bool savesSettings;   // the preview setting and the catalogue are written to the settings
+    bool changeInCaption; // the time of the last change is shown in the caption, else in
+                          // the picture's tooltip
+};
+inline constexpr FormRole kWindowRole{true, true, true, true};
+inline constexpr FormRole kCyclerRole{false, false, false, false};
+
 // The main window's behaviour, shared by velumdesk and velumspin, with no toolkit: its controls
 // as plain state, its fields and its handlers. A view draws this state and hands the person's
 // actions to the handlers.
 class frmWallPaper {
   public:
-    enum class Kind { Desk, Cycler };
-
-    frmWallPaper(Registry& registry, Dialogs& dialogs, Kind kind = Kind::Desk);
+    frmWallPaper(Registry& registry, Dialogs& dialogs, FormPlaces places,
+                 FormRole role = kWindowRole);
 
     // The services the form calls; without them the form uses the system's own.
     void UseDesktop(Desktop& desktop) { desktop_ = &desktop; }
@@ -41,7 +61,6 @@ class frmWallPaper {
     void UseRandom(RandomSource& random) { random_ = &random; }
     // How the preview loads a picture; true when the file could be shown.
     std::function<bool(const std::string&)> LoadPicture;
-    virtual ~frmWallPaper() = default;
     frmWallPaper(const frmWallPaper&) = delete;
     frmWallPaper& operator=(const frmWallPaper&) = delete;
 
@@ -79,7 +98,8 @@ class frmWallPaper {
     // Collections deleted in this run; only their bitmaps leave velum.cfg at exit.
     std::set<std::string> DeletedCollections;
 
-    bool isCycler() const { return kind_ == Kind::Cycler; }
+    const FormRole& role() const { return role_; }
+    const FormPlaces& places() const { return places_; }
     // True once a write of the store has failed in this run.
     bool saveFailed() const { return saveFailed_; }
     // True once a wallpaper call in this run reached no desktop.
@@ -90,9 +110,10 @@ class frmWallPaper {
     static constexpr int kTimerIntervalMs = 30000;
 
     // Start-up and exit.
-    virtual void Form_Load();
-    // Whenever the window is resized: velumspin's minimised-window timer rule.
-    void Form_Resize(bool minimised);
+    void Form_Load();
+    // velumspin's one run: loads the current collection, applies its next bitmap whatever the
+    // frequency and records the position.
+    void CycleOnce();
     void mnuExit_Click();
     void Form_Unload() { mnuExit_Click(); }
 
@@ -105,7 +126,6 @@ class frmWallPaper {
     void AskSaveCollection(const std::string& name);
     void cmbCollection_Click();
     void cmbCollection_LostFocus();
-    void cmbCollection_Change() {}
     void mnuDelete_Click();
     void mnuSave_Click();
 
@@ -116,12 +136,6 @@ class frmWallPaper {
     void SaveBmpCombo();
 
     // Handlers whose dirty rules loading relies on.
-    void optNone_Click() { StyleClicked(style::kNone); }
-    void optCenter_Click() { StyleClicked(style::kCenter); }
-    void optTile_Click() { StyleClicked(style::kTile); }
-    void optAscending_Click() { OrderClicked(order::kAscending); }
-    void optRandom_Click() { OrderClicked(order::kRandom); }
-    void optDescending_Click() { OrderClicked(order::kDescending); }
     void txtDays_Change() { CollectionDirty = true; }
     void txtHours_Change() { CollectionDirty = true; }
     void txtMinutes_Change() { CollectionDirty = true; }
@@ -168,20 +182,20 @@ class frmWallPaper {
     void NavigateToBmp(const std::string& path);
     void cmbLastBmps_Click();
 
-  protected:
-    Registry& registry_;
-    Dialogs& dialogs_;
-
+  private:
     // The files of the store a failure is told about.
     // (A read of velum.cfg is told once a run, apart from its writes.)
     enum class StoreFile { Settings, Config, ConfigRead };
     // Puts a failed write or read of `file` before the person, once until a write of that file
     // succeeds again, and remembers it.
-    void ReportFailure(StoreFile file, const std::string& what, const std::exception& e);
-    void WriteSucceeded(StoreFile file);
+    void ReportFailure(StoreFile file, const std::string& what, const IoFailure& e);
+    // Runs `write`, a write of `file`; a failure is told as `what`. True when it was written.
+    bool Write(StoreFile file, const std::string& what, const std::function<void()>& write);
 
-  private:
-    void ShowLastChanged();
+    // The start both programs share: the catalogue, then the current collection.
+    void LoadCurrentCollection();
+    // Shows the time of the last change; `captionGap` goes between the title and the time.
+    void ShowLastChanged(const char* captionGap);
     // SaveOptions in velumdesk, reporting a failure; nothing in velumspin.
     void SaveSettings();
     // A style or order button was chosen: a change marks the collection.
@@ -195,20 +209,30 @@ class frmWallPaper {
     void SaveRotationOf(const std::string& collection);
     // A collection without stored rotation state starts at its first bitmap, never changed.
     void ResetRotation();
-    // The entry of a list to apply or preview: the current one when selected, else the first
-    // selected; -1 when nothing is selected.
-    static int SelectedEntry(const ListBox& list);
+    // The list clicked last, which Apply and the preview take their bitmap from.
+    std::optional<BmpSource> ClickedList() const;
+    // The bitmap of a list to apply or preview: the current entry when selected, else the first
+    // selected; nothing when nothing is selected.
+    std::optional<std::string> SelectedPath(BmpSource source) const;
     // Shows a volume in the drive list without moving the folder list.
     void SetDriveQuietly(const std::string& volume);
-    // The style code of the chosen option; None removes the wallpaper and gives false.
-    bool ChooseStyle(int& styleCode);
-    // The order code of the chosen order button.
+    // The option buttons of the style and order codes and the codes of the chosen buttons:
+    // a code of neither Tile nor Center is None, one of neither Random nor Descending Ascending.
+    OptionButton& StyleButton(double styleCode);
+    std::int16_t ChosenStyle() const;
+    OptionButton& OrderButton(double orderCode);
     std::int16_t ChosenOrder() const;
+    // Writes the tiling flag of the chosen style; None removes the wallpaper instead and gives
+    // false.
+    bool TileChosenStyle();
     void ApplyPath(const std::string& path);
     void AddBmps(bool selectedOnly);
     void SelectWhere(ListBox& list, const std::function<bool(int)>& want);
 
-    Kind kind_;
+    Registry& registry_;
+    Dialogs& dialogs_;
+    const FormPlaces places_;
+    const FormRole role_;
     Desktop* desktop_ = nullptr;
     Clock* clock_ = nullptr;
     RandomSource* random_ = nullptr;
@@ -225,16 +249,6 @@ class frmWallPaper {
     bool rotationMoved_ = false;
     std::set<StoreFile> failing_;
     std::map<std::string, std::string> lastFolderOnVolume_;
-};
-
-// velumspin's window: never shown; its load applies the next bitmap and ends the program.
-class frmCycler final : public frmWallPaper {
-  public:
-    frmCycler(Registry& registry, Dialogs& dialogs)
-        : frmWallPaper(registry, dialogs, Kind::Cycler) {}
-    // The one-shot start-up: load, apply the next bitmap, record the position.
-    void Form_Load() override;
-    void Image1_Click() {}
 };
 
 } // namespace velum

@@ -46,8 +46,8 @@ template <typename Keep> void CopyRecords(std::istream* old, std::ostream& out, 
 
 } // namespace
 
-std::string ConfigFilePath() {
-    return GetWinDir() + "velum.cfg";
+std::string ConfigFilePath(const std::string& storeFolder) {
+    return JoinPath(storeFolder, "velum.cfg");
 }
 
 bool PushHistory(std::vector<std::string>& history, const std::string& path) {
@@ -103,8 +103,8 @@ StoredRecords ReadCollectionRecords(std::istream& in, const std::string& name) {
     return out;
 }
 
-StoredRecords LoadCollectionFile(const std::string& name) {
-    const std::string path = ConfigFilePath();
+StoredRecords LoadCollectionFile(const std::string& storeFolder, const std::string& name) {
+    const std::string path = ConfigFilePath(storeFolder);
     if (!FileExists(path))
         return {};
     std::unique_ptr<std::istream> in = OpenForReading(path);
@@ -116,8 +116,9 @@ StoredRecords LoadCollectionFile(const std::string& name) {
     return records;
 }
 
-std::optional<std::string> LoadTileSettingFile(const std::string& name) {
-    const std::string path = ConfigFilePath();
+std::optional<std::string> LoadTileSettingFile(const std::string& storeFolder,
+                                               const std::string& name) {
+    const std::string path = ConfigFilePath(storeFolder);
     if (!FileExists(path))
         return std::nullopt;
     std::unique_ptr<std::istream> in;
@@ -195,16 +196,18 @@ void WriteRotationRecords(std::ostream& out, std::istream* old, const RotationSn
     });
 }
 
-void SaveCollectionFile(const std::string& name, const CollectionContent& content) {
-    RewriteFile(ConfigFilePath(), kConfigTempName, [&](std::istream* old, std::ostream& out) {
-        WriteCollectionRecords(out, old, name, content);
-    });
+void SaveCollectionFile(const std::string& storeFolder, const std::string& name,
+                        const CollectionContent& content) {
+    RewriteFile(ConfigFilePath(storeFolder), kConfigTempName,
+                [&](std::istream* old, std::ostream& out) {
+                    WriteCollectionRecords(out, old, name, content);
+                });
 }
 
-void SaveRotationFile(const RotationSnapshot& snap) {
-    RewriteFile(ConfigFilePath(), kConfigTempName, [&](std::istream* old, std::ostream& out) {
-        WriteRotationRecords(out, old, snap);
-    });
+void SaveRotationFile(const std::string& storeFolder, const RotationSnapshot& snap) {
+    RewriteFile(
+        ConfigFilePath(storeFolder), kConfigTempName,
+        [&](std::istream* old, std::ostream& out) { WriteRotationRecords(out, old, snap); });
 }
 
 } // namespace velum

@@ -47,8 +47,8 @@ struct StoredRecords {
     StoredCollection collection;
 };
 
-// The file of the store and its temporary file.
-std::string ConfigFilePath();
+// velum.cfg in the store's folder `storeFolder`, and its temporary file.
+std::string ConfigFilePath(const std::string& storeFolder);
 inline constexpr char kConfigTempName[] = "~velum.tmp";
 // The most bitmaps the history keeps.
 inline constexpr int kMaxHistory = 10;
@@ -63,13 +63,14 @@ bool PushHistory(std::vector<std::string>& history, const std::string& path);
 // error sets the stream's badbit; what was read before it is returned.
 StoredRecords ReadCollectionRecords(std::istream& in, const std::string& name);
 
-// Reads velum.cfg for the collection `name`: nothing when the file does not exist. Throws
-// IoFailure when it exists but cannot be read to its end.
-StoredRecords LoadCollectionFile(const std::string& name);
+// Reads the velum.cfg of `storeFolder` for the collection `name`: nothing when the file does not
+// exist. Throws IoFailure when it exists but cannot be read to its end.
+StoredRecords LoadCollectionFile(const std::string& storeFolder, const std::string& name);
 
 // The value of the first TileWallpaper record of `name`, as stored; nothing when there is none
 // or velum.cfg cannot be read (the loading of the collection reports that).
-std::optional<std::string> LoadTileSettingFile(const std::string& name);
+std::optional<std::string> LoadTileSettingFile(const std::string& storeFolder,
+                                               const std::string& name);
 
 // Writes the collection's records, then every old record of other collections and of the
 // history, and the collection's own first Index, Time and CurrentIndex where they stood.
@@ -79,10 +80,12 @@ void WriteCollectionRecords(std::ostream& out, std::istream* old, const std::str
 // Writes the history and the rotation state, then the old records that survive.
 void WriteRotationRecords(std::ostream& out, std::istream* old, const RotationSnapshot& snap);
 
-// Saves a collection into velum.cfg safely; throws IoFailure when it cannot.
-void SaveCollectionFile(const std::string& name, const CollectionContent& content);
+// Saves a collection into the velum.cfg of `storeFolder` safely; throws IoFailure when it cannot.
+void SaveCollectionFile(const std::string& storeFolder, const std::string& name,
+                        const CollectionContent& content);
 
-// Saves the history and rotation state into velum.cfg safely; throws IoFailure when it cannot.
-void SaveRotationFile(const RotationSnapshot& snap);
+// Saves the history and rotation state into the velum.cfg of `storeFolder` safely; throws
+// IoFailure when it cannot.
+void SaveRotationFile(const std::string& storeFolder, const RotationSnapshot& snap);
 
 } // namespace velum

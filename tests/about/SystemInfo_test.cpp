@@ -63,7 +63,7 @@ TEST_F(SystemInfo, DwordIsTheByteDigitsLastByteFirstTextLosesANulAndFailuresEmpt
 
 TEST_F(SystemInfo, StartsTheNamedProgramOrTheOneInTheNamedFolderElseSaysSo) {
     EXPECT_TRUE(Unavailable());
-    TempStore temp;
+    TempFolder temp;
     Put("SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO", reg::kSz, temp.root());
     EXPECT_TRUE(Unavailable());
     const std::string program = temp.root() + PathSeparator() + "MSINFO32.EXE";

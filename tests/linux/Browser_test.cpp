@@ -12,10 +12,10 @@ using namespace velum::test;
 namespace {
 
 struct Browser : ::testing::Test {
-    TempStore store;
+    TempFolder store;
     MemoryRegistry reg;
     FakeDialogs dialogs;
-    frmWallPaper form{reg, dialogs};
+    frmWallPaper form{reg, dialogs, {store.root(), store.root()}};
     std::string pics = store.root() + "/pics";
 
     void SetUp() override {

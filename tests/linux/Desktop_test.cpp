@@ -65,7 +65,8 @@ TEST_F(DesktopX11, PairsAreSparedOwnPixmapsFreedPicturesCutAndKeptAndNoDesktopIs
     for (int i = 0; i < 320 * 240; ++i) // cut evenly
         ASSERT_EQ(root.pixels[i], big.at(i % 320 + 40, i / 320 + 30)) << i;
     WriteWholeFile(bad, ReadWholeFile(path).substr(0, 200000)); // cut in the pixels
-    EXPECT_TRUE(Set(bad) == DesktopResult::BadPicture && Root().pixels == root.pixels) << "kept";
+    EXPECT_EQ(Set(bad), DesktopResult::BadPicture);
+    EXPECT_TRUE(Root().pixels == root.pixels) << "kept";
 
     const char *d = x.display().c_str(), *wl = "wayland-0", *no = nullptr; // MATE: no schemas
     const char* cases[][3] = {{d, wl, no}, {d, no, "kde"}, {d, wl, "XFCE:GNOME"}, {d, no, "MATE"}};

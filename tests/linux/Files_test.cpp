@@ -63,7 +63,8 @@ TEST(FilesOpenForReading, MissingForNoSuchFileAndExactContentPastTheBuffer) {
     std::string head(1000, '\0'), rest(text.size() - 1000, '\0');
     in->read(head.data(), 1000).read(rest.data(), static_cast<std::streamsize>(rest.size()));
     EXPECT_EQ(head + rest, text);
-    EXPECT_TRUE(in->peek() == EOF && !in->bad());
+    EXPECT_EQ(in->peek(), EOF);
+    EXPECT_FALSE(in->bad());
 }
 
 class FilesRewriteTest : public ::testing::Test {

@@ -13,9 +13,9 @@ using namespace velum;
 using namespace velum::test;
 
 TEST(StoreFaults, AWriteThatFailsPartWayIsReportedAndLeavesTheOldFileIntact) {
-    TempStore store;
-    SaveCollectionFile("Old", TestPictures("old", 300));
-    const std::string before = ReadWholeFile(ConfigFilePath());
+    TempFolder store;
+    SaveCollectionFile(store.root(), "Old", TestPictures("old", 300));
+    const std::string before = ReadWholeFile(ConfigFilePath(store.root()));
     const rlim_t lineBytes = sizeof R"("Bmp","New","/home/ann/Pictures/new/10.bmp")" + 1; // CRLF
     for (rlim_t lines : {0, 1, 7, 120}) {
         const pid_t child = fork();
@@ -24,7 +24,7 @@ TEST(StoreFaults, AWriteThatFailsPartWayIsReportedAndLeavesTheOldFileIntact) {
             std::signal(SIGXFSZ, SIG_IGN);
             setrlimit(RLIMIT_FSIZE, &limit);
             try {
-                SaveCollectionFile("New", TestPictures("new", 200));
+                SaveCollectionFile(store.root(), "New", TestPictures("new", 200));
             } catch (const IoFailure&) {
                 _exit(1);
             }
@@ -33,6 +33,6 @@ TEST(StoreFaults, AWriteThatFailsPartWayIsReportedAndLeavesTheOldFileIntact) {
         int status = 0;
         waitpid(child, &status, 0);
         EXPECT_EQ(WEXITSTATUS(status), 1) << "no failure reported after " << lines << " lines";
-        EXPECT_EQ(ReadWholeFile(ConfigFilePath()), before) << lines;
+        EXPECT_EQ(ReadWholeFile(ConfigFilePath(store.root())), before) << lines;
     }
 }

@@ -20,7 +20,7 @@ namespace {
 using Strings = std::vector<std::string>;
 
 struct Applying : ::testing::Test {
-    TempStore store;
+    TempFolder store;
     MemoryRegistry reg;
     FakeDialogs dialogs;
     FakeDesktop desktop{reg};
@@ -39,7 +39,8 @@ struct Applying : ::testing::Test {
         return *window;
     }
     frmWallPaper& Bare() {
-        window = std::make_unique<frmWallPaper>(reg, dialogs);
+        window =
+            std::make_unique<frmWallPaper>(reg, dialogs, FormPlaces{store.root(), store.root()});
         window->UseDesktop(desktop);
         window->UseClock(clock);
         window->UseRandom(random);
@@ -243,13 +244,14 @@ TEST_F(Applying, EachCollectionKeepsItsOwnPositionAndTheHistoryIsOneList) {
     EXPECT_EQ(Stored("Index", "A") + Stored("CurrentIndex", "A"), " 3 2");
     EXPECT_EQ(Stored("Time", "A"), DateTimeToStoredText({2026, 12, 7, 9, 2, 0}));
     EXPECT_EQ(Stored("Index", "B") + Stored("CurrentIndex", "B"), " 1 0");
-    EXPECT_EQ(StoredBitmapsOf(""), (Strings{"/a2.bmp", "/b0.bmp", "/a1.bmp", "/old.bmp"}));
+    EXPECT_EQ(StoredBitmapsOf(store.root(), ""),
+              (Strings{"/a2.bmp", "/b0.bmp", "/a1.bmp", "/old.bmp"}));
 }
 
 TEST_F(Applying, AFailingSettingsFileIsToldOnceUntilAWriteOfItSucceeds) {
     FailingWrites failing(reg);
     ProfileDesktop desktop(failing);
-    frmWallPaper form(failing, dialogs);
+    frmWallPaper form(failing, dialogs, {store.root(), store.root()});
     form.UseDesktop(desktop);
     form.UseClock(clock);
     reg.Put(kDesktopKey, "TileWallpaper", reg::kSz, "0\0"s);

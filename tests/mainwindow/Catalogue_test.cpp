@@ -15,7 +15,7 @@ namespace {
 using Strings = std::vector<std::string>;
 
 struct Catalogue : ::testing::Test {
-    TempStore store;
+    TempFolder store;
     MemoryRegistry reg;
     FakeDialogs dialogs;
     std::unique_ptr<frmWallPaper> window;
@@ -26,7 +26,8 @@ struct Catalogue : ::testing::Test {
         reg.Put(kOptionsKey, "Collections", reg::kSz, names + '\0');
         reg.Put(kOptionsKey, "Current", reg::kSz, current + '\0');
         WriteWholeFile(store.file("velum.cfg"), CrlfJoin(records));
-        window = std::make_unique<frmWallPaper>(reg, dialogs);
+        window =
+            std::make_unique<frmWallPaper>(reg, dialogs, FormPlaces{store.root(), store.root()});
         window->Form_Load();
         return *window;
     }
@@ -77,9 +78,10 @@ TEST_F(Catalogue, DeletingSelectsTheNextEntryAndOnlyTheBitmapsLeaveAtExit) {
     EXPECT_EQ(form.cmbCollection.Text(), "A");
     form.mnuExit_Click(); // asks nothing: the question below is the first
     EXPECT_EQ(reg.Raw(kOptionsKey, "Collections"), "A,B\0"s);
-    EXPECT_TRUE(StoredBitmapsOf("C").empty()); // only the bitmaps leave
+    EXPECT_TRUE(StoredBitmapsOf(store.root(), "C").empty()); // only the bitmaps leave
     EXPECT_NE(ReadWholeFile(store.file("velum.cfg")).find(R"("Days","C","2")"), std::string::npos);
-    EXPECT_EQ(StoredBitmapsOf("L"), Strings{"l"}); // a name the stored list lost is not deleted
+    EXPECT_EQ(StoredBitmapsOf(store.root(), "L"),
+              Strings{"l"}); // a name the stored list lost is not deleted
 
     form.txtMinutes.SetText("5");
     form.mnuDelete_Click(); // a changed collection is asked about first
@@ -90,7 +92,7 @@ TEST_F(Catalogue, DeletingSelectsTheNextEntryAndOnlyTheBitmapsLeaveAtExit) {
     form.lstRotateBmps.AddItem("kept.bmp"); // saved again under the shown name: kept at exit
     form.mnuSave_Click();
     form.mnuExit_Click();
-    EXPECT_EQ(StoredBitmapsOf("B"), Strings{"kept.bmp"});
+    EXPECT_EQ(StoredBitmapsOf(store.root(), "B"), Strings{"kept.bmp"});
 }
 
 TEST_F(Catalogue, SaveWithAnEmptySelectorSavesNoCollectionAndExitAsksNothing) {
@@ -114,7 +116,7 @@ TEST_F(Catalogue, ANameWithACommaIsRefusedOnEveryPathThatSavesIt) {
         EXPECT_EQ(dialogs.messages.back().text, "A collection name cannot contain a comma.");
         EXPECT_EQ(form.cmbCollection.Text(), "A") << exit;
         EXPECT_EQ(form.lstRotateBmps.items(), (Strings{"a.bmp", "b.bmp"})) << exit;
-        EXPECT_TRUE(StoredBitmapsOf("A,B").empty()) << exit;
+        EXPECT_TRUE(StoredBitmapsOf(store.root(), "A,B").empty()) << exit;
     }
 }
 
@@ -122,7 +124,7 @@ TEST_F(Catalogue, ANameTypedAndSavedIsNotAskedAboutAndIsOfferedAfterARestart) {
     auto& form = Start("A,B", "A", {R"("Bmp","A","a.bmp")"});
     form.cmbCollection.SetText("B"); // an existing name takes the shown collection
     form.mnuSave_Click();
-    EXPECT_EQ(StoredBitmapsOf("B"), Strings{"a.bmp"});
+    EXPECT_EQ(StoredBitmapsOf(store.root(), "B"), Strings{"a.bmp"});
     form.cmbCollection.SetText("Fifth");
     form.mnuSave_Click();
     EXPECT_EQ(reg.Raw(kOptionsKey, "Collections"), "A,B,Fifth\0"s);
@@ -130,7 +132,8 @@ TEST_F(Catalogue, ANameTypedAndSavedIsNotAskedAboutAndIsOfferedAfterARestart) {
     EXPECT_TRUE(dialogs.questions.empty());
     form.mnuExit_Click();
 
-    window = std::make_unique<frmWallPaper>(reg, dialogs); // the program started again
+    window = std::make_unique<frmWallPaper>(
+        reg, dialogs, FormPlaces{store.root(), store.root()}); // the program started again
     window->Form_Load();
     EXPECT_EQ(window->cmbCollection.items(), (Strings{"A", "B", "Fifth"}));
     EXPECT_EQ(window->cmbCollection.Text() + window->lstRotateBmps.List(0), "Fiftha.bmp");

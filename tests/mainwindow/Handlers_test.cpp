@@ -11,9 +11,10 @@ using namespace std::string_literals;
 namespace {
 
 struct Handlers : ::testing::Test {
+    test::TempFolder store;
     test::MemoryRegistry reg;
     test::FakeDialogs dialogs;
-    frmWallPaper form{reg, dialogs};
+    frmWallPaper form{reg, dialogs, {store.root(), store.root()}};
 };
 
 } // namespace
@@ -23,7 +24,8 @@ TEST_F(Handlers, OnlyAChangedChoiceMarksTheCollectionAndThePreviewSettingIsRead)
     form.optAscending.Click(); // the choices the window starts with
     EXPECT_FALSE(form.CollectionDirty);
     form.optNone.Click(); // None also has no file to apply
-    EXPECT_TRUE(form.CollectionDirty && !form.filWinBmps.enabled);
+    EXPECT_TRUE(form.CollectionDirty);
+    EXPECT_FALSE(form.filWinBmps.enabled);
     for (const auto& [stored, state] : {std::pair{"YES\0"s, 1}, std::pair{"Yes"s, 0}}) {
         reg.Put(kOptionsKey, "ViewBmp", reg::kSz, stored);
         form.LoadViewBmp();

@@ -11,10 +11,10 @@ namespace {
 using Strings = std::vector<std::string>;
 
 struct Loading : ::testing::Test {
-    TempStore store;
+    TempFolder store;
     MemoryRegistry reg;
     FakeDialogs dialogs;
-    frmWallPaper form{reg, dialogs};
+    frmWallPaper form{reg, dialogs, {store.root(), store.root()}};
 
     void Config(const Strings& lines) { WriteWholeFile(store.file("velum.cfg"), CrlfJoin(lines)); }
 };
@@ -44,14 +44,14 @@ TEST_F(Loading, TheWorkedExampleIsWrittenByTheFormAndReadBack) {
     form.mnuExit_Click();
     EXPECT_EQ(ReadWholeFile(store.file("velum.cfg")), CrlfJoin(kWorkedExample));
 
-    frmWallPaper again(reg, dialogs);
+    frmWallPaper again(reg, dialogs, {store.root(), store.root()});
     again.Form_Load();
     again.mnuExit_Click(); // the history, position and time read come back unchanged
     EXPECT_EQ(ReadWholeFile(store.file("velum.cfg")), CrlfJoin(kWorkedExample));
     FakeDesktop desktop(reg);
-    frmCycler cycler(reg, dialogs);
+    frmWallPaper cycler(reg, dialogs, {store.root(), store.root()}, kCyclerRole);
     cycler.UseDesktop(desktop);
-    cycler.Form_Load(); // the cycler shows the time in its tooltip, not its caption
+    cycler.CycleOnce(); // the cycler shows the time in its tooltip, not its caption
     EXPECT_EQ(cycler.Caption + cycler.Image1ToolTip.substr(0, 13), "VelumLast Changed ");
 }
 
@@ -83,7 +83,8 @@ TEST_F(Loading, AnUnreadableFileIsReportedOnceAndLeavesTheCollectionToBeSaved) {
     form.LoadBmpCollection("Default");
     form.CollectionDirty = true;
     form.mnuSave_Click();
-    EXPECT_TRUE(form.CollectionDirty && form.mousePointer == MousePointer::Default);
+    EXPECT_TRUE(form.CollectionDirty);
+    EXPECT_EQ(form.mousePointer, MousePointer::Default);
     ASSERT_EQ(dialogs.messages.size(), 2u); // the read once, then the save
     EXPECT_NE(dialogs.messages[1].text.find("\"Default\" was not saved"), std::string::npos);
 }

@@ -116,7 +116,9 @@ TEST(CollectionStore, AReadErrorIsNotTakenForTheEndOfTheFile) {
     FailingReadBuf forReading; // and reading stops at it with the badbit set
     std::istream oldC(&forReading);
     ReadCollectionRecords(oldC, "Nature");
-    EXPECT_TRUE(oldA.bad() && oldB.bad() && oldC.bad());
+    EXPECT_TRUE(oldA.bad());
+    EXPECT_TRUE(oldB.bad());
+    EXPECT_TRUE(oldC.bad());
 }
 
 TEST(ReadCollectionRecords, ReadsBackWhatTheSavesWroteAndOnlyTheLastUsableValues) {
@@ -140,7 +142,9 @@ TEST(ReadCollectionRecords, ReadsBackWhatTheSavesWroteAndOnlyTheLastUsableValues
     r = ReadCollectionRecords(odd, "Nature");
     EXPECT_EQ(c.days, "3");
     EXPECT_EQ(c.index, 1);
-    EXPECT_TRUE(!c.currentIndex && !c.time && c.bitmaps.empty());
+    EXPECT_FALSE(c.currentIndex);
+    EXPECT_FALSE(c.time);
+    EXPECT_TRUE(c.bitmaps.empty());
 }
 
 TEST(PushHistory, NewestFirstRepeatsMoveUpAndTenAreKept) {

@@ -45,13 +45,20 @@ const char* const kEnv = "XDG_CONFIG_HOME";
 
 } // namespace
 
-TempStore::TempStore() : root_(MakeTempFolder().string()) {
+TempFolder::TempFolder() : root_(MakeTempFolder().string()) {}
+
+TempFolder::~TempFolder() {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+}
+
+TempStore::TempStore() {
 #ifdef _WIN32
     RemoveStoreFiles();
 #else
     if (const char* old = std::getenv(kEnv))
         hadEnv_ = true, savedEnv_ = old;
-    setenv(kEnv, root_.c_str(), 1);
+    setenv(kEnv, root().c_str(), 1);
 #endif
 }
 
@@ -61,8 +68,6 @@ TempStore::~TempStore() {
 #else
     hadEnv_ ? setenv(kEnv, savedEnv_.c_str(), 1) : unsetenv(kEnv);
 #endif
-    std::error_code ec;
-    fs::remove_all(root_, ec);
 }
 
 CollectionContent TestPictures(const std::string& tag, int count) {
@@ -72,12 +77,16 @@ CollectionContent TestPictures(const std::string& tag, int count) {
     return c;
 }
 
-std::vector<std::string> StoredBitmapsOf(const std::string& name) {
+std::vector<std::string> StoredBitmapsOf(const std::string& storeFolder, const std::string& name) {
     std::vector<std::string> out;
-    for (const auto& line : ReadCrlfLines(ConfigFilePath()))
+    for (const auto& line : ReadCrlfLines(ConfigFilePath(storeFolder)))
         if (ConfigRecord r = ParseConfigRecord(line); r.key == "Bmp" && r.name == name)
             out.emplace_back(r.value);
     return out;
+}
+
+std::vector<std::string> StoredBitmapsOf(const std::string& name) {
+    return StoredBitmapsOf(GetWinDir(), name);
 }
 
 std::string ReadWholeFile(const std::string& path) {

@@ -16,9 +16,28 @@
 
 namespace velum::test {
 
-// A fresh empty folder for one test, removed with everything in it at the end. While it lives,
-// the store's folder (GetWinDir) points into it on Linux; on Windows the store's folder is the
-// Windows folder, emptied of the store's files at the start and the end.
+// A fresh empty folder for one test, removed with everything in it at the end. A form or store
+// call given it as the store's folder keeps velum.cfg here; nothing else is touched.
+class TempFolder {
+  public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    // The folder itself, which is also the store's folder.
+    const std::string& root() const { return root_; }
+    // Full path of a file in the folder.
+    std::string file(const std::string& name) const { return JoinPath(root_, name); }
+
+  private:
+    std::string root_;
+};
+
+// A TempFolder that the programs' own store folder (GetWinDir) points into while it lives, for
+// the tests that run the programs or the platform's settings: on Linux through XDG_CONFIG_HOME;
+// on Windows the store's folder is the Windows folder, emptied of the store's files at the start
+// and the end.
 class TempStore {
   public:
     TempStore();
@@ -27,14 +46,15 @@ class TempStore {
     TempStore& operator=(const TempStore&) = delete;
 
     // The temporary folder itself.
-    const std::string& root() const { return root_; }
+    const std::string& root() const { return folder_.root(); }
     // The store's folder, with its trailing separator (created on first write).
     std::string winDir() const { return GetWinDir(); }
     // Full path of a file in the store's folder.
     std::string file(const std::string& name) const { return winDir() + name; }
 
   private:
-    std::string root_, savedEnv_;
+    TempFolder folder_;
+    std::string savedEnv_;
     bool hadEnv_ = false;
 };
 
@@ -54,7 +74,9 @@ void WriteBmp24(const std::string& path, int width, int height,
 
 // A collection of `count` bitmaps in a folder named `tag`, changing every hour.
 CollectionContent TestPictures(const std::string& tag, int count);
-// The bitmaps velum.cfg holds for the collection `name`, in order.
+// The bitmaps the velum.cfg of `storeFolder` holds for the collection `name`, in order.
+std::vector<std::string> StoredBitmapsOf(const std::string& storeFolder, const std::string& name);
+// The same in the programs' own store (GetWinDir), which a TempStore points into.
 std::vector<std::string> StoredBitmapsOf(const std::string& name);
 
 // Stores raw bytes as a value under root\keyPath, creating the key, through `reg`'s own calls.

@@ -3,6 +3,7 @@
 //   velum_cfgtool write | dump NAME...
 #include <iostream>
 
+#include "common/Folders.h"
 #include "mainwindow/frmWallPaper.h"
 #include "support/TestSupport.h"
 
@@ -27,7 +28,7 @@ void Fill(frmWallPaper& form, const std::string& name, const std::vector<std::st
 int Write() {
     MemoryRegistry reg;
     FakeDialogs dialogs;
-    frmWallPaper form(reg, dialogs);
+    frmWallPaper form(reg, dialogs, {GetWinDir(), CurrentFolder()});
     form.Form_Load();
     Fill(form, "Default", {R"(C:\WINDOWS\Clouds.bmp)", R"(C:\WINDOWS\Setup.bmp)"}, form.optTile,
          form.optAscending, "0", "0");
@@ -50,7 +51,7 @@ int Dump(int count, char** names) {
     MemoryRegistry reg;
     FakeDialogs dialogs;
     for (int i = 0; i < count; ++i) {
-        frmWallPaper form(reg, dialogs);
+        frmWallPaper form(reg, dialogs, {GetWinDir(), CurrentFolder()});
         form.LoadBmpCollection(names[i]);
         form.LoadTileSetting(names[i]);
         std::cout << "[" << names[i] << "]\n";

@@ -24,7 +24,7 @@ struct View : ::testing::Test, Dialogs {
     MemoryRegistry reg;
     FakeDesktop desktop{reg};
     fs::path start = fs::current_path(), pics = fs::path(store.root()) / "pics";
-    frmWallPaper form{reg, *this};
+    frmWallPaper form{reg, *this, {store.winDir(), pics.string()}};
     std::unique_ptr<MainWindowView> view;
 
     void SetUp() override {

@@ -14,6 +14,8 @@
 
 #include "about/qt/AboutDialog.h"
 #include "common/CommandLine.h"
+#include "common/Files.h"
+#include "common/Folders.h"
 #include "common/PlatformRegistry.h"
 #include "mainwindow/frmWallPaper.h"
 #include "mainwindow/qt/MainWindowView.h"
@@ -82,7 +84,7 @@ int main(int argc, char** argv) {
 
     auto registry = velum::CreatePlatformRegistry();
     velum::QtDialogs dialogs;
-    velum::frmWallPaper form(*registry, dialogs);
+    velum::frmWallPaper form(*registry, dialogs, {velum::GetWinDir(), velum::CurrentFolder()});
     velum::MainWindowView view(form);
     view.onAbout = [&] { velum::ShowAboutDialog(&view, *registry, dialogs); };
     view.driver().Complain = [&](const std::string& what) {

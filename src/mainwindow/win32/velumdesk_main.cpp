@@ -7,6 +7,8 @@
 #include <string>
 
 #include "about/win32/AboutWindow.h"
+#include "common/Files.h"
+#include "common/Folders.h"
 #include "common/PlatformRegistry.h"
 #include "mainwindow/frmWallPaper.h"
 #include "mainwindow/win32/MainWindowWin32.h"
@@ -19,7 +21,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
 
     auto registry = velum::CreatePlatformRegistry();
     velum::Win32Dialogs dialogs;
-    velum::frmWallPaper form(*registry, dialogs);
+    velum::frmWallPaper form(*registry, dialogs, {velum::GetWinDir(), velum::CurrentFolder()});
     velum::MainWindowWin32 view(form, instance);
     dialogs.owner = view.hwnd();
     view.driver().Complain = [&](const std::string& what) {

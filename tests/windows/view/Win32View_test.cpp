@@ -49,7 +49,7 @@ struct Win32View : ::testing::Test {
                        CrlfJoin({"\"Bmp\",\"Nature\",\"" + JoinPath(pics, "a.bmp") + "\"",
                                  "\"Bmp\",\"Nature\",\"" + JoinPath(pics, "b.bmp") + "\""}));
         SetCurrentDirectoryA(pics.c_str()); // the browser opens where the program starts
-        form = std::make_unique<frmWallPaper>(reg, dialogs);
+        form = std::make_unique<frmWallPaper>(reg, dialogs, FormPlaces{store.winDir(), pics});
         form->UseDesktop(desktop);
         view = std::make_unique<MainWindowWin32>(*form, GetModuleHandleA(nullptr));
         ShowWindow(view->hwnd(), SW_SHOW);
