@@ -14,11 +14,11 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Table : ::testing::Test {
-    TempStore store;
+    TempFolder store;
     MemoryRegistry reg;
     FakeDialogs dialogs;
     FakeDesktop desktop{reg};
-    frmWallPaper form{reg, dialogs};
+    frmWallPaper form{reg, dialogs, {store.root(), store.root()}};
     FormDriver driver{form};
     std::vector<bool> timer;
     int closes = 0, abouts = 0;

@@ -85,10 +85,6 @@ std::vector<std::string> StoredBitmapsOf(const std::string& storeFolder, const s
     return out;
 }
 
-std::vector<std::string> StoredBitmapsOf(const std::string& name) {
-    return StoredBitmapsOf(GetWinDir(), name);
-}
-
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};

@@ -76,8 +76,6 @@ void WriteBmp24(const std::string& path, int width, int height,
 CollectionContent TestPictures(const std::string& tag, int count);
 // The bitmaps the velum.cfg of `storeFolder` holds for the collection `name`, in order.
 std::vector<std::string> StoredBitmapsOf(const std::string& storeFolder, const std::string& name);
-// The same in the programs' own store (GetWinDir), which a TempStore points into.
-std::vector<std::string> StoredBitmapsOf(const std::string& name);
 
 // Stores raw bytes as a value under root\keyPath, creating the key, through `reg`'s own calls.
 void PutValue(Registry& reg, const std::string& keyPath, const std::string& name,

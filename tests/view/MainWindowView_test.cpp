@@ -20,11 +20,11 @@ namespace {
 struct View : ::testing::Test, Dialogs {
     bool AskYesNo(const std::string&, const std::string&) override { return false; }
     void ShowMessage(const std::string&, const std::string&) override {}
-    TempStore store;
+    TempFolder store;
     MemoryRegistry reg;
     FakeDesktop desktop{reg};
-    fs::path start = fs::current_path(), pics = fs::path(store.root()) / "pics";
-    frmWallPaper form{reg, *this, {store.winDir(), pics.string()}};
+    fs::path pics = fs::path(store.root()) / "pics";
+    frmWallPaper form{reg, *this, {store.root(), pics.string()}};
     std::unique_ptr<MainWindowView> view;
 
     void SetUp() override {
@@ -36,16 +36,12 @@ struct View : ::testing::Test, Dialogs {
         const std::string whole = ReadWholeFile((pics / "sub" / "d.bmp").string());
         WriteWholeFile((pics / "truncated.bmp").string(), whole.substr(0, 54 + 700));
         WriteWholeFile((pics / "garbage.bmp").string(), "BM" + std::string(900, '\x7f'));
-        fs::current_path(pics); // the browser opens on the folder the program starts in
         form.UseDesktop(desktop);
         view = std::make_unique<MainWindowView>(form);
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
     }
-    void TearDown() override {
-        view.reset();
-        fs::current_path(start);
-    }
+    void TearDown() override { view.reset(); }
     template <class W> W* get(const char* name) { return view->findChild<W*>(name); }
     // The entry of a list whose text matches `text`.
     static QModelIndexList find(QListView* list, const char* text, Qt::MatchFlags how) {
@@ -172,8 +168,9 @@ TEST_F(View, EachControlStandsWhereTheLayoutPutsItOutsideFrameLinesWithItsSpoken
     const QPoint off = view->frameGeometry().center() -
                        QGuiApplication::primaryScreen()->availableGeometry().center();
     EXPECT_LE(std::abs(off.x()) + std::abs(off.y()), 2); // centred by its outer frame
-    EXPECT_EQ(WEXITSTATUS(std::system("env -i " VELUM_BIN_DIR "/velumdesk 2>err")), 1);
-    EXPECT_EQ(ReadWholeFile("err"), "velumdesk: no display to show the window on\n");
+    const std::string err = store.file("err");
+    EXPECT_EQ(WEXITSTATUS(std::system(("env -i " VELUM_BIN_DIR "/velumdesk 2>" + err).c_str())), 1);
+    EXPECT_EQ(ReadWholeFile(err), "velumdesk: no display to show the window on\n");
 }
 
 TEST_F(View, TypingInTheMiddleOfANameKeepsTheCaretAndTheSelection) {
@@ -209,7 +206,7 @@ TEST_F(View, AnAccessKeyMovesTheFocusSoATypedNameIsTakenBeforeTheButtonActs) {
     EXPECT_EQ(form.LoadedCollectionName, "Nature"); // taken before the button acts
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.lstRotateBmps.ListCount() == 1; }, 2000));
     key(Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(StoredBitmapsOf("Nature"), std::vector{(pics / "a.bmp").string()});
+    EXPECT_EQ(StoredBitmapsOf(store.root(), "Nature"), std::vector{(pics / "a.bmp").string()});
 }
 
 TEST_F(View, DelRemovesFromTheRotationListEditsTextAndElsewhereDeletesTheCollection) {

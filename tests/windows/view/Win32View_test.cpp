@@ -30,7 +30,7 @@ struct ScriptedDialogs final : Dialogs {
 };
 
 struct Win32View : ::testing::Test {
-    TempStore store;
+    TempFolder store;
     MemoryRegistry reg;
     ScriptedDialogs dialogs;
     FakeDesktop desktop{reg};
@@ -48,8 +48,7 @@ struct Win32View : ::testing::Test {
         WriteWholeFile(store.file("velum.cfg"),
                        CrlfJoin({"\"Bmp\",\"Nature\",\"" + JoinPath(pics, "a.bmp") + "\"",
                                  "\"Bmp\",\"Nature\",\"" + JoinPath(pics, "b.bmp") + "\""}));
-        SetCurrentDirectoryA(pics.c_str()); // the browser opens where the program starts
-        form = std::make_unique<frmWallPaper>(reg, dialogs, FormPlaces{store.winDir(), pics});
+        form = std::make_unique<frmWallPaper>(reg, dialogs, FormPlaces{store.root(), pics});
         form->UseDesktop(desktop);
         view = std::make_unique<MainWindowWin32>(*form, GetModuleHandleA(nullptr));
         ShowWindow(view->hwnd(), SW_SHOW);
@@ -59,7 +58,6 @@ struct Win32View : ::testing::Test {
     void TearDown() override {
         view.reset();
         Pump();
-        SetCurrentDirectoryA(store.root().c_str());
     }
     // Runs the message loop as the program does, for a while.
     void Pump(int ms = 50) {
@@ -158,8 +156,8 @@ TEST_F(Win32View, TheSaveQuestionIsAnsweredYesOrNoAndATickWaitsForTheAnswer) {
         SetFocus(Control("filWinBmps")); // the focus moves on: the left collection is asked about
         Pump();
     }
-    EXPECT_EQ(StoredBitmapsOf("Nature").size(), 2u); // answered No
-    EXPECT_EQ(StoredBitmapsOf("No").size(), 1u);     // answered Yes
+    EXPECT_EQ(StoredBitmapsOf(store.root(), "Nature").size(), 2u); // answered No
+    EXPECT_EQ(StoredBitmapsOf(store.root(), "No").size(), 1u);     // answered Yes
     EXPECT_FALSE(appliedWhileAsking);
 }
 
