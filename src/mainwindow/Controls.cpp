@@ -59,6 +59,43 @@ void ListBox::SetSelection(const std::function<bool(int)>& want, int focus) {
     Run(Click);
 }
 
+void ListBox::SelectWhere(const std::function<bool(int)>& want) {
+    int focus = -1;
+    for (int i = 0; i < ListCount() && focus < 0; ++i)
+        if (want(i))
+            focus = i;
+    SetSelection(want, focus);
+}
+
+int ListBox::ChosenEntry() const {
+    const int current = ListIndex();
+    if (current >= 0 && current < ListCount() && Selected(current))
+        return current;
+    const auto first = std::find(selected_.begin(), selected_.end(), true);
+    return first == selected_.end() ? -1 : static_cast<int>(first - selected_.begin());
+}
+
+int ListBox::RemoveSelected() {
+    // One pass: removing entries one by one would move the rest of 32,767 entries each time.
+    std::size_t kept = 0;
+    int current = -1;
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        if (selected_[i])
+            continue;
+        if (static_cast<int>(i) == listIndex_)
+            current = static_cast<int>(kept);
+        if (kept != i)
+            items_[kept] = std::move(items_[i]);
+        selected_[kept] = false;
+        ++kept;
+    }
+    const int removed = static_cast<int>(items_.size() - kept);
+    items_.resize(kept);
+    selected_.resize(kept);
+    listIndex_ = current;
+    return removed;
+}
+
 bool ListBox::AnySelected() const {
     return std::find(selected_.begin(), selected_.end(), true) != selected_.end();
 }
@@ -150,6 +187,12 @@ void ComboBox::SetListIndex(int i) {
     if (i >= 0)
         text_ = items_.at(static_cast<std::size_t>(i));
     Run(Click);
+}
+
+void ComboBox::ChooseText(const std::string& text) {
+    for (int i = 0; i < ListCount(); ++i)
+        if (List(i) == text)
+            SetListIndex(i);
 }
 
 void TextBox::SetText(const std::string& text) {

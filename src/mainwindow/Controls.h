@@ -43,8 +43,16 @@ class ListBox : public ItemList {
     // over thousands of entries runs the handler once, not once per entry. `focus` becomes
     // the current entry when it is one. Nothing runs for an empty list.
     void SetSelection(const std::function<bool(int)>& want, int focus = -1);
+    // Selects the entries `want` names, the first of them the current entry, as SetSelection.
+    void SelectWhere(const std::function<bool(int)>& want);
+    // Removes the selected entries; the number removed.
+    int RemoveSelected();
     // True when any entry is selected.
     bool AnySelected() const;
+    // The entry to apply or preview: the current one when selected, else the first selected
+    // (a selection cleared from code leaves the current entry behind, naming nothing); -1
+    // when nothing is selected.
+    int ChosenEntry() const;
 
   private:
     std::vector<bool> selected_;
@@ -61,6 +69,8 @@ class ComboBox : public ItemList {
     void SetText(const std::string& text);
     // Selects an entry and shows its text; runs Click.
     void SetListIndex(int i);
+    // Chooses the entry that holds `text`, as SetListIndex does; nothing when none holds it.
+    void ChooseText(const std::string& text);
 
   private:
     std::string text_;
@@ -189,5 +199,26 @@ struct ImageBox {
 };
 
 enum class MousePointer { Default = 0, Hourglass = 11 };
+
+// Shows the hourglass for the life of the guard, however the operation ends.
+class Hourglass {
+  public:
+    Hourglass(MousePointer& pointer, const std::function<void(MousePointer)>& changed)
+        : pointer_(pointer), changed_(changed) {
+        Set(MousePointer::Hourglass);
+    }
+    ~Hourglass() { Set(MousePointer::Default); }
+    Hourglass(const Hourglass&) = delete;
+    Hourglass& operator=(const Hourglass&) = delete;
+
+  private:
+    void Set(MousePointer pointer) {
+        pointer_ = pointer;
+        if (changed_)
+            changed_(pointer);
+    }
+    MousePointer& pointer_;
+    const std::function<void(MousePointer)>& changed_;
+};
 
 } // namespace velum

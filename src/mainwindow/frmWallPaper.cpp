@@ -16,23 +16,6 @@ namespace velum {
 
 namespace {
 
-// Shows the hourglass for the life of the guard, however the operation ends.
-class Hourglass {
-  public:
-    explicit Hourglass(frmWallPaper& form) : form_(form) { Set(MousePointer::Hourglass); }
-    ~Hourglass() { Set(MousePointer::Default); }
-    Hourglass(const Hourglass&) = delete;
-    Hourglass& operator=(const Hourglass&) = delete;
-
-  private:
-    void Set(MousePointer pointer) {
-        form_.mousePointer = pointer;
-        if (form_.MousePointerChanged)
-            form_.MousePointerChanged(pointer);
-    }
-    frmWallPaper& form_;
-};
-
 std::string Quoted(const std::string& name) {
     return "\"" + name + "\"";
 }
@@ -65,26 +48,6 @@ frmWallPaper::frmWallPaper(Registry& registry, Dialogs& dialogs, FormPlaces plac
     clock_ = ownClock_.get();
     random_ = ownRandom_.get();
     LoadPicture = [](const std::string& path) { return DecodeBitmapFile(path).has_value(); };
-}
-
-void frmWallPaper::ReportFailure(StoreFile file, const std::string& what, const IoFailure& e) {
-    saveFailed_ = true;
-    // Told once until a write of the same file succeeds: a tick every 30 seconds, or the pair of
-    // wallpaper calls, must not pile up boxes for one cause.
-    if (failing_.insert(file).second)
-        dialogs_.ShowMessage(what + "\n\n" + e.what(), kProgramTitle);
-}
-
-bool frmWallPaper::Write(StoreFile file, const std::string& what,
-                         const std::function<void()>& write) {
-    try {
-        write();
-    } catch (const IoFailure& e) {
-        ReportFailure(file, what, e);
-        return false;
-    }
-    failing_.erase(file);
-    return true;
 }
 
 bool frmWallPaper::RefuseCommaName() {
@@ -121,7 +84,7 @@ void frmWallPaper::LoadCurrentCollection() {
 void frmWallPaper::SaveSettings() {
     if (!role_.savesSettings)
         return;
-    Write(StoreFile::Settings, "The settings were not saved.", [this] {
+    notices_.Write(StoreFile::Settings, "The settings were not saved.", [this] {
         SaveOptions(registry_, chkAutoView.Value(), CollectionsList, cmbCollection.Text());
     });
 }
@@ -143,8 +106,8 @@ void frmWallPaper::LoadViewBmp() {
         dialogs_.ShowMessage(e.what(), kProgramTitle);
         if (e.code() != IoFailure::kNotFound)
             return;
-        Write(StoreFile::Settings, "The settings were not saved.",
-              [this] { SaveViewBmp(registry_, chkAutoView.Value()); });
+        notices_.Write(StoreFile::Settings, "The settings were not saved.",
+                       [this] { SaveViewBmp(registry_, chkAutoView.Value()); });
     }
 }
 
@@ -164,16 +127,14 @@ void frmWallPaper::LoadCollectionNames() {
     LoadedCollectionName = current;
     if (!current.empty()) {
         cmbCollection.SetText(current);
-        for (int i = 0; i < cmbCollection.ListCount(); ++i)
-            if (cmbCollection.List(i) == current)
-                cmbCollection.SetListIndex(i);
+        cmbCollection.ChooseText(current);
     }
     // The collection shown is the one saved under, so a first run works on "Default".
     if (LoadedCollectionName.empty())
         LoadedCollectionName = cmbCollection.Text();
 
     const int position = CurrentIndex; // outside the list, nothing is selected
-    SelectWhere(lstRotateBmps, [position](int i) { return i == position; });
+    lstRotateBmps.SelectWhere([position](int i) { return i == position; });
 
     LoadBmpCollection(cmbCollection.Text());
     NavigateToBmp(cmbLastBmps.Text());
@@ -230,10 +191,9 @@ void frmWallPaper::mnuDelete_Click() {
     if (count == 0 || position < 0)
         return;
     std::string deleted = cmbCollection.List(position);
-    cmbCollection.SetText(cmbCollection.List(SuccessorAfterDelete(position, count)));
-    for (int i = 0; i < cmbCollection.ListCount(); ++i)
-        if (cmbCollection.List(i) == cmbCollection.Text())
-            cmbCollection.SetListIndex(i);
+    const std::string successor = cmbCollection.List(SuccessorAfterDelete(position, count));
+    cmbCollection.SetText(successor);
+    cmbCollection.ChooseText(successor);
     // The question the click may have asked leaves the list as it was.
     cmbCollection.RemoveItem(position);
     CollectionsList = JoinCollectionNames(cmbCollection.items());
@@ -279,8 +239,8 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
     try {
         stored = LoadCollectionFile(places_.storeFolder, name);
     } catch (const IoFailure& e) {
-        ReportFailure(StoreFile::ConfigRead, // told once: no write clears it
-                      "The collections could not be read; velum.cfg is left as it is.", e);
+        notices_.Report(StoreFile::ConfigRead,
+                        "The collections could not be read; velum.cfg is left as it is.", e);
         return;
     }
     const StoredCollection& c = stored.collection;
@@ -353,15 +313,15 @@ void frmWallPaper::ShowLastChanged(const char* captionGap) {
 void frmWallPaper::SaveBmpCollection(const std::string& name) {
     if (name.empty())
         return; // a collection without a name could never be loaded again
-    Hourglass busy(*this);
+    Hourglass busy(mousePointer, MousePointerChanged);
     const CollectionContent content{.bitmaps = lstRotateBmps.items(),
                                     .minutes = txtMinutes.Text(),
                                     .hours = txtHours.Text(),
                                     .days = txtDays.Text(),
                                     .cycleOptions = std::to_string(ChosenOrder()),
                                     .tileWallpaper = std::to_string(ChosenStyle())};
-    if (Write(StoreFile::Config, "The collection " + Quoted(name) + " was not saved.",
-              [&] { SaveCollectionFile(places_.storeFolder, name, content); })) {
+    if (notices_.Write(StoreFile::Config, "The collection " + Quoted(name) + " was not saved.",
+                       [&] { SaveCollectionFile(places_.storeFolder, name, content); })) {
         CollectionDirty = false;
         DeletedCollections.erase(name); // saved again after a Delete: kept at exit
     }
@@ -381,10 +341,11 @@ void frmWallPaper::SaveRotationOf(const std::string& collection) {
                                 .time = LastChanged.StoredText(),
                                 .currentIndex = SignedNumberText(CurrentIndex),
                                 .deleted = DeletedCollections};
-    if (Write(StoreFile::Config,
-              role_.history ? "The previous bitmaps and the rotation position were not saved."
-                            : "The rotation position was not saved.",
-              [&] { SaveRotationFile(places_.storeFolder, snap); }) &&
+    if (notices_.Write(StoreFile::Config,
+                       role_.history
+                           ? "The previous bitmaps and the rotation position were not saved."
+                           : "The rotation position was not saved.",
+                       [&] { SaveRotationFile(places_.storeFolder, snap); }) &&
         collection == rotationOf_)
         rotationMoved_ = false;
 }
@@ -411,7 +372,7 @@ void frmWallPaper::OrderClicked(std::int16_t order) {
 // A failure to write is the profile's record of the wallpaper: the desktop has changed where it
 // could.
 void frmWallPaper::SystemParametersInfoA(const std::string& text) {
-    Write(StoreFile::Settings, "The wallpaper setting was not saved.", [&] {
+    notices_.Write(StoreFile::Settings, "The wallpaper setting was not saved.", [&] {
         if (desktop_->SetDeskWallpaper(text) == DesktopResult::NoDesktop) {
             desktopUnreachable_ = true;
             desktopFailure_ = desktop_->failure();
@@ -420,8 +381,8 @@ void frmWallPaper::SystemParametersInfoA(const std::string& text) {
 }
 
 void frmWallPaper::SetTileWallpaper(int styleCode) {
-    Write(StoreFile::Settings, "The wallpaper style was not saved.",
-          [&] { SaveTileWallpaper(registry_, styleCode == style::kTile); });
+    notices_.Write(StoreFile::Settings, "The wallpaper style was not saved.",
+                   [&] { SaveTileWallpaper(registry_, styleCode == style::kTile); });
 }
 
 OptionButton& frmWallPaper::StyleButton(double styleCode) {
@@ -482,15 +443,9 @@ std::optional<BmpSource> frmWallPaper::ClickedList() const {
 
 std::optional<std::string> frmWallPaper::SelectedPath(BmpSource source) const {
     const ListBox& list = source == BmpSource::FileList ? filWinBmps : lstRotateBmps;
-    int i = list.ListIndex();
-    if (i < 0 || i >= list.ListCount() || !list.Selected(i)) {
-        // A selection cleared from code leaves the current entry behind: it names nothing.
-        i = 0;
-        while (i < list.ListCount() && !list.Selected(i))
-            ++i;
-        if (i == list.ListCount())
-            return std::nullopt;
-    }
+    const int i = list.ChosenEntry();
+    if (i < 0)
+        return std::nullopt;
     return source == BmpSource::FileList ? filWinBmps.FullPath(i) : list.List(i);
 }
 
@@ -521,8 +476,8 @@ void frmWallPaper::ApplyNextBmp() {
     const bool has = next >= 0 && next < n;
     const std::string chosen = has ? lstRotateBmps.List(next) : std::string();
 
-    SelectWhere(lstRotateBmps, [next](int i) { return i == next; });
-    SelectWhere(filWinBmps, [&](int i) { return has && filWinBmps.FullPath(i) == chosen; });
+    lstRotateBmps.SelectWhere([next](int i) { return i == next; });
+    filWinBmps.SelectWhere([&](int i) { return has && filWinBmps.FullPath(i) == chosen; });
 
     // The chosen bitmap is applied whichever list the selections left as clicked last.
     if (TileChosenStyle()) {
@@ -550,43 +505,11 @@ void frmWallPaper::Timer1_Timer() {
 // ---- the browser and the preview
 
 void frmWallPaper::InitBrowser() {
-    Drive1.volumes = ListVolumes();
-    const std::string& here = places_.startFolder;
-    SetDriveQuietly(VolumeOf(here, Drive1.volumes)); // the start folder, not the volume's root
-    try {
-        Dir1.SetPath(here);
-    } catch (const IoFailure&) {
-        // An unreadable start folder leaves the lists empty.
-    }
+    browser_.Start(places_.startFolder);
 }
 
 void frmWallPaper::Drive1_Change() {
-    if (quietDriveChange_)
-        return;
-    const std::string previous = Dir1.Path();
-    if (!previous.empty())
-        lastFolderOnVolume_[VolumeOf(previous, Drive1.volumes)] = previous;
-    auto last = lastFolderOnVolume_.find(Drive1.Drive());
-    if (last != lastFolderOnVolume_.end()) {
-        try {
-            Dir1.SetPath(last->second);
-            return;
-        } catch (const IoFailure&) {
-            lastFolderOnVolume_.erase(last); // gone or unreadable: the mount point next
-        }
-    }
-    try {
-        Dir1.SetPath(Drive1.Drive());
-    } catch (const IoFailure&) {
-        // An unreadable volume puts the drive list back, once.
-        SetDriveQuietly(VolumeOf(previous, Drive1.volumes));
-    }
-}
-
-void frmWallPaper::SetDriveQuietly(const std::string& volume) {
-    quietDriveChange_ = true;
-    Drive1.SetDrive(volume);
-    quietDriveChange_ = false;
+    browser_.DriveChosen();
 }
 
 void frmWallPaper::Dir1_Change() {
@@ -628,16 +551,8 @@ void frmWallPaper::imgThumb_DblClick() {
 
 // ---- the rotation list
 
-void frmWallPaper::SelectWhere(ListBox& list, const std::function<bool(int)>& want) {
-    int focus = -1;
-    for (int i = 0; i < list.ListCount() && focus < 0; ++i)
-        if (want(i))
-            focus = i;
-    list.SetSelection(want, focus);
-}
-
 void frmWallPaper::AddBmps(bool selectedOnly) {
-    Hourglass busy(*this);
+    Hourglass busy(mousePointer, MousePointerChanged);
     std::unordered_set<std::string> present(lstRotateBmps.items().begin(),
                                             lstRotateBmps.items().end());
     for (int i = 0; i < filWinBmps.ListCount(); ++i) {
@@ -654,14 +569,8 @@ void frmWallPaper::AddBmps(bool selectedOnly) {
 }
 
 void frmWallPaper::cmdRemove_click() {
-    for (int k = 0; k < lstRotateBmps.ListCount();) {
-        if (lstRotateBmps.Selected(k)) {
-            lstRotateBmps.RemoveItem(k);
-            CollectionDirty = true;
-        } else {
-            ++k;
-        }
-    }
+    if (lstRotateBmps.RemoveSelected() > 0)
+        CollectionDirty = true;
 }
 
 void frmWallPaper::cmdRemoveAll_click() {
@@ -699,30 +608,14 @@ void frmWallPaper::SelectLastBmp() {
     // then takes again, so a double-click on the history applies the chosen bitmap. The browser
     // moves before the file list selects, as moving reloads the list and would drop the
     // selection, leaving a second Apply with nothing to apply.
-    SelectWhere(lstRotateBmps, [&](int i) { return lstRotateBmps.List(i) == chosen; });
+    lstRotateBmps.SelectWhere([&](int i) { return lstRotateBmps.List(i) == chosen; });
     NavigateToBmp(chosen);
-    SelectWhere(filWinBmps, [&](int i) { return filWinBmps.FullPath(i) == chosen; });
+    filWinBmps.SelectWhere([&](int i) { return filWinBmps.FullPath(i) == chosen; });
 }
 
 void frmWallPaper::NavigateToBmp(const std::string& path) {
-    if (!role_.browser)
-        return;
-    const char sep = PathSeparator();
-    std::size_t p = path.rfind(sep);
-    const std::string folder = p == std::string::npos ? std::string() : path.substr(0, p + 1);
-    if (!IsVolumeQualified(folder))
-        return;
-    const std::string normal = NormalizeFolder(folder);
-    const std::string previous = Dir1.Path();
-    try {
-        Dir1.SetPath(normal);
-    } catch (const IoFailure&) {
-        return; // a folder that is gone leaves the browser where it was
-    }
-    // The drive list follows the folder shown, so the two always name one volume.
-    if (!previous.empty())
-        lastFolderOnVolume_[VolumeOf(previous, Drive1.volumes)] = previous;
-    SetDriveQuietly(VolumeOf(normal, Drive1.volumes));
+    if (role_.browser)
+        browser_.ShowFolderOf(path);
 }
 
 void frmWallPaper::cmbLastBmps_Click() {

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -16,6 +15,8 @@
 #include "engine/Desktop.h"
 #include "engine/Scheduler.h"
 #include "mainwindow/Controls.h"
+#include "mainwindow/FailureNotices.h"
+#include "mainwindow/FolderBrowser.h"
 
 namespace velum {
 
@@ -101,7 +102,7 @@ class frmWallPaper {
     const FormRole& role() const { return role_; }
     const FormPlaces& places() const { return places_; }
     // True once a write of the store has failed in this run.
-    bool saveFailed() const { return saveFailed_; }
+    bool saveFailed() const { return notices_.AnyFailed(); }
     // True once a wallpaper call in this run reached no desktop.
     bool desktopUnreachable() const { return desktopUnreachable_; }
     // What the desktop call said about the last desktop it could not reach.
@@ -183,15 +184,6 @@ class frmWallPaper {
     void cmbLastBmps_Click();
 
   private:
-    // The files of the store a failure is told about.
-    // (A read of velum.cfg is told once a run, apart from its writes.)
-    enum class StoreFile { Settings, Config, ConfigRead };
-    // Puts a failed write or read of `file` before the person, once until a write of that file
-    // succeeds again, and remembers it.
-    void ReportFailure(StoreFile file, const std::string& what, const IoFailure& e);
-    // Runs `write`, a write of `file`; a failure is told as `what`. True when it was written.
-    bool Write(StoreFile file, const std::string& what, const std::function<void()>& write);
-
     // The start both programs share: the catalogue, then the current collection.
     void LoadCurrentCollection();
     // Shows the time of the last change; `captionGap` goes between the title and the time.
@@ -214,8 +206,6 @@ class frmWallPaper {
     // The bitmap of a list to apply or preview: the current entry when selected, else the first
     // selected; nothing when nothing is selected.
     std::optional<std::string> SelectedPath(BmpSource source) const;
-    // Shows a volume in the drive list without moving the folder list.
-    void SetDriveQuietly(const std::string& volume);
     // The option buttons of the style and order codes and the codes of the chosen buttons:
     // a code of neither Tile nor Center is None, one of neither Random nor Descending Ascending.
     OptionButton& StyleButton(double styleCode);
@@ -227,7 +217,6 @@ class frmWallPaper {
     bool TileChosenStyle();
     void ApplyPath(const std::string& path);
     void AddBmps(bool selectedOnly);
-    void SelectWhere(ListBox& list, const std::function<bool(int)>& want);
 
     Registry& registry_;
     Dialogs& dialogs_;
@@ -239,16 +228,14 @@ class frmWallPaper {
     std::unique_ptr<Desktop> ownDesktop_;
     std::unique_ptr<Clock> ownClock_;
     std::unique_ptr<RandomSource> ownRandom_;
-    bool saveFailed_ = false;
     bool desktopUnreachable_ = false;
     std::string desktopFailure_;
-    bool quietDriveChange_ = false;
     bool historyLoaded_ = false;
     // The collection whose rotation state the fields hold, and whether it moved in this run.
     std::string rotationOf_;
     bool rotationMoved_ = false;
-    std::set<StoreFile> failing_;
-    std::map<std::string, std::string> lastFolderOnVolume_;
+    FailureNotices notices_{dialogs_};
+    FolderBrowser browser_{Drive1, Dir1};
 };
 
 } // namespace velum

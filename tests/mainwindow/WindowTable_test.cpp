@@ -166,3 +166,20 @@ TEST_F(Table, FolderRowsLeadFromTheRootToTheFolderAndOpenOneSkippingOneThatIsGon
     driver.Pick("Dir1", 0);
     EXPECT_EQ(form.Dir1.Path(), rows.front().path);
 }
+
+TEST(Lists, RemovingTheSelectionKeepsTheCurrentEntryAndApplyTakesTheCurrentOrFirstSelected) {
+    ListBox list;
+    for (const char* name : {"a", "b", "c", "d", "e"})
+        list.AddItem(name);
+    list.SetSelection([](int i) { return i == 1 || i == 3; }, 4);
+    EXPECT_EQ(list.ChosenEntry(), 1); // the current entry is not selected: the first selected
+    EXPECT_EQ(list.RemoveSelected(), 2);
+    EXPECT_EQ(list.items(), (std::vector<std::string>{"a", "c", "e"}));
+    EXPECT_EQ(list.ListIndex(), 2); // "e" is still the current entry
+    EXPECT_EQ(list.ChosenEntry(), -1);
+    list.SelectWhere([](int i) { return i >= 1; });
+    EXPECT_EQ(list.ListIndex(), 1);
+    EXPECT_EQ(list.ChosenEntry(), 1);
+    EXPECT_EQ(list.RemoveSelected(), 2);
+    EXPECT_EQ(list.ListIndex(), -1); // the current entry went
+}
