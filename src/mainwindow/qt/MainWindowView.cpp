@@ -466,7 +466,7 @@ void MainWindowView::syncFromForm() {
     for (const auto& [c, w] : controls_)
         syncControl(*c, w);
     for (QButtonGroup* group : groups_)
-        syncTabStops(group);
+        SyncTabStops(group);
 }
 
 void MainWindowView::syncControl(const ControlLayout& c, QWidget* w) {
@@ -498,7 +498,7 @@ void MainWindowView::syncControl(const ControlLayout& c, QWidget* w) {
         SyncDrives(static_cast<QComboBox*>(w), *s.drives);
         break;
     case ControlKind::FolderList:
-        syncFolders(w, *s.folders);
+        SyncFolders(static_cast<QListWidget*>(w), *s.folders, folderRows_);
         break;
     case ControlKind::List:
         SyncList(static_cast<QListView*>(w), *s.list);
@@ -511,36 +511,6 @@ void MainWindowView::syncControl(const ControlLayout& c, QWidget* w) {
     case ControlKind::Frame:
         break;
     }
-}
-
-void MainWindowView::syncTabStops(QButtonGroup* group) {
-    // Tab stops on the chosen button; while one of them has the focus Qt keeps it there.
-    const QList<QAbstractButton*> buttons = group->buttons();
-    if (buttons.isEmpty() || std::any_of(buttons.begin(), buttons.end(),
-                                         [](QAbstractButton* b) { return b->hasFocus(); }))
-        return;
-    QAbstractButton* stop = group->checkedButton() ? group->checkedButton() : buttons.front();
-    for (QAbstractButton* b : buttons)
-        b->setFocusPolicy(b == stop ? Qt::StrongFocus : Qt::ClickFocus);
-}
-
-void MainWindowView::syncFolders(QWidget* w, const DirListBox& folders) {
-    std::vector<FolderRow> rows = folders.Rows();
-    if (rows == folderRows_)
-        return;
-    folderRows_ = std::move(rows);
-    auto* list = static_cast<QListWidget*>(w);
-    const QSignalBlocker block(list);
-    list->clear();
-    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closed = style()->standardIcon(QStyle::SP_DirIcon);
-    int current = -1;
-    for (const auto& row : folderRows_) {
-        new QListWidgetItem(row.open ? open : closed, Q(row.text), list);
-        if (row.shown)
-            current = list->count() - 1;
-    }
-    list->setCurrentRow(current);
 }
 
 void MainWindowView::syncPreview(QLabel* w, const ControlLayout& c, const ImageBox& box) {

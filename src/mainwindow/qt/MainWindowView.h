@@ -69,8 +69,6 @@ class MainWindowView : public QMainWindow {
     void pushSelection(const std::string& name, QAbstractItemView* view);
     void startDrag(QWidget* source);
     void syncControl(const ControlLayout& c, QWidget* w);
-    void syncFolders(QWidget* w, const DirListBox& folders);
-    void syncTabStops(QButtonGroup* group);
     void syncPreview(QLabel* w, const ControlLayout& c, const ImageBox& box);
     bool loadPicture(const std::string& path);
 

@@ -1,9 +1,12 @@
 #include "mainwindow/qt/QtControls.h"
 
+#include <QAbstractButton>
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QItemSelection>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -83,6 +86,35 @@ void SyncDrives(QComboBox* w, const DriveListBox& drives) {
     }
     const auto at = std::find(volumes.begin(), volumes.end(), drives.Drive());
     w->setCurrentIndex(at == volumes.end() ? -1 : static_cast<int>(at - volumes.begin()));
+}
+
+void SyncTabStops(QButtonGroup* group) {
+    // Tab stops on the chosen button; while one of them has the focus Qt keeps it there.
+    const QList<QAbstractButton*> buttons = group->buttons();
+    if (buttons.isEmpty() || std::any_of(buttons.begin(), buttons.end(),
+                                         [](QAbstractButton* b) { return b->hasFocus(); }))
+        return;
+    QAbstractButton* stop = group->checkedButton() ? group->checkedButton() : buttons.front();
+    for (QAbstractButton* b : buttons)
+        b->setFocusPolicy(b == stop ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void SyncFolders(QListWidget* list, const DirListBox& folders, std::vector<FolderRow>& shown) {
+    std::vector<FolderRow> rows = folders.Rows();
+    if (rows == shown)
+        return;
+    shown = std::move(rows);
+    const QSignalBlocker block(list);
+    list->clear();
+    const QIcon open = list->style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = list->style()->standardIcon(QStyle::SP_DirIcon);
+    int current = -1;
+    for (const auto& row : shown) {
+        new QListWidgetItem(row.open ? open : closed, Q(row.text), list);
+        if (row.shown)
+            current = list->count() - 1;
+    }
+    list->setCurrentRow(current);
 }
 
 std::optional<QImage> DecodePreview(const std::string& path) {

@@ -9,7 +9,9 @@
 
 #include "mainwindow/Controls.h"
 
+class QButtonGroup;
 class QComboBox;
+class QListWidget;
 class QLineEdit;
 class QListView;
 
@@ -47,6 +49,11 @@ void SyncCombo(QComboBox* w, const ItemList& list, const std::string& text);
 void SyncText(QLineEdit* w, const TextBox& box);
 // Shows a list's entries and selection; the view's model is a LinesModel.
 void SyncList(QListView* w, const ListBox& list);
+// Tab stops on the chosen button of an option group, so the group is one stop; while one of
+// its buttons has the focus, Qt keeps it there.
+void SyncTabStops(QButtonGroup* group);
+// Shows the folder list's lines, when they differ from `shown`, the folder shown current.
+void SyncFolders(QListWidget* list, const DirListBox& folders, std::vector<FolderRow>& shown);
 // Shows the volumes and the one chosen.
 void SyncDrives(QComboBox* w, const DriveListBox& drives);
 // The picture of a bitmap file, read by our own decoder as the desktop call reads it: a bitmap
