@@ -191,6 +191,9 @@ TEST_F(Velumdesk, FirstRunNextLeavesTheFilesBeingPickedAndACommaNameIsNeverSaved
     Xdo(at(40, 42));                                     // a.bmp, first in the file list
     Xdo("key --delay 80 alt+n");                         // Next, on the empty collection
     Xdo("key --delay 80 alt+d ctrl+s");                  // the file picked before Next: Add, Save
+    // The keys are queued, not yet taken: the end comes once the save is on disk.
+    ASSERT_TRUE(Eventually([&] { return Has("velum.cfg", R"("Max","Default")"); }, 20s))
+        << ReadWholeFile(log);
     ASSERT_EQ(Stop(SIGTERM), 0) << ReadWholeFile(log);
 
     // The exit's state records first, with no change time; then the collection Ctrl+S saved.
