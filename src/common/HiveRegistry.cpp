@@ -231,6 +231,14 @@ std::int32_t HiveRegistry::SetValue(HKey key, const std::string& name, std::uint
     return written ? reg::kSuccess : reg::kFileNotFound;
 }
 
+std::string HiveRegistry::ReadFailure() {
+    Hive hive;
+    std::string reason;
+    if (Load(false, hive, &reason))
+        return {};
+    return "Cannot read " + userPath_ + ": " + reason;
+}
+
 std::int32_t HiveRegistry::CloseKey(HKey key) {
     if (key == reg::kCurrentUser || key == reg::kLocalMachine)
         return reg::kSuccess;

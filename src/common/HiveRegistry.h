@@ -27,6 +27,7 @@ class HiveRegistry final : public Registry {
     std::int32_t SetValue(HKey key, const std::string& name, std::uint32_t type,
                           const unsigned char* data, std::uint32_t size) override;
     std::int32_t CloseKey(HKey key) override;
+    std::string ReadFailure() override;
 
   private:
     struct KeyRef {

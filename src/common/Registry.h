@@ -61,6 +61,10 @@ class Registry {
                                   const unsigned char* data, std::uint32_t size) = 0;
     // Closes a key opened by OpenKey or CreateKey.
     virtual std::int32_t CloseKey(HKey key) = 0;
+    // Why HKEY_CURRENT_USER's store cannot be read now; empty when it can (or the registry is
+    // the system's, which is always there). A file-backed registry reads an unreadable file as
+    // empty, so its callers ask here before trusting what they read.
+    virtual std::string ReadFailure() { return {}; }
 };
 
 } // namespace velum

@@ -50,8 +50,14 @@ frmWallPaper::frmWallPaper(Registry& registry, Dialogs& dialogs, FormPlaces plac
     LoadPicture = [](const std::string& path) { return DecodeBitmapFile(path).has_value(); };
 }
 
-bool frmWallPaper::RefuseCommaName() {
+bool frmWallPaper::RefuseUnstorableName() {
     const std::string text = cmbCollection.Text();
+    if (NameBreaksRecords(text)) {
+        // velum.cfg keeps one record a line: such a name would break them.
+        dialogs_.ShowMessage("A collection name cannot contain a line break.", kProgramTitle);
+        cmbCollection.SetText(LoadedCollectionName);
+        return true;
+    }
     // A name loaded as it was stored (carried from elsewhere) is not refused again.
     if (!NameSplitsCatalogue(text) || text == LoadedCollectionName)
         return false;
@@ -71,18 +77,28 @@ void frmWallPaper::Form_Load() {
 
 void frmWallPaper::CycleOnce() {
     LoadCurrentCollection();
-    ApplyNextBmp();
-    SaveBmpCombo();
+    if (settingsUnreadable_)
+        return; // the current collection is unknown: nothing is applied or recorded
+    const bool cycles = lstRotateBmps.ListCount() > 0;
+    ApplyNextBmp(); // writes the position it moved to
+    if (!cycles)
+        SaveBmpCombo();
 }
 
 void frmWallPaper::LoadCurrentCollection() {
+    if (const std::string why = registry_.ReadFailure(); !why.empty()) {
+        settingsUnreadable_ = true;
+        notices_.Report(StoreFile::Settings,
+                        "The settings could not be read; they are left as they are.",
+                        IoFailure(why));
+    }
     LoadCollectionNames();
     LoadTileSetting(cmbCollection.Text());
     CollectionDirty = false;
 }
 
 void frmWallPaper::SaveSettings() {
-    if (!role_.savesSettings)
+    if (!role_.savesSettings || settingsUnreadable_)
         return;
     notices_.Write(StoreFile::Settings, "The settings were not saved.", [this] {
         SaveOptions(registry_, chkAutoView.Value(), CollectionsList, cmbCollection.Text());
@@ -90,8 +106,9 @@ void frmWallPaper::SaveSettings() {
 }
 
 void frmWallPaper::mnuExit_Click() {
-    RefuseCommaName(); // the exit goes on under the name restored
+    RefuseUnstorableName(); // the exit goes on under the name restored
     SaveSettings();
+    TakeStoredRotation();
     SaveBmpCombo();
     if (CollectionDirty)
         AskSaveCollection(cmbCollection.Text());
@@ -124,6 +141,15 @@ void frmWallPaper::LoadCollectionNames() {
     }
 
     std::string current = GetCurrentCollection(registry_);
+    if (NameBreaksRecords(current)) {
+        // Never written to velum.cfg: the first collection that can be is shown instead.
+        dialogs_.ShowMessage("The current collection's stored name holds a line break and "
+                             "cannot be used; the first collection is shown instead.",
+                             kProgramTitle);
+        if (cmbCollection.ListCount() == 0)
+            AddCollectionName(kDefaultCollection);
+        current = cmbCollection.List(0);
+    }
     LoadedCollectionName = current;
     if (!current.empty()) {
         cmbCollection.SetText(current);
@@ -141,7 +167,8 @@ void frmWallPaper::LoadCollectionNames() {
 }
 
 void frmWallPaper::AddCollectionName(const std::string& name) {
-    if (!CanAddCollectionName(cmbCollection.items(), name) || NameSplitsCatalogue(name))
+    if (!CanAddCollectionName(cmbCollection.items(), name) || NameSplitsCatalogue(name) ||
+        NameBreaksRecords(name))
         return;
     cmbCollection.AddItem(name);
     CollectionsList = JoinCollectionNames(cmbCollection.items());
@@ -170,17 +197,20 @@ void frmWallPaper::cmbCollection_Click() {
 }
 
 void frmWallPaper::cmbCollection_LostFocus() {
-    if (RefuseCommaName())
+    if (RefuseUnstorableName())
         return;
     const std::string text = cmbCollection.Text();
-    if (text != LoadedCollectionName) {
-        if (CollectionDirty)
-            AskSaveCollection(LoadedCollectionName);
-        AddCollectionName(text);
-        LoadedCollectionName = text;
-    } else {
-        CollectionDirty = false;
+    if (text.empty()) {
+        cmbCollection.SetText(LoadedCollectionName); // no collection is nameless
+        return;
     }
+    // The same name again is no new collection: the edits stay, and so does their mark.
+    if (text == LoadedCollectionName)
+        return;
+    if (CollectionDirty)
+        AskSaveCollection(LoadedCollectionName);
+    AddCollectionName(text);
+    LoadedCollectionName = text;
     LoadBmpCollection(text);
     LoadTileSetting(text);
 }
@@ -201,7 +231,7 @@ void frmWallPaper::mnuDelete_Click() {
 }
 
 void frmWallPaper::mnuSave_Click() {
-    if (RefuseCommaName())
+    if (RefuseUnstorableName())
         return; // nothing is saved; the edits stay for the name restored
     const std::string name = cmbCollection.Text();
     // A name typed and saved joins the catalogue, so the stored list can offer it again.
@@ -209,8 +239,10 @@ void frmWallPaper::mnuSave_Click() {
     SaveSettings();
     SaveBmpCollection(name);
     if (!name.empty() && !CollectionDirty) {
-        if (name != LoadedCollectionName)
+        if (name != LoadedCollectionName) {
             rotationOf_ = name; // the rotation shown goes on under the name it was saved as
+            seenRotation_ = {};
+        }
         LoadedCollectionName = name;
     }
 }
@@ -260,6 +292,8 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
         LastChanged = LastChangeTick;
         ShowLastChanged(" - ");
     }
+    if (takeStoredRotation)
+        seenRotation_ = {c.index, c.currentIndex, c.time};
     if (c.cycleOptions)
         orderGroup.Select(OrderButton(LenientVal(*c.cycleOptions)));
     // Read as a number here ("1.0" tiles); LoadTileSetting compares the text exactly.
@@ -346,8 +380,37 @@ void frmWallPaper::SaveRotationOf(const std::string& collection) {
                            ? "The previous bitmaps and the rotation position were not saved."
                            : "The rotation position was not saved.",
                        [&] { SaveRotationFile(places_.storeFolder, snap); }) &&
-        collection == rotationOf_)
+        collection == rotationOf_) {
         rotationMoved_ = false;
+        seenRotation_ = {NextIndex, CurrentIndex, snap.time};
+    }
+}
+
+void frmWallPaper::TakeStoredRotation() {
+    if (rotationOf_.empty())
+        return;
+    StoredRecords stored;
+    try {
+        stored = LoadCollectionFile(places_.storeFolder, rotationOf_);
+    } catch (const IoFailure& e) {
+        notices_.Report(StoreFile::ConfigRead,
+                        "The collections could not be read; velum.cfg is left as it is.", e);
+        return;
+    }
+    const StoredCollection& c = stored.collection;
+    const SeenRotation now{c.index, c.currentIndex, c.time};
+    // No stored position (a collection never cycled) leaves this form's own.
+    if (!c.index || now == seenRotation_)
+        return;
+    NextIndex = *c.index;
+    if (c.currentIndex)
+        CurrentIndex = *c.currentIndex;
+    LastChangeTick = c.time ? DateValue::FromText(*c.time) : DateValue{};
+    LastChanged = LastChangeTick;
+    if (c.time)
+        ShowLastChanged(" - ");
+    rotationMoved_ = false;
+    seenRotation_ = now;
 }
 
 // ---- handlers whose dirty rules loading runs
@@ -451,8 +514,15 @@ std::optional<std::string> frmWallPaper::SelectedPath(BmpSource source) const {
 
 void frmWallPaper::ApplyBmp(BmpSource source) {
     // A list with nothing selected names no bitmap: nothing is applied.
-    if (const auto path = SelectedPath(source))
-        ApplyPath(*path);
+    const auto path = SelectedPath(source);
+    if (!path)
+        return;
+    ApplyPath(*path);
+    // The history is on disk at once: a crash or a lost display loses nothing applied.
+    if (role_.history) {
+        TakeStoredRotation();
+        SaveBmpCombo();
+    }
 }
 
 // Two wallpaper calls, before and after the history moves: the window has always made both,
@@ -492,9 +562,18 @@ void frmWallPaper::ApplyNextBmp() {
     LastChangeTick = TickTime;
     LastChanged = DateValue::FromDate(clock_->Now());
     ShowLastChanged(" ");
+    // Written at once, as velumspin does: a crash loses at most this change, and velumspin
+    // continues from here.
+    SaveBmpCombo();
+}
+
+void frmWallPaper::cmdUpdate_click() {
+    TakeStoredRotation();
+    ApplyNextBmp();
 }
 
 void frmWallPaper::Timer1_Timer() {
+    TakeStoredRotation();
     TickTime = DateValue::FromDate(clock_->Now());
     // An unreadable or unset last change reads as the zero date: never changed.
     if (ChangeDue(LastChangeTick.Moment(), TickTime.date, LenientVal(txtDays.Text()),

@@ -151,7 +151,7 @@ class frmWallPaper {
 
     // The scheduler.
     void ApplyNextBmp();
-    void cmdUpdate_click() { ApplyNextBmp(); }
+    void cmdUpdate_click();
     void mnuNext_Click() { cmdUpdate_click(); }
     void Timer1_Timer();
 
@@ -194,11 +194,20 @@ class frmWallPaper {
     void StyleClicked(std::int16_t styleCode);
     void OrderClicked(std::int16_t order);
     void SystemParametersInfoA(const std::string& text);
-    // Refuses a typed name with a comma (one not loaded as stored): tells the person and shows
-    // the loaded name again. True when refused.
-    bool RefuseCommaName();
+    // Refuses a typed name with a comma (one not loaded as stored), a line break or a NUL:
+    // tells the person and shows the loaded name again. True when refused.
+    bool RefuseUnstorableName();
     // Writes the history and `collection`'s rotation state, as the exit does.
     void SaveRotationOf(const std::string& collection);
+    // velumspin shares the rotation: a stored position and time of the shown collection that
+    // another program changed since this form last read or wrote them are taken over.
+    void TakeStoredRotation();
+    // What velum.cfg last held of the rotation this form follows, as it read or wrote it.
+    struct SeenRotation {
+        std::optional<std::int16_t> index, currentIndex;
+        std::optional<std::string> time;
+        bool operator==(const SeenRotation&) const = default;
+    };
     // A collection without stored rotation state starts at its first bitmap, never changed.
     void ResetRotation();
     // The list clicked last, which Apply and the preview take their bitmap from.
@@ -231,9 +240,13 @@ class frmWallPaper {
     bool desktopUnreachable_ = false;
     std::string desktopFailure_;
     bool historyLoaded_ = false;
+    // The settings could not be read at the start: what the form holds of them is not the
+    // person's, so it is never written back in this run.
+    bool settingsUnreadable_ = false;
     // The collection whose rotation state the fields hold, and whether it moved in this run.
     std::string rotationOf_;
     bool rotationMoved_ = false;
+    SeenRotation seenRotation_;
     FailureNotices notices_{dialogs_};
     FolderBrowser browser_{Drive1, Dir1};
 };

@@ -1,6 +1,7 @@
 #include "store/Catalogue.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace velum {
 
@@ -38,6 +39,10 @@ int SuccessorAfterDelete(int position, int count) {
 
 bool NameSplitsCatalogue(const std::string& name) {
     return name.find(',') != std::string::npos;
+}
+
+bool NameBreaksRecords(const std::string& name) {
+    return name.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
 }
 
 } // namespace velum

@@ -24,4 +24,8 @@ int SuccessorAfterDelete(int position, int count);
 // True when `name` cannot be stored: the stored list of names is comma-joined and would split it.
 bool NameSplitsCatalogue(const std::string& name);
 
+// True when `name` holds a line break or a NUL: velum.cfg keeps one record a line, so such a
+// name would break its records or forge others.
+bool NameBreaksRecords(const std::string& name);
+
 } // namespace velum

@@ -39,6 +39,9 @@ template <typename Keep> void CopyRecords(std::istream* old, std::ostream& out, 
         if (line.empty())
             continue; // not a record; nothing to carry
         ConfigRecord r = ParseConfigRecord(line);
+        // A lone CR or a NUL inside an old line is no record either program can read back.
+        if (!WritableField(line))
+            continue;
         if (keep(r))
             WriteConfigRecord(out, r.key, r.name, r.value);
     }

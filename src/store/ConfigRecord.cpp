@@ -5,8 +5,22 @@
 #include <string>
 
 #include "common/Fields.h"
+#include "common/IoFailure.h"
 
 namespace velum {
+
+namespace {
+
+void RequireWritable(std::string_view key, std::string_view name, std::string_view value) {
+    if (!WritableField(key) || !WritableField(name) || !WritableField(value))
+        throw IoFailure("A record of velum.cfg cannot hold a line break; nothing was written");
+}
+
+} // namespace
+
+bool WritableField(std::string_view field) {
+    return field.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
 
 ConfigRecord ParseConfigRecord(std::string_view line) {
     constexpr std::string_view sep = "\",\"";
@@ -36,6 +50,7 @@ bool ReadConfigLine(std::istream& in, std::string& line) {
 
 void WriteConfigRecord(std::ostream& out, std::string_view key, std::string_view name,
                        std::string_view value) {
+    RequireWritable(key, name, value);
     std::string buf;
     buf.reserve(key.size() + name.size() + value.size() + 10);
     buf += '"';
@@ -50,6 +65,7 @@ void WriteConfigRecord(std::ostream& out, std::string_view key, std::string_view
 
 void WriteConfigRecordNumber(std::ostream& out, std::string_view key, std::string_view name,
                              long number) {
+    RequireWritable(key, name, {});
     std::string buf;
     buf += '"';
     buf += key;

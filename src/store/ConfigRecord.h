@@ -22,11 +22,16 @@ ConfigRecord ParseConfigRecord(std::string_view line);
 // error (the stream's badbit tells which).
 bool ReadConfigLine(std::istream& in, std::string& line);
 
-// Writes a record as three quoted fields followed by CR LF.
+// True when a field can be written: one holding CR, LF or NUL would break the file's lines.
+bool WritableField(std::string_view field);
+
+// Writes a record as three quoted fields followed by CR LF. Throws IoFailure, writing nothing,
+// when a field is not writable.
 void WriteConfigRecord(std::ostream& out, std::string_view key, std::string_view name,
                        std::string_view value);
 
-// Writes a record whose value is a bare decimal number: "Max","Nature",3.
+// Writes a record whose value is a bare decimal number: "Max","Nature",3. Throws IoFailure as
+// WriteConfigRecord does.
 void WriteConfigRecordNumber(std::ostream& out, std::string_view key, std::string_view name,
                              long number);
 

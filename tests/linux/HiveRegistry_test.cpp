@@ -111,6 +111,19 @@ TEST_F(HiveRegistryTest, Win32ReturnCodesAndNothingWrittenForMissingKeysOrUnread
     EXPECT_EQ(ReadWholeFile(UserPath() + "/inside"), "keep");
 }
 
+TEST_F(HiveRegistryTest, AnUnreadableUserHiveSaysWhyWhereAMissingOneIsSimplyEmpty) {
+    EXPECT_EQ(reg_->ReadFailure(), ""); // no file yet: a first run
+    WriteWholeFile(UserPath(), "REGEDIT4\n");
+    EXPECT_EQ(reg_->ReadFailure(), "");
+    fs::remove(UserPath());
+    WriteWholeFile(UserPath() + "/inside", "");
+    EXPECT_EQ(reg_->ReadFailure(), "Cannot read " + UserPath() + ": Is a directory");
+    fs::remove_all(UserPath());
+    fs::create_symlink(UserPath(), UserPath());
+    EXPECT_EQ(reg_->ReadFailure(),
+              "Cannot read " + UserPath() + ": Too many levels of symbolic links");
+}
+
 TEST_F(HiveRegistryTest, PlatformMachineHiveComesFromXdgFoldersAndIsReadOnly) {
     const char* was = std::getenv("XDG_CONFIG_DIRS");
     const std::string saved = was ? was : "", first = store_.root() + "/1", second = first + "2";

@@ -205,3 +205,68 @@ TEST_F(Velumdesk, FirstRunNextLeavesTheFilesBeingPickedAndACommaNameIsNeverSaved
     EXPECT_FALSE(Has("velum.cfg", "A,B"));
     EXPECT_EQ(ReadWholeFile(log).find("Last Changed"), std::string::npos);
 }
+
+// velumspin run twice while the window shows Sea: the window's Next goes on from where velumspin
+// left the rotation, writes it at once, and its exit keeps it.
+TEST_F(Velumdesk, NextContinuesTheRotationVelumspinAdvancedAndTheExitKeepsIt) {
+    const std::uint32_t colours[] = {0x102030, 0x405060, 0x708090};
+    std::vector<std::string> records;
+    for (int i = 0; i < 3; ++i) {
+        const std::string path = dir + "/sea" + std::to_string(i) + ".bmp";
+        WriteBmp24(path, 8, 6, std::vector<std::uint32_t>(48, colours[i]));
+        records.push_back(R"("Bmp","Sea",")" + path + "\"");
+    }
+    records.push_back(R"("Days","Sea","1")"); // no tick is due while the test runs
+    WriteWholeFile(store.file("velum.cfg"), CrlfJoin(records));
+    WriteWholeFile(store.file("user.reg"),
+                   kOptions + "\"Collections\"=\"Sea\"\n\"Current\"=\"Sea\"\n\"ViewBmp\"=\"NO\"\n");
+    Xvfb x(200, 150);
+    Start(x, ".");
+    ASSERT_NO_FATAL_FAILURE(Xdo(kFind + "windowmove 120 100")); // loaded, off the centre
+    const std::string spin = "env -i DISPLAY=" + x.display() + " XDG_CONFIG_HOME=" + dir +
+                             " HOME=" + dir + " " VELUM_BIN_DIR "/velumspin";
+    for (int run = 0; run < 2; ++run)
+        ASSERT_EQ(std::system(spin.c_str()), 0);
+    EXPECT_NE(Records("Sea").find("Index= 2|"), std::string::npos);
+
+    ASSERT_NO_FATAL_FAILURE(Xdo(kFind + "windowfocus --sync %1 key --delay 80 alt+n"));
+    auto shown = [&] { return ReadRootPixels(x.display()).value().at(100, 75) == colours[2]; };
+    ASSERT_TRUE(Eventually(shown, 10s)) << ReadWholeFile(log); // the third, not the first again
+    const auto state = [&] { // Sea's position, whether it has a change time, its current one
+        std::string out;
+        for (const auto& line : ReadCrlfLines(store.file("velum.cfg")))
+            if (ConfigRecord r = ParseConfigRecord(line);
+                r.name == "Sea" && r.key != "Bmp" && r.key != "Days")
+                out += r.key == "Time" ? (r.value.empty() ? "|" : "|T|") : std::string(r.value);
+        return out;
+    };
+    EXPECT_EQ(state(), " 3|T| 2"); // on disk before any exit
+    ASSERT_EQ(Stop(SIGTERM), 0) << ReadWholeFile(log);
+    EXPECT_EQ(state(), " 3|T| 2");
+}
+
+// Add All, then a click into the collection's name and out again: the sixteen bitmaps stay and
+// File, Exit still asks to save them.
+TEST_F(Velumdesk, AClickIntoTheNameAndOutKeepsTheBitmapsAddedAndTheirQuestion) {
+    const std::string pics = dir + "/pics";
+    for (int i = 0; i < 16; ++i)
+        WriteBmp24(pics + "/p" + std::to_string(10 + i) + ".bmp", 4, 4,
+                   std::vector<std::uint32_t>(16, 0x336699));
+    Xvfb x(800, 600);
+    Start(x, pics);
+    Xdo(kFind + "getwindowgeometry --shell %1 >" + dir + "/geometry");
+    const std::string geometry = ReadWholeFile(dir + "/geometry");
+    const int menu = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7)) - 415;
+    const std::string window = geometry.substr(7, geometry.find('\n') - 7);
+    const auto at = [&](int x, int y) {
+        return "mousemove --window " + window + " " + std::to_string(x) + " " +
+               std::to_string(y + menu) + " click 1 sleep 0.3 ";
+    };
+    Xdo(at(40, 42) + "key --delay 80 alt+l"); // the file list, then Add All
+    Xdo(at(200, 18));                         // into the collection's name
+    Xdo(at(40, 42));                          // and out, to the file list
+    Xdo("key --delay 80 alt+f x");            // File, Exit
+    Xdo("sleep 0.5 key --delay 80 Return");   // Yes, save the changes
+    ASSERT_EQ(Stop(0), 0) << ReadWholeFile(log);
+    EXPECT_EQ(StoredBitmapsOf(store.winDir(), "Default").size(), 16u);
+}

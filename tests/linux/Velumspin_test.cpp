@@ -143,16 +143,58 @@ TEST_F(Velumspin, HelpAndUnknownOptionsChangeNothing) {
 TEST_F(Velumspin, AProfileThatCannotBeWrittenIsToldOnceWhileTheDesktopStillChanges) {
     Xvfb x(40, 30);
     Prepare("0");
-    const std::string sky = R"("Bmp","Default",")" + dir;
-    WriteWholeFile(store.file("velum.cfg"), CrlfJoin({sky + "/one.bmp\""}));
-    std::remove(store.file("user.reg").c_str());
-    WriteWholeFile(store.file("user.reg") + "/in-the-way",
-                   ""); // a folder: neither read nor written
+    // A folder where user.reg's new content would go: it is read, but cannot be rewritten.
+    WriteWholeFile(store.file("~user.reg.tmp") + "/in-the-way", "");
     const std::string result = Spin("DISPLAY=" + x.display());
     EXPECT_EQ(result.substr(0, 2), "1 ");
     EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 1) << result;
     EXPECT_EQ(result.find("1 velumspin: The wallpaper style was not saved. "), 0u) << result;
     const Picture root = ReadRootPixels(x.display()).value();
     EXPECT_EQ(root.at(16, 12), 0x204000u); // the bitmap's first pixel, centred
-    EXPECT_EQ(State("Index"), "<none>");   // Sky is not the collection shown
+    EXPECT_EQ(State("Index"), " 1");       // velum.cfg could be written
+}
+
+// user.reg a folder, or a link to itself: told in one line, nothing applied, nothing recorded.
+TEST_F(Velumspin, UnreadableSettingsEndWithStatusOneAndRecordNothing) {
+    Xvfb x(40, 30);
+    for (const bool loop : {false, true}) {
+        Prepare("0");
+        std::remove(store.file("user.reg").c_str());
+        if (loop)
+            std::filesystem::create_symlink(store.file("user.reg"), store.file("user.reg"));
+        else
+            WriteWholeFile(store.file("user.reg") + "/in-the-way", "");
+        const std::string before = ReadWholeFile(store.file("velum.cfg"));
+        const std::string result = Spin("DISPLAY=" + x.display());
+        EXPECT_EQ(result.find("1 velumspin: The settings could not be read; they are left as they "
+                              "are. Cannot read " +
+                              store.file("user.reg") + ": "),
+                  0u)
+            << result;
+        EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 1) << result;
+        EXPECT_EQ(ReadWholeFile(store.file("velum.cfg")), before) << loop;
+        EXPECT_NE(ReadRootPixels(x.display()).value().at(16, 12), 0x204000u) << loop;
+        std::filesystem::remove_all(store.file("user.reg"));
+    }
+}
+
+// A Current in the hex(1) form holding a line feed, as the programs write such text: refused,
+// and Sky, the first collection, cycled instead; every line of velum.cfg stays a whole record.
+TEST_F(Velumspin, AStoredNameWithALineFeedIsRefusedAndNeverWritten) {
+    Xvfb x(40, 30);
+    Prepare("0");
+    // "Sky<LF>","Index","Sky"," 9
+    WriteWholeFile(store.file("user.reg"),
+                   "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Velumor\\Options]\r\n"
+                   "\"Collections\"=\"Sky\"\r\n\"Current\"=hex(1):53,6b,79,0a,22,2c,22,49,6e,64,"
+                   "65,78,22,2c,22,53,6b,79,22,2c,22,20,39,00\r\n");
+    const std::string result = Spin("DISPLAY=" + x.display());
+    EXPECT_EQ(result.find("0 velumspin: The current collection's stored name holds a line break"),
+              0u)
+        << result;
+    EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 1) << result;
+    EXPECT_EQ(State("Index"), " 1");
+    for (const auto& line : ReadCrlfLines(store.file("velum.cfg")))
+        EXPECT_EQ(ParseConfigRecord(line).name, "Sky") << line;
+    EXPECT_EQ(ReadRootPixels(x.display()).value().at(16, 12), 0x204000u);
 }

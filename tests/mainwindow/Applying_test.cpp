@@ -272,3 +272,71 @@ TEST_F(Applying, AFailingSettingsFileIsToldOnceUntilAWriteOfItSucceeds) {
     EXPECT_EQ(dialogs.messages.size(), 2u); // failing again after a success is told again
     EXPECT_TRUE(form.saveFailed());
 }
+
+// ---- one rotation shared with velumspin
+
+namespace {
+
+// velumspin's run on the same store: the next bitmap of the current collection.
+void RunCycler(MemoryRegistry& reg, FakeDialogs& dialogs, FakeDesktop& desktop, FakeClock& clock,
+               const std::string& store) {
+    frmWallPaper cycler(reg, dialogs, {store, store}, kCyclerRole);
+    cycler.UseDesktop(desktop);
+    cycler.UseClock(clock);
+    cycler.CycleOnce();
+}
+
+} // namespace
+
+TEST_F(Applying, NextContinuesARotationVelumspinAdvancedBesideTheWindow) {
+    Start("A,B", "A", kTwo); // A stored at position 1 of 3
+    clock.now = {2026, 12, 7, 9, 0, 0};
+    RunCycler(reg, dialogs, desktop, clock, store.root()); // applies 1, stores 2
+    RunCycler(reg, dialogs, desktop, clock, store.root()); // applies 2, stores 3: past the end
+    Applied();
+    EXPECT_EQ(Next(), 0);
+    EXPECT_EQ(Applied(), (Strings{"/a0.bmp", "/a0.bmp"}));
+}
+
+TEST_F(Applying, TheExitKeepsThePositionAndTimeVelumspinStored) {
+    Start("A,B", "A", kTwo);
+    clock.now = {2026, 12, 7, 9, 0, 0};
+    RunCycler(reg, dialogs, desktop, clock, store.root());
+    RunCycler(reg, dialogs, desktop, clock, store.root());
+    window->mnuExit_Click();
+    EXPECT_EQ(Stored("Index", "A"), " 3"); // past the end, as velumspin stores it
+    EXPECT_EQ(Stored("CurrentIndex", "A"), " 2");
+    EXPECT_EQ(Stored("Time", "A"), DateTimeToStoredText({2026, 12, 7, 9, 0, 0}));
+}
+
+TEST_F(Applying, ATickCountsTheFrequencyFromVelumspinsChange) {
+    auto& form = Start("A,B", "A", kTwo);
+    form.txtHours.SetText("1");
+    clock.now = {2026, 12, 7, 9, 0, 0};
+    RunCycler(reg, dialogs, desktop, clock, store.root()); // applies 1
+    Applied();
+    clock.now = {2026, 12, 7, 9, 30, 0};
+    form.Timer1_Timer();
+    EXPECT_TRUE(Applied().empty()); // changed half an hour ago, by velumspin
+    clock.now = {2026, 12, 7, 10, 0, 0};
+    form.Timer1_Timer();
+    EXPECT_EQ(Applied(), (Strings{"/a2.bmp", "/a2.bmp"}));
+}
+
+TEST_F(Applying, TheWindowWritesEachChangeOfTheRotationAtOnce) {
+    Start("A,B", "A", kTwo);
+    clock.now = {2026, 12, 7, 9, 0, 0};
+    Next(); // applies 1; no exit follows, as after a crash
+    EXPECT_EQ(Stored("Index", "A"), " 2");
+    EXPECT_EQ(Stored("Time", "A"), DateTimeToStoredText({2026, 12, 7, 9, 0, 0}));
+    EXPECT_EQ(StoredBitmapsOf(store.root(), ""), (Strings{"/a1.bmp", "/old.bmp"}));
+    RunCycler(reg, dialogs, desktop, clock, store.root()); // velumspin goes on from there
+    EXPECT_EQ(Applied(), (Strings{"/a1.bmp", "/a1.bmp", "/a2.bmp", "/a2.bmp"}));
+}
+
+TEST_F(Applying, ApplyingByHandWritesTheHistoryAtOnce) {
+    auto& form = Start("A,B", "A", kTwo);
+    form.lstRotateBmps.SetSelected(2, true);
+    form.lstRotateBmps_DblClick();
+    EXPECT_EQ(StoredBitmapsOf(store.root(), ""), (Strings{"/a2.bmp", "/old.bmp"}));
+}

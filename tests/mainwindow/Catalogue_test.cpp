@@ -56,8 +56,10 @@ TEST_F(Catalogue, TypedNamesAreRefusedLoadedOrAddedAndALeftCollectionIsAskedAbou
     form.cmbCollection_LostFocus();
     EXPECT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(form.lstRotateBmps.ListCount(), 0); // the edit stays, still to be saved
-    form.cmbCollection_LostFocus(); // left unchanged: the edit is dropped without a question
-    EXPECT_EQ(form.lstRotateBmps.items(), Strings{"a.bmp"});
+    form.cmbCollection_LostFocus();               // left unchanged: the edit stays, unsaved
+    EXPECT_EQ(form.lstRotateBmps.ListCount(), 0);
+    form.cmbCollection.SetText("A");
+    form.cmbCollection_Click(); // chosen again from the list: reloaded
 
     form.cmbCollection.SetText("Cats"); // a new name is added
     form.cmbCollection_LostFocus();
@@ -137,4 +139,120 @@ TEST_F(Catalogue, ANameTypedAndSavedIsNotAskedAboutAndIsOfferedAfterARestart) {
     window->Form_Load();
     EXPECT_EQ(window->cmbCollection.items(), (Strings{"A", "B", "Fifth"}));
     EXPECT_EQ(window->cmbCollection.Text() + window->lstRotateBmps.List(0), "Fiftha.bmp");
+}
+
+TEST_F(Catalogue, LeavingTheSelectorWithTheNameUnchangedKeepsTheEditsAndTheirMark) {
+    auto& form = Start("A", "A", {R"("Bmp","A","a.bmp")"});
+    form.lstRotateBmps.AddItem("b.bmp"); // as Add All does
+    form.CollectionDirty = true;
+    form.cmbCollection_LostFocus(); // a click into the name and out again
+    EXPECT_EQ(form.lstRotateBmps.items(), (Strings{"a.bmp", "b.bmp"}));
+    EXPECT_TRUE(form.CollectionDirty);
+    dialogs.answers = {true};
+    form.mnuExit_Click(); // still asked about, and saved
+    EXPECT_EQ(StoredBitmapsOf(store.root(), "A"), (Strings{"a.bmp", "b.bmp"}));
+}
+
+TEST_F(Catalogue, LeavingTheSelectorEmptyPutsTheLoadedNameBack) {
+    auto& form = Start("A,B", "A", {R"("Bmp","A","a.bmp")"});
+    form.lstRotateBmps.AddItem("b.bmp");
+    form.CollectionDirty = true;
+    form.cmbCollection.SetText("");
+    form.cmbCollection_LostFocus();
+    EXPECT_EQ(form.cmbCollection.Text(), "A");
+    EXPECT_EQ(form.lstRotateBmps.items(), (Strings{"a.bmp", "b.bmp"}));
+    EXPECT_TRUE(form.CollectionDirty);
+    dialogs.answers = {false};
+    form.mnuExit_Click();
+    EXPECT_EQ(reg.Raw(kOptionsKey, "Current"), "A\0"s); // the next start opens on A
+}
+
+TEST_F(Catalogue, AStoredNameWithALineBreakIsRefusedAndTheFirstCollectionShownInstead) {
+    auto& form = Start("A\nx,B", "A\n\"Index\",\"B\",\"7", {R"("Bmp","B","b.bmp")"});
+    EXPECT_EQ(form.cmbCollection.Text(), "B");
+    EXPECT_EQ(form.lstRotateBmps.items(), Strings{"b.bmp"});
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(form.cmbCollection.items(), Strings{"B"});
+    form.mnuExit_Click();
+    EXPECT_EQ(ReadWholeFile(store.file("velum.cfg")).find('\n' + "\"Index\",\"B\",\"7"s),
+              std::string::npos);
+    EXPECT_EQ(reg.Raw(kOptionsKey, "Current"), "B\0"s);
+}
+
+TEST_F(Catalogue, VelumspinRefusesAStoredNameWithALineBreakOnceAndWritesNoBrokenLine) {
+    reg.Put(kOptionsKey, "Current", reg::kSz, "N\r\n\"Index\",\"B\",\"7\0"s);
+    WriteWholeFile(store.file("velum.cfg"), CrlfJoin({R"("Bmp","B","b.bmp")"}));
+    FakeDesktop desktop{reg};
+    frmWallPaper cycler(reg, dialogs, {store.root(), store.root()}, kCyclerRole);
+    cycler.UseDesktop(desktop);
+    cycler.CycleOnce();
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(ReadCrlfLines(store.file("velum.cfg")).size(), 4u); // Default's state and B's bitmap
+    EXPECT_EQ(ReadWholeFile(store.file("velum.cfg")).find("\"7"), std::string::npos);
+}
+
+TEST_F(Catalogue, ATypedNameWithALineBreakIsRefusedAsACommaNameIs) {
+    for (const std::string& name : {"C\nD"s, "C\rD"s, "C\0D"s}) {
+        auto& form = Start("A", "A", {R"("Bmp","A","a.bmp")"});
+        form.lstRotateBmps.AddItem("b.bmp");
+        form.cmbCollection.SetText(name);
+        form.mnuSave_Click();
+        EXPECT_EQ(dialogs.messages.back().text, "A collection name cannot contain a line break.");
+        EXPECT_EQ(form.cmbCollection.Text(), "A");
+        EXPECT_EQ(form.lstRotateBmps.items(), (Strings{"a.bmp", "b.bmp"}));
+        EXPECT_EQ(ReadCrlfLines(store.file("velum.cfg")).size(), 1u);
+    }
+}
+
+namespace {
+
+// Settings whose file cannot be read: every read finds nothing, as a hive file's do then.
+struct UnreadableSettings final : Registry {
+    MemoryRegistry& inner;
+    explicit UnreadableSettings(MemoryRegistry& r) : inner(r) {}
+    std::int32_t OpenKey(HKey r, const std::string& k, std::uint32_t a, HKey* h) override {
+        return inner.OpenKey(r, k, a, h);
+    }
+    std::int32_t CreateKey(HKey r, const std::string& k, std::uint32_t a, HKey* h) override {
+        return inner.CreateKey(r, k, a, h);
+    }
+    std::int32_t QueryValue(HKey, const std::string&, std::uint32_t*, unsigned char*,
+                            std::uint32_t*) override {
+        return reg::kFileNotFound;
+    }
+    std::int32_t SetValue(HKey k, const std::string& n, std::uint32_t t, const unsigned char* d,
+                          std::uint32_t s) override {
+        return inner.SetValue(k, n, t, d, s);
+    }
+    std::int32_t CloseKey(HKey k) override { return inner.CloseKey(k); }
+    std::string ReadFailure() override { return "Cannot read user.reg: Is a directory"; }
+};
+
+} // namespace
+
+TEST_F(Catalogue, UnreadableSettingsAreToldOnceAndTheWindowNeverWritesItsNamesOverThem) {
+    reg.Put(kOptionsKey, "Collections", reg::kSz, "Mine\0"s);
+    UnreadableSettings settings(reg);
+    frmWallPaper form(settings, dialogs, {store.root(), store.root()});
+    form.Form_Load();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "The settings could not be read; they are left as they "
+                                        "are.\n\nCannot read user.reg: Is a directory");
+    form.mnuSave_Click();
+    form.mnuExit_Click();
+    EXPECT_EQ(reg.Raw(kOptionsKey, "Collections"), "Mine\0"s);
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+}
+
+TEST_F(Catalogue, VelumspinOnUnreadableSettingsAppliesAndRecordsNothingAndFails) {
+    WriteWholeFile(store.file("velum.cfg"), CrlfJoin({R"("Bmp","Default","d.bmp")"}));
+    UnreadableSettings settings(reg);
+    FakeDesktop desktop{reg};
+    frmWallPaper cycler(settings, dialogs, {store.root(), store.root()}, kCyclerRole);
+    cycler.UseDesktop(desktop);
+    cycler.CycleOnce();
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(desktop.calls.empty());
+    EXPECT_EQ(ReadCrlfLines(store.file("velum.cfg")), Strings{R"("Bmp","Default","d.bmp")"});
+    EXPECT_TRUE(cycler.saveFailed());
 }

@@ -3,12 +3,14 @@
 #include <sstream>
 #include <streambuf>
 
+#include "common/IoFailure.h"
 #include "store/CollectionStore.h"
 #include "support/TestSupport.h"
 
 using namespace velum;
 using velum::test::CrlfJoin;
 using velum::test::kWorkedExample;
+using namespace std::string_literals;
 
 namespace {
 
@@ -158,4 +160,24 @@ TEST(PushHistory, NewestFirstRepeatsMoveUpAndTenAreKept) {
     EXPECT_FALSE(PushHistory(history, "e")); // at the top already
     EXPECT_TRUE(PushHistory(history, "E"));  // paths compare exactly
     EXPECT_EQ(history.back(), "c");
+}
+
+TEST(CollectionStore, ANameWithALineBreakIsNeverWrittenAndTheFileStays) {
+    velum::test::TempFolder store;
+    const std::string before = CrlfJoin(kWorkedExample);
+    velum::test::WriteWholeFile(ConfigFilePath(store.root()), before);
+    EXPECT_THROW(SaveCollectionFile(store.root(), "Nature\r\n\"Index\",\"Default", kNature),
+                 IoFailure);
+    RotationSnapshot forged = kNatureState;
+    forged.collection = "Nature\nx";
+    EXPECT_THROW(SaveRotationFile(store.root(), forged), IoFailure);
+    EXPECT_EQ(velum::test::ReadWholeFile(ConfigFilePath(store.root())), before);
+}
+
+TEST(RotationRecords, AnOldLineWithALoneCrOrANulIsNotCarried) {
+    const std::string old = CrlfJoin(
+        {R"("Bmp","A","/a.bmp")", "\"Index\",\"A\rB\",\" 3\"", "\"Bmp\",\"A\",\"/b\0.bmp\""s});
+    EXPECT_EQ(SaveRotation(old, kNatureState).find("A\r"), std::string::npos);
+    EXPECT_EQ(SaveRotation(old, kNatureState).find('\0'), std::string::npos);
+    EXPECT_NE(SaveRotation(old, kNatureState).find(R"("Bmp","A","/a.bmp")"), std::string::npos);
 }

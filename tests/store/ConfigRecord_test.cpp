@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "common/IoFailure.h"
 #include "store/ConfigRecord.h"
 
 TEST(ParseConfigRecord, QuotedRecordsKeepCommasAndQuotesInTheValueOthersSplitAtEveryComma) {
@@ -37,4 +38,20 @@ TEST(ConfigLines, ReadTakesCrLfAndLfAndWriteQuotesEveryFieldAndEndsWithCrLf) {
     velum::WriteConfigRecord(out, "Bmp", "", "C:\\a.bmp");
     velum::WriteConfigRecordNumber(out, "Max", "Nature", 3);
     EXPECT_EQ(out.str(), "\"Bmp\",\"\",\"C:\\a.bmp\"\r\n\"Max\",\"Nature\",3\r\n");
+}
+
+TEST(ConfigLines, AFieldWithALineBreakOrANulIsRefusedAndNothingIsWritten) {
+    using namespace std::string_literals;
+    for (const std::string& bad : {"a\nb"s, "a\rb"s, "a\0b"s}) {
+        for (int field = 0; field < 3; ++field) {
+            std::ostringstream out;
+            const std::string f[3] = {field == 0 ? bad : "Bmp", field == 1 ? bad : "N",
+                                      field == 2 ? bad : "v"};
+            EXPECT_THROW(velum::WriteConfigRecord(out, f[0], f[1], f[2]), velum::IoFailure)
+                << field;
+            EXPECT_EQ(out.str(), "") << field;
+        }
+        std::ostringstream out;
+        EXPECT_THROW(velum::WriteConfigRecordNumber(out, "Max", bad, 3), velum::IoFailure);
+    }
 }
