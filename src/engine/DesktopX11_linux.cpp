@@ -9,17 +9,23 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/ipc.h>
 #include <sys/mman.h>
 #include <sys/shm.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include "engine/DesktopBackends.h"
 
@@ -80,6 +86,66 @@ class PipeSignalHeld {
   private:
     sigset_t previous_;
     bool wasBlocked_ = false;
+};
+
+// A server that stopped answering (suspended, hung) would hold every Xlib call forever: after
+// the limit the connection is shut down, which Xlib then reports as a broken connection, so the
+// caller goes on and records what it did.
+class Watchdog {
+  public:
+    static constexpr std::chrono::seconds kLimit{10};
+
+    Watchdog() {
+        // Xlib's socket takes the lowest free descriptor, which is this one while it connects.
+        const int probe = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (probe >= 0) {
+            ::close(probe);
+            fd_ = probe;
+        }
+        thread_ = std::thread([this] { Watch(); });
+    }
+    ~Watchdog() { Stop(); }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    // The connection once it is open.
+    void Guard(int fd) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        fd_ = fd;
+    }
+    // Ends the watch; true when it shut the connection.
+    bool Stop() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_one();
+        if (thread_.joinable())
+            thread_.join();
+        return fired_;
+    }
+
+  private:
+    void Watch() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (wake_.wait_for(lock, kLimit, [this] { return done_; }))
+            return;
+        int type = 0;
+        socklen_t size = sizeof type;
+        // Only a stream socket: the guess may be wrong if the connection never came to be.
+        if (fd_ >= 0 && ::getsockopt(fd_, SOL_SOCKET, SO_TYPE, &type, &size) == 0 &&
+            type == SOCK_STREAM) {
+            fired_ = true;
+            ::shutdown(fd_, SHUT_RDWR);
+        }
+    }
+
+    int fd_ = -1;
+    bool fired_ = false;
+    bool done_ = false;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::thread thread_;
 };
 
 // Turns 0x00RRGGBB into pixel values of a TrueColor visual; spare bits (alpha) are set opaque.
@@ -417,24 +483,36 @@ DesktopResult Publish(Display* dpy, const WallpaperRequest& request, ConnectionS
 
 DesktopResult SetX11RootWallpaper(const WallpaperRequest& request, std::string& failure) {
     PipeSignalHeld held;
+    Watchdog watchdog;
+    auto silent = [&] {
+        return std::string("the X display ") + XDisplayName(nullptr) + " did not answer within " +
+               std::to_string(Watchdog::kLimit.count()) + " seconds";
+    };
     Display* dpy = XOpenDisplay(nullptr);
     if (!dpy) {
-        failure = std::string("cannot open the X display ") + XDisplayName(nullptr);
+        const bool fired = watchdog.Stop();
+        failure =
+            fired ? silent() : std::string("cannot open the X display ") + XDisplayName(nullptr);
         return DesktopResult::NoDesktop;
     }
+    watchdog.Guard(ConnectionNumber(dpy));
     g_xFailed = false;
     ConnectionState state;
     XErrorHandler previous = XSetErrorHandler(RecordXError);
     XIOErrorHandler previousIO = XSetIOErrorHandler(QuietIOError);
     XSetIOErrorExitHandler(dpy, RecordBroken, &state);
     // Once published, a connection closed by the next setter freeing our pixmap is success.
-    const DesktopResult result = Publish(dpy, request, state);
-    XCloseDisplay(dpy);
+    DesktopResult result = Publish(dpy, request, state);
+    XCloseDisplay(dpy); // still watched: closing waits for the server's answer too
+    const bool fired = watchdog.Stop();
     XSetIOErrorHandler(previousIO);
     XSetErrorHandler(previous);
+    if (fired)
+        result = DesktopResult::NoDesktop;
     if (result == DesktopResult::NoDesktop)
-        failure = std::string("the X display ") + XDisplayName(nullptr) +
-                  (state.broken ? " closed the connection" : " refused the wallpaper");
+        failure = fired ? silent()
+                        : std::string("the X display ") + XDisplayName(nullptr) +
+                              (state.broken ? " closed the connection" : " refused the wallpaper");
     return result;
 }
 

@@ -10,9 +10,21 @@ void FailureNotices::Report(StoreFile file, const std::string& what, const IoFai
 
 bool FailureNotices::Write(StoreFile file, const std::string& what,
                            const std::function<void()>& write) {
+    return Run(file, what, write, false);
+}
+
+bool FailureNotices::WriteAsked(StoreFile file, const std::string& what,
+                                const std::function<void()>& write) {
+    return Run(file, what, write, true);
+}
+
+bool FailureNotices::Run(StoreFile file, const std::string& what,
+                         const std::function<void()>& write, bool asked) {
     try {
         write();
     } catch (const IoFailure& e) {
+        if (asked)
+            failing_.erase(file);
         Report(file, what, e);
         return false;
     }

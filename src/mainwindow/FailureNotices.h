@@ -24,10 +24,16 @@ class FailureNotices {
     void Report(StoreFile file, const std::string& what, const IoFailure& e);
     // Runs a write of `file`; a failure is reported. True when it succeeded.
     bool Write(StoreFile file, const std::string& what, const std::function<void()>& write);
+    // A save the person asked for (Save, Yes to a question): its failure is told every time,
+    // since the person expects an answer to this save, whatever was told before.
+    bool WriteAsked(StoreFile file, const std::string& what, const std::function<void()>& write);
     // True once a read or write has failed in this run.
     bool AnyFailed() const { return anyFailed_; }
 
   private:
+    bool Run(StoreFile file, const std::string& what, const std::function<void()>& write,
+             bool asked);
+
     Dialogs& dialogs_;
     bool anyFailed_ = false;
     std::set<StoreFile> failing_;

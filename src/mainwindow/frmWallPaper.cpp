@@ -97,12 +97,16 @@ void frmWallPaper::LoadCurrentCollection() {
     CollectionDirty = false;
 }
 
-void frmWallPaper::SaveSettings() {
+void frmWallPaper::SaveSettings(bool asked) {
     if (!role_.savesSettings || settingsUnreadable_)
         return;
-    notices_.Write(StoreFile::Settings, "The settings were not saved.", [this] {
+    auto write = [this] {
         SaveOptions(registry_, chkAutoView.Value(), CollectionsList, cmbCollection.Text());
-    });
+    };
+    if (asked)
+        notices_.WriteAsked(StoreFile::Settings, "The settings were not saved.", write);
+    else
+        notices_.Write(StoreFile::Settings, "The settings were not saved.", write);
 }
 
 void frmWallPaper::mnuExit_Click() {
@@ -236,7 +240,7 @@ void frmWallPaper::mnuSave_Click() {
     const std::string name = cmbCollection.Text();
     // A name typed and saved joins the catalogue, so the stored list can offer it again.
     AddCollectionName(name);
-    SaveSettings();
+    SaveSettings(true);
     SaveBmpCollection(name);
     if (!name.empty() && !CollectionDirty) {
         if (name != LoadedCollectionName) {
@@ -354,8 +358,9 @@ void frmWallPaper::SaveBmpCollection(const std::string& name) {
                                     .days = txtDays.Text(),
                                     .cycleOptions = std::to_string(ChosenOrder()),
                                     .tileWallpaper = std::to_string(ChosenStyle())};
-    if (notices_.Write(StoreFile::Config, "The collection " + Quoted(name) + " was not saved.",
-                       [&] { SaveCollectionFile(places_.storeFolder, name, content); })) {
+    // Only the person's Save or Yes comes here.
+    if (notices_.WriteAsked(StoreFile::Config, "The collection " + Quoted(name) + " was not saved.",
+                            [&] { SaveCollectionFile(places_.storeFolder, name, content); })) {
         CollectionDirty = false;
         DeletedCollections.erase(name); // saved again after a Delete: kept at exit
     }

@@ -188,8 +188,9 @@ class frmWallPaper {
     void LoadCurrentCollection();
     // Shows the time of the last change; `captionGap` goes between the title and the time.
     void ShowLastChanged(const char* captionGap);
-    // SaveOptions in velumdesk, reporting a failure; nothing in velumspin.
-    void SaveSettings();
+    // SaveOptions in velumdesk, reporting a failure (every time when the person asked for the
+    // save); nothing in velumspin.
+    void SaveSettings(bool asked = false);
     // A style or order button was chosen: a change marks the collection.
     void StyleClicked(std::int16_t styleCode);
     void OrderClicked(std::int16_t order);

@@ -5,8 +5,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 
+#include <X11/Xlib.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,13 +52,14 @@ struct Velumdesk : ::testing::Test {
                                                           sky + "/one.bmp\"", sky + "/two.bmp\""}));
     }
     // Runs velumdesk in `folder`; a session bus that leads nowhere keeps libdbus from starting one.
-    void Start(const Xvfb& x, const std::string& folder) {
+    void Start(const Xvfb& x, const std::string& folder) { pid = Launch(x, folder, log); }
+    pid_t Launch(const Xvfb& x, const std::string& folder, const std::string& errors) {
         display = x.display();
-        if ((pid = fork()) != 0)
-            return;
+        if (const pid_t child = fork(); child != 0)
+            return child;
         if (chdir(folder.c_str()) != 0)
             _exit(126);
-        dup2(open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600), 2);
+        dup2(open(errors.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600), 2);
         execl("/usr/bin/env", "env", "-i", ("DISPLAY=" + display).c_str(),
               ("XDG_CONFIG_HOME=" + dir).c_str(),
               ("DBUS_SESSION_BUS_ADDRESS=unix:path=" + dir + "/no-bus").c_str(),
@@ -65,13 +69,27 @@ struct Velumdesk : ::testing::Test {
     // The exit status after `signal`; -1 when it did not exit normally within 15 s.
     int Stop(int signal) {
         kill(pid, signal);
-        int status = 0;
-        if (!Eventually([&] { return waitpid(pid, &status, WNOHANG) != 0; }, 15s)) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-        }
+        return Ended();
+    }
+    // The exit status once it ends of itself; -1 when it did not exit normally within 15 s.
+    int Ended() {
+        const int status = Wait(pid, 15s);
         pid = -1;
+        return status;
+    }
+    static int Wait(pid_t child, std::chrono::milliseconds limit) {
+        int status = 0;
+        if (!Eventually([&] { return waitpid(child, &status, WNOHANG) != 0; }, limit)) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+        }
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // The id of the window kFind finds.
+    std::string WindowId() {
+        Xdo(kFind + ">" + dir + "/window");
+        const std::string id = ReadWholeFile(dir + "/window");
+        return id.substr(0, id.find('\n'));
     }
     // Runs xdotool; after kFind, `args` act on the window, %1, once it is shown.
     void Xdo(const std::string& args) {
@@ -88,6 +106,45 @@ struct Velumdesk : ::testing::Test {
     bool Has(const std::string& file, const std::string& text) {
         return ReadWholeFile(store.file(file)).find(text) != std::string::npos;
     }
+};
+
+// A window of the test's own over the whole screen, as another program's window would be.
+class Cover {
+  public:
+    explicit Cover(const std::string& display) : dpy_(XOpenDisplay(display.c_str())) {
+        if (!dpy_)
+            return;
+        window_ = XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 0, 0, 800, 600, 0, 0, 0);
+        XMapRaised(dpy_, window_);
+        XSync(dpy_, False);
+    }
+    ~Cover() {
+        if (dpy_)
+            XCloseDisplay(dpy_);
+    }
+    Cover(const Cover&) = delete;
+    Cover& operator=(const Cover&) = delete;
+
+    // True when `other` (xdotool's decimal id) lies above this window.
+    bool IsUnder(const std::string& other) {
+        Window root = None, parent = None, *children = nullptr;
+        unsigned count = 0;
+        if (!dpy_ || !XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &count))
+            return false;
+        int mine = -1, theirs = -1; // bottom to top
+        for (unsigned i = 0; i < count; ++i) {
+            if (children[i] == window_)
+                mine = int(i);
+            if (std::to_string(children[i]) == other)
+                theirs = int(i);
+        }
+        XFree(children);
+        return mine >= 0 && theirs > mine;
+    }
+
+  private:
+    Display* dpy_;
+    Window window_ = None;
 };
 
 // How many pixels of the screen have `colour`, and the rectangle they cover.
@@ -269,4 +326,129 @@ TEST_F(Velumdesk, AClickIntoTheNameAndOutKeepsTheBitmapsAddedAndTheirQuestion) {
     Xdo("sleep 0.5 key --delay 80 Return");   // Yes, save the changes
     ASSERT_EQ(Stop(0), 0) << ReadWholeFile(log);
     EXPECT_EQ(StoredBitmapsOf(store.winDir(), "Default").size(), 16u);
+}
+
+// One window per store: each rewrites the catalogue it read at its start, so a second window
+// would undo the first one's saves.
+struct VelumdeskOneWindow : Velumdesk {};
+
+TEST_F(VelumdeskOneWindow, ASecondStartOnTheStoreBringsTheOpenWindowForwardAndEnds) {
+    Sky("\"ViewBmp\"=\"NO\"\n\"Current\"=\"Sky\"\n");
+    Xvfb x(800, 600);
+    Start(x, ".");
+    const std::string first = WindowId();
+    Cover cover(display);
+    ASSERT_FALSE(cover.IsUnder(first));
+    const pid_t second = Launch(x, ".", dir + "/second");
+    EXPECT_EQ(Wait(second, 15s), 0) << ReadWholeFile(dir + "/second");
+    EXPECT_TRUE(Eventually([&] { return cover.IsUnder(first); }, 5s));
+    EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the first window goes on";
+    EXPECT_EQ(Stop(SIGTERM), 0) << ReadWholeFile(log);
+}
+
+TEST_F(VelumdeskOneWindow, TheLockOfAKilledWindowDoesNotBlockTheNext) {
+    Sky("\"ViewBmp\"=\"NO\"\n\"Current\"=\"Sky\"\n");
+    Xvfb x(800, 600);
+    Start(x, ".");
+    WindowId(); // shown
+    Stop(SIGKILL);
+    ASSERT_TRUE(FileExists(store.file("velumdesk.lock")));
+    Start(x, ".");
+    WindowId(); // shown
+    // A window that found the store taken would wait in its message box, deaf to SIGTERM.
+    EXPECT_EQ(Stop(SIGTERM), 0) << ReadWholeFile(log);
+    EXPECT_EQ(ReadWholeFile(log).find("already open"), std::string::npos);
+}
+
+TEST_F(VelumdeskOneWindow, AStoreHeldByAWindowThatDoesNotAnswerIsToldAndTheStartEnds) {
+    Sky("\"ViewBmp\"=\"NO\"\n\"Current\"=\"Sky\"\n");
+    const int held = open(store.file("velumdesk.lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    Xvfb x(800, 600);
+    Start(x, ".");
+    WindowId(); // the message box
+    usleep(500000);
+    ASSERT_NO_FATAL_FAILURE(Xdo("key Return"));
+    EXPECT_EQ(Ended(), 1);
+    EXPECT_NE(ReadWholeFile(log).find("velumdesk: Velum is already open"), std::string::npos);
+    close(held);
+}
+
+// The display going away under the window: the session is saved as at the end of a session.
+struct VelumdeskDisplay : Velumdesk {};
+
+TEST_F(VelumdeskDisplay, AKilledXServerSavesTheSessionAndEndsWithStatusOneAndOneLine) {
+    Sky("\"ViewBmp\"=\"no\"\n\"Current\"=\"Sky\"\n");
+    Xvfb x(800, 600);
+    Start(x, ".");
+    WindowId();                                           // shown
+    const std::size_t before = ReadWholeFile(log).size(); // Qt's notes on the environment
+    x.Signal(SIGKILL);
+    EXPECT_EQ(Ended(), 1);
+    EXPECT_EQ(ReadWholeFile(log).substr(before),
+              "velumdesk: the display was lost; the session was saved\n");
+    EXPECT_TRUE(Has("user.reg", R"("ViewBmp"="NO")"));
+    EXPECT_EQ(Records("Sky").find("Index= 0|Time=|CurrentIndex= 0|"), 0u) << Records("Sky");
+}
+
+// Signals end the program with the session-end save, even while a start-up message is shown.
+struct VelumdeskEnds : Velumdesk {};
+
+TEST_F(VelumdeskEnds, SigtermWhileAStartUpMessageIsOpenSavesAndEnds) {
+    // A ViewBmp that cannot be read is told at start-up, in a message box.
+    WriteBmp24(dir + "/one.bmp", 8, 6, std::vector<std::uint32_t>(48, 0x2a6b3c));
+    WriteWholeFile(store.file("user.reg"), kOptions + "\"Current\"=\"Sky\"\n");
+    WriteWholeFile(store.file("velum.cfg"), CrlfJoin({R"("Bmp","Sky",")" + dir + "/one.bmp\""}));
+    Xvfb x(800, 600);
+    Start(x, ".");
+    WindowId(); // shown
+    usleep(500000);
+    EXPECT_EQ(Stop(SIGTERM), 0) << ReadWholeFile(log);
+    EXPECT_TRUE(Has("user.reg", R"("ViewBmp"="NO")"));
+    EXPECT_EQ(Records("Sky").find("Index= 0|"), 0u) << Records("Sky");
+}
+
+// A save asked for at Exit on a full disk is told, though the same file's failure was told a
+// moment before, and the exit status says a save failed.
+TEST_F(VelumdeskEnds, YesToSavingOnAFullDiskIsToldAndTheExitStatusIsOne) {
+    const std::string folder = store.winDir();
+    std::filesystem::create_directories(folder);
+    if (std::system(("mount -t tmpfs -o size=256k velum-full " + folder + " 2>/dev/null").c_str()))
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct Unmount {
+        std::string folder;
+        ~Unmount() {
+            if (std::system(("umount -l " + folder).c_str()) != 0)
+                ADD_FAILURE() << "umount " << folder;
+        }
+    } unmount{folder};
+    Sky("\"ViewBmp\"=\"NO\"\n\"Current\"=\"Sky\"\n");
+    WriteBmp24(dir + "/a.bmp", 4, 4, std::vector<std::uint32_t>(16, 0x336699));
+    Xvfb x(800, 600);
+    Start(x, dir);
+    Xdo(kFind + "getwindowgeometry --shell %1 >" + dir + "/geometry");
+    const std::string geometry = ReadWholeFile(dir + "/geometry");
+    const int menu = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7)) - 415;
+    const std::string window = geometry.substr(7, geometry.find('\n') - 7);
+    // a.bmp, first in the file list, added to the rotation: the collection has changed.
+    Xdo("mousemove --window " + window + " 40 " + std::to_string(42 + menu) +
+        " click 1 sleep 0.3 key --delay 80 alt+d");
+    // dd ends when the disk is full, which is its failure.
+    if (std::system(("dd if=/dev/zero of=" + folder + "filler bs=4k 2>/dev/null").c_str()) == 0)
+        FAIL() << "the disk did not fill";
+    Xdo("key --delay 150 alt+f x");
+    // The failures of the exit's own writes, each told once, until the question comes.
+    const std::string question =
+        "DISPLAY=" + display + " xdotool search --onlyvisible --name '^Save Changes' >/dev/null";
+    for (int box = 0; box < 4 && std::system(question.c_str()) != 0; ++box) {
+        usleep(600000);
+        if (std::system(question.c_str()) != 0)
+            Xdo("key Return");
+    }
+    ASSERT_EQ(std::system(question.c_str()), 0) << "the question at Exit";
+    Xdo("key Return"); // Yes
+    usleep(1000000);
+    ASSERT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the failed save is told";
+    Xdo("key Return");
+    EXPECT_EQ(Ended(), 1) << ReadWholeFile(log);
 }

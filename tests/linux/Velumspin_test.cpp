@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <numeric>
@@ -113,6 +115,21 @@ TEST_F(Velumspin, WithoutADesktopItStillRecordsThePositionAndSaysWhatFailed) {
     std::remove(store.file("velum.cfg").c_str());
     WriteWholeFile(store.file("velum.cfg") + "/blocked", "");
     EXPECT_EQ(Spin("WAYLAND_DISPLAY=wayland-0").substr(0, 2), "1 ") << "an unsaved position";
+}
+
+TEST_F(Velumspin, AnXServerThatDoesNotAnswerIsGivenUpAfterTenSecondsAndThePositionIsKept) {
+    Xvfb x(40, 30);
+    Prepare("0");
+    x.Signal(SIGSTOP);
+    const auto start = std::chrono::steady_clock::now();
+    const std::string result = Spin("DISPLAY=" + x.display());
+    const auto took = std::chrono::steady_clock::now() - start;
+    x.Signal(SIGCONT);
+    EXPECT_EQ(result, "2 velumspin: No desktop could be reached (the X display " + x.display() +
+                          " did not answer within 10 seconds); the wallpaper was not changed.\n");
+    EXPECT_GE(took, std::chrono::seconds(10));
+    EXPECT_LT(took, std::chrono::seconds(13));
+    EXPECT_EQ(State("Index"), " 1");
 }
 
 TEST_F(Velumspin, GnomeDesktopsGetTheirBackgroundKeysThroughGSettingsAndNoneKeepsThePicture) {

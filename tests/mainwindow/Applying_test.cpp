@@ -1,6 +1,7 @@
 // Applying bitmaps and running the rotation, from a bare form and from a loaded window.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
 #include "common/DateTime.h"
@@ -339,4 +340,25 @@ TEST_F(Applying, ApplyingByHandWritesTheHistoryAtOnce) {
     form.lstRotateBmps.SetSelected(2, true);
     form.lstRotateBmps_DblClick();
     EXPECT_EQ(StoredBitmapsOf(store.root(), ""), (Strings{"/a2.bmp", "/old.bmp"}));
+}
+
+TEST_F(Applying, ASaveThePersonAsksForIsToldEvenWhenTheSameFailureWasToldBefore) {
+    auto& form = Start("Sky", "Sky", {R"("Bmp","Sky","/a.bmp")"});
+    // A folder in the place of velum.cfg: no write of it can succeed.
+    std::filesystem::remove(store.file("velum.cfg"));
+    WriteWholeFile(JoinPath(store.file("velum.cfg"), "inside"), "x");
+    form.SaveBmpCombo(); // the rotation's own write: told
+    form.SaveBmpCombo(); // the same cause again: not told
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+
+    form.mnuSave_Click();
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].text.rfind("The collection \"Sky\" was not saved.", 0), 0u);
+
+    form.CollectionDirty = true;
+    dialogs.answers = {true}; // Yes to saving at Exit
+    form.mnuExit_Click();
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_EQ(dialogs.messages[2].text.rfind("The collection \"Sky\" was not saved.", 0), 0u);
+    EXPECT_TRUE(form.saveFailed());
 }

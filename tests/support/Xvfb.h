@@ -25,6 +25,8 @@ class Xvfb {
 
     // The DISPLAY text of the server, such as ":91".
     const std::string& display() const { return display_; }
+    // Sends `signal` to the server: SIGKILL to lose the display, SIGSTOP to freeze it.
+    void Signal(int signal);
 
   private:
     pid_t pid_ = -1;

@@ -66,8 +66,15 @@ Xvfb::Xvfb(int width, int height, int depth, const std::vector<std::string>& opt
 }
 
 Xvfb::~Xvfb() {
-    if (pid_ > 0 && kill(pid_, SIGTERM) == 0)
+    if (pid_ > 0 && kill(pid_, SIGTERM) == 0) {
+        kill(pid_, SIGCONT); // a stopped server takes its SIGTERM once it runs again
         waitpid(pid_, nullptr, 0);
+    }
+}
+
+void Xvfb::Signal(int signal) {
+    if (pid_ > 0)
+        kill(pid_, signal);
 }
 
 std::optional<Picture> ReadRootPixels(const std::string& display) {

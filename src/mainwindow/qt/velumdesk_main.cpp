@@ -20,10 +20,51 @@
 #include "mainwindow/frmWallPaper.h"
 #include "mainwindow/qt/MainWindowView.h"
 #include "mainwindow/qt/QtDialogs.h"
+#include "mainwindow/qt/SingleWindow.h"
 
 namespace {
 
 int signalPipe[2] = {-1, -1};
+
+// What the session-end save needs when the toolkit ends the process with exit() (a display
+// that went away): set while the window lives.
+struct Live {
+    velum::frmWallPaper* form = nullptr;
+    velum::MainWindowView* view = nullptr;
+    velum::QtDialogs* dialogs = nullptr;
+} live;
+bool displayLost = false;
+QtMessageHandler toolkitMessages = nullptr;
+
+// The xcb plugin ends the process with exit(1) when the X connection breaks; its warning is
+// replaced by one line that says what became of the session.
+void OnToolkitMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text.contains(QLatin1String("X11 connection broke"))) {
+        displayLost = true;
+        return;
+    }
+    if (toolkitMessages)
+        toolkitMessages(type, context, text);
+}
+
+// Runs at exit(): the session-end save, with no question, no drawing and no timer.
+void SaveOnExit() {
+    if (!live.view || live.view->driver().Ended())
+        return;
+    velum::FormDriver& driver = live.view->driver();
+    driver.Sync = nullptr;
+    driver.SwitchTimer = nullptr;
+    driver.CancelModal = nullptr;
+    driver.Quit = nullptr;
+    live.form->MousePointerChanged = nullptr;
+    live.dialogs->answerNoWithoutAsking = true;
+    driver.EndNow();
+    if (displayLost)
+        std::fputs(live.form->saveFailed()
+                       ? "velumdesk: the display was lost; the session could not all be saved\n"
+                       : "velumdesk: the display was lost; the session was saved\n",
+                   stderr);
+}
 
 bool Set(const char* name) {
     const char* value = std::getenv(name);
@@ -81,23 +122,23 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     std::setlocale(LC_ALL, "");
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/velum.svg")));
+    toolkitMessages = qInstallMessageHandler(OnToolkitMessage);
+    std::atexit(SaveOnExit);
 
-    auto registry = velum::CreatePlatformRegistry();
     velum::QtDialogs dialogs;
-    velum::frmWallPaper form(*registry, dialogs, {velum::GetWinDir(), velum::CurrentFolder()});
-    velum::MainWindowView view(form);
-    view.onAbout = [&] { velum::ShowAboutDialog(&view, *registry, dialogs); };
-    view.driver().Complain = [&](const std::string& what) {
-        dialogs.ShowMessage(what, velum::kProgramTitle);
-    };
-
     // The end of the session: the exit sequence runs as for a closed window, but no one is
-    // left to answer a question.
+    // left to answer a question. An end during the start-up's messages waits for the window.
+    velum::MainWindowView* shown = nullptr;
+    bool endAsked = false;
     auto endSession = [&] {
         dialogs.answerNoWithoutAsking = true;
         dialogs.AnswerOpenBox();
-        view.endSession();
+        if (shown)
+            shown->endSession();
+        else
+            endAsked = true;
     };
+    // Before the window: a message box of the start-up runs a loop of its own.
     QSocketNotifier* notifier = nullptr;
     if (caught) {
         notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &app);
@@ -109,10 +150,52 @@ int main(int argc, char** argv) {
         });
         ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
     }
+
+    velum::SingleWindow single(velum::GetWinDir());
+    if (single.outcome() == velum::SingleWindow::Outcome::Raised)
+        return 0;
+    if (single.outcome() == velum::SingleWindow::Outcome::Unreached) {
+        std::fputs("velumdesk: Velum is already open on this store\n", stderr);
+        dialogs.ShowMessage("Velum is already open.", velum::kProgramTitle);
+        return 1;
+    }
+
+    auto registry = velum::CreatePlatformRegistry();
+    velum::frmWallPaper form(*registry, dialogs, {velum::GetWinDir(), velum::CurrentFolder()});
+
+    single.onRaise = [&] {
+        if (shown) {
+            shown->setWindowState(shown->windowState() & ~Qt::WindowMinimized);
+            shown->show();
+            shown->raise();
+            shown->activateWindow();
+        }
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            box->raise();
+            box->activateWindow();
+        }
+    };
+
+    velum::MainWindowView view(form);
+    view.onAbout = [&] { velum::ShowAboutDialog(&view, *registry, dialogs); };
+    view.driver().Complain = [&](const std::string& what) {
+        dialogs.ShowMessage(what, velum::kProgramTitle);
+    };
+    shown = &view;
+    live = {&form, &view, &dialogs};
+
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                      [&](QSessionManager&) { endSession(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, endSession);
 
-    view.show();
-    return app.exec();
+    int status = 0;
+    if (endAsked) {
+        view.endSession(); // the loop is not running yet: nothing to quit
+    } else {
+        view.show();
+        status = app.exec();
+    }
+    live = {};
+    // A save of the run that failed was told; the status says so too.
+    return status != 0 ? status : form.saveFailed() ? 1 : 0;
 }
