@@ -1,5 +1,6 @@
 #include "about/win32/AboutWindow.h"
 
+#include <algorithm>
 #include <string>
 
 #include "about/SystemInfo.h"
@@ -78,7 +79,43 @@ void ShowAboutWindow(HWND owner, HINSTANCE instance, Registry& reg, Dialogs& dia
     big.lfHeight = big.lfHeight * 3 / 2;
     about.bold = CreateFontIndirectA(&big);
 
-    const int w = 420, h = 230;
+    // Laid out at the system's DPI from the texts' own measured sizes, so that no text is cut
+    // whatever the scale and the person's message font.
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    const auto scaled = [dpi](int pixelsAt96) { return MulDiv(pixelsAt96, dpi, 96); };
+    const auto measure = [screen](HFONT font, const std::string& text, int width) {
+        HGDIOBJ old = SelectObject(screen, font);
+        RECT r{0, 0, width, 0};
+        DrawTextA(screen, text.c_str(), -1, &r,
+                  DT_CALCRECT | DT_NOPREFIX | (width > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+        SelectObject(screen, old);
+        return r;
+    };
+    const std::string versionText = std::string("Version ") + version;
+    const char* description = "Keeps collections of wallpapers and changes the desktop background "
+                              "on a schedule you choose.";
+    const char* disclaimer = "Warning: this program is provided as it is, without warranty of "
+                             "any kind. You use it at your own risk.";
+    const char* sysInfo = "&System Info...";
+    const int margin = scaled(16), gap = scaled(8), icon = scaled(48);
+    const int w = scaled(420), textLeft = margin + icon + scaled(16),
+              textWidth = w - textLeft - margin;
+    const RECT sysInfoText = measure(about.font, "System Info...", 0);
+    const int buttonWidth = std::max<int>(scaled(104), sysInfoText.right + scaled(24));
+    const int buttonHeight = std::max<int>(scaled(26), sysInfoText.bottom + scaled(10));
+    const int disclaimerWidth = w - 2 * margin - buttonWidth - scaled(16);
+    const int titleHeight = measure(about.bold, kProgramTitle, textWidth).bottom;
+    const int versionHeight = measure(about.font, versionText, textWidth).bottom;
+    const int descriptionHeight = measure(about.font, description, textWidth).bottom;
+    const int disclaimerHeight = measure(about.font, disclaimer, disclaimerWidth).bottom;
+    ReleaseDC(nullptr, screen);
+    const int versionTop = margin + titleHeight + scaled(4);
+    const int descriptionTop = versionTop + versionHeight + gap;
+    const int rule = std::max(margin + icon, descriptionTop + descriptionHeight) + scaled(12);
+    const int lower = rule + scaled(14);
+    const int h = std::max(lower + disclaimerHeight, lower + 2 * buttonHeight + gap) + margin;
+
     RECT outer{0, 0, w, h};
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     AdjustWindowRectEx(&outer, style, FALSE, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
@@ -92,25 +129,25 @@ void ShowAboutWindow(HWND owner, HINSTANCE instance, Registry& reg, Dialogs& dia
                         ownerRect.top + (ownerRect.bottom - ownerRect.top - oh) / 2, ow, oh, owner,
                         nullptr, instance, nullptr);
     about.hwnd = hwnd;
-    HWND icon = Child(hwnd, "STATIC", "", SS_ICON, 16, 16, 48, 48, 0, about.font);
-    SendMessageA(icon, STM_SETICON,
-                 reinterpret_cast<WPARAM>(LoadIconA(instance, MAKEINTRESOURCEA(1))), 0);
-    Child(hwnd, "STATIC", kProgramTitle, SS_LEFT | SS_NOPREFIX, 80, 16, 320, 28, 0, about.bold);
-    Child(hwnd, "STATIC", (std::string("Version ") + version).c_str(), SS_LEFT | SS_NOPREFIX, 80,
-          48, 320, 18, 0, about.font);
-    Child(hwnd, "STATIC",
-          "Keeps collections of wallpapers and changes the desktop background on a schedule "
-          "you choose.",
-          SS_LEFT | SS_NOPREFIX, 80, 70, 320, 40, 0, about.font);
-    Child(hwnd, "STATIC", "", SS_ETCHEDHORZ, 16, 122, w - 32, 2, 0, about.font);
-    Child(hwnd, "STATIC",
-          "Warning: this program is provided as it is, without warranty of any kind. You use "
-          "it at your own risk.",
-          SS_LEFT | SS_NOPREFIX, 16, 136, 270, 60, 0, about.font);
-    HWND ok = Child(hwnd, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, w - 120, 136,
-                    104, 26, IDOK, about.font);
-    Child(hwnd, "BUTTON", "&System Info...", BS_PUSHBUTTON | WS_TABSTOP, w - 120, 170, 104, 26,
-          kSysInfoId, about.font);
+    HWND picture = Child(hwnd, "STATIC", "", SS_ICON | SS_REALSIZECONTROL, margin, margin, icon,
+                         icon, 0, about.font);
+    SendMessageA(picture, STM_SETICON,
+                 reinterpret_cast<WPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON,
+                                                     icon, icon, LR_DEFAULTCOLOR)),
+                 0);
+    Child(hwnd, "STATIC", kProgramTitle, SS_LEFT | SS_NOPREFIX, textLeft, margin, textWidth,
+          titleHeight, 0, about.bold);
+    Child(hwnd, "STATIC", versionText.c_str(), SS_LEFT | SS_NOPREFIX, textLeft, versionTop,
+          textWidth, versionHeight, 0, about.font);
+    Child(hwnd, "STATIC", description, SS_LEFT | SS_NOPREFIX, textLeft, descriptionTop, textWidth,
+          descriptionHeight, 0, about.font);
+    Child(hwnd, "STATIC", "", SS_ETCHEDHORZ, margin, rule, w - 2 * margin, 2, 0, about.font);
+    Child(hwnd, "STATIC", disclaimer, SS_LEFT | SS_NOPREFIX, margin, lower, disclaimerWidth,
+          disclaimerHeight, 0, about.font);
+    HWND ok = Child(hwnd, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP,
+                    w - margin - buttonWidth, lower, buttonWidth, buttonHeight, IDOK, about.font);
+    Child(hwnd, "BUTTON", sysInfo, BS_PUSHBUTTON | WS_TABSTOP, w - margin - buttonWidth,
+          lower + buttonHeight + gap, buttonWidth, buttonHeight, kSysInfoId, about.font);
     ShowWindow(hwnd, SW_SHOW);
     SetFocus(ok);
 }

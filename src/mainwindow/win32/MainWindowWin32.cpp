@@ -1,6 +1,7 @@
 #include "mainwindow/win32/MainWindowWin32.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -20,6 +21,9 @@ constexpr char kClassName[] = "VelumMainWindow";
 
 MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
     : form_(form), driver_(form), instance_(instance) {
+    // The shell's folder icons want COM on the thread that asks for them.
+    comStarted_ =
+        SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     HDC screen = GetDC(nullptr);
     scale_ = GetDeviceCaps(screen, LOGPIXELSX) / 96.0;
     ReleaseDC(nullptr, screen);
@@ -36,6 +40,11 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
 
     CreateMenus();
     CreateControls();
+    // The collection's name has the focus when the window first comes up, as in a dialog box:
+    // the text of its combo box, where the keys go.
+    HWND first = control(WindowControls().front().name);
+    HWND text = FindWindowExA(first, nullptr, "Edit", nullptr);
+    lastFocus_ = text ? text : first;
 
     RECT outer{0, 0, px(kClientWidthTwips), px(kClientHeightTwips)};
     AdjustWindowRectEx(&outer, style, TRUE, WS_EX_CONTROLPARENT);
@@ -81,6 +90,8 @@ MainWindowWin32::~MainWindowWin32() {
         DestroyAcceleratorTable(accelerators_);
     if (font_)
         DeleteObject(font_);
+    if (comStarted_)
+        CoUninitialize();
 }
 
 int MainWindowWin32::px(int twips) const {
@@ -121,14 +132,21 @@ void MainWindowWin32::CreateControls() {
     tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
                                nullptr, instance_, nullptr);
-    // Frames and labels first, below the controls they surround; then the controls in tab
-    // order, which is the order of creation.
+    // Frames first, below the controls they surround; then the controls in tab order, which is
+    // the order of creation, each after the label that names it: a screen reader takes a
+    // control's name from the label just before it.
     std::vector<const ControlLayout*> order;
     for (const auto& c : WindowControls())
+        if (c.kind == ControlKind::Frame || (c.kind == ControlKind::Label && c.labelFor.empty()))
+            order.push_back(&c);
+    for (const auto& c : WindowControls()) {
+        if (c.kind == ControlKind::Frame || c.kind == ControlKind::Label)
+            continue;
+        for (const auto& label : WindowControls())
+            if (label.kind == ControlKind::Label && label.labelFor == c.name)
+                order.push_back(&label);
         order.push_back(&c);
-    std::stable_partition(order.begin(), order.end(), [](const ControlLayout* c) {
-        return !c->TakesFocus() && c->kind != ControlKind::Picture;
-    });
+    }
     std::set<std::string> framesWithOptions;
     for (const ControlLayout* c : order) {
         const bool startsGroup =
@@ -146,9 +164,9 @@ void MainWindowWin32::CreateControls() {
         controls_[c->name] = w;
         rows_.push_back(c);
         if (combo)
-            SendMessageA(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), px(c->height) - 6);
+            SendMessageA(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), px(c->height) - px(90));
         else if (c->kind == ControlKind::FolderList)
-            SendMessageA(w, LB_SETITEMHEIGHT, 0, std::max(18, px(240)));
+            SendMessageA(w, LB_SETITEMHEIGHT, 0, px(270));
         else if (c->kind == ControlKind::Picture) // beneath every other control, as it grows
             SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         // Mouse messages reach the tooltip from PreTranslate: a subclassed control handles
@@ -218,6 +236,16 @@ bool MainWindowWin32::PreTranslate(MSG& msg) {
     const bool delInEdit = msg.message == WM_KEYDOWN && msg.wParam == VK_DELETE && inEdit;
     if (!delInEdit && TranslateAcceleratorA(hwnd_, accelerators_, &msg))
         return true;
+    // Enter in the folder list opens the folder chosen, in the drive list takes the drive; it is
+    // not the dialog's default button there.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && row &&
+        (row->kind == ControlKind::FolderList ||
+         (row->kind == ControlKind::DriveList &&
+          !SendMessageA(msg.hwnd, CB_GETDROPPEDSTATE, 0, 0)))) {
+        const UINT current = row->kind == ControlKind::FolderList ? LB_GETCURSEL : CB_GETCURSEL;
+        driver_.Pick(row->name, static_cast<int>(SendMessageA(msg.hwnd, current, 0, 0)));
+        return true;
+    }
     // Enter in a box that acts when left (the collection's name) presses no button.
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && combo &&
         combo->CallOn(ControlEvent::LostFocus))
@@ -266,6 +294,21 @@ LRESULT MainWindowWin32::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             return TRUE;
         }
         break;
+    case WM_ACTIVATE:
+        // As a dialog box does: the focus goes back to the control that had it when the window
+        // was left (for Alt+Tab, a message box, About), not to the bare frame.
+        if (LOWORD(wp) == WA_INACTIVE) {
+            if (HWND focus = GetFocus(); focus && IsChild(hwnd_, focus))
+                lastFocus_ = focus;
+        } else if (!HIWORD(wp) && lastFocus_ && IsWindow(lastFocus_)) {
+            SetFocus(lastFocus_);
+            return 0;
+        }
+        break;
+    case WM_SETFOCUS:
+        if (lastFocus_ && IsWindow(lastFocus_))
+            SetFocus(lastFocus_);
+        return 0;
     case WM_CLOSE:
         driver_.End(); // the window goes once no handler runs
         return 0;
@@ -336,7 +379,13 @@ void MainWindowWin32::Drag(const ControlLayout& row, POINT start) {
         SetCapture(from);
         bool dragging = false, dropped = false;
         MSG msg;
-        while (GetCapture() == from && GetMessageA(&msg, nullptr, 0, 0)) {
+        while (GetCapture() == from) {
+            if (const BOOL got = GetMessageA(&msg, nullptr, 0, 0); got <= 0) {
+                // A quit ends the drag and, posted again, the program's own loop.
+                if (got == 0)
+                    PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
             if (msg.message == WM_MOUSEMOVE || msg.message == WM_RBUTTONUP) {
                 POINT at{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
                 ClientToScreen(msg.hwnd, &at);

@@ -83,8 +83,11 @@ class MainWindowWin32 {
     HFONT font_ = nullptr;
     HACCEL accelerators_ = nullptr;
     HWND tooltip_ = nullptr;
+    // The control that had the focus when the window was last left, given back on return.
+    HWND lastFocus_ = nullptr;
     double scale_ = 1.0;
     bool syncing_ = false;
+    bool comStarted_ = false;
     bool waitCursor_ = false;
     std::map<std::string, HWND> controls_;
     std::vector<const ControlLayout*> rows_; // control id - kFirstControlId -> its row

@@ -82,8 +82,9 @@ void PaintFolderRow(const DRAWITEMSTRUCT& item, const FolderRow& folder) {
     const bool selected = (item.itemState & ODS_SELECTED) != 0;
     FillRect(item.hDC, &item.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
     const std::size_t indent = std::min(folder.text.find_first_not_of(' '), folder.text.size());
-    const int left = item.rcItem.left + 2 + static_cast<int>(indent) * 4;
-    const int icon = GetSystemMetrics(SM_CXSMICON);
+    // Spacing in steps of the small icon, which follows the system's scale.
+    const int icon = GetSystemMetrics(SM_CXSMICON), step = std::max(1, icon / 4);
+    const int left = item.rcItem.left + step / 2 + static_cast<int>(indent) * step;
     SHFILEINFOA info{};
     if (SHGetFileInfoA("folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
                        SHGFI_ICON | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES |
@@ -96,7 +97,7 @@ void PaintFolderRow(const DRAWITEMSTRUCT& item, const FolderRow& folder) {
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     RECT textRect = item.rcItem;
-    textRect.left = left + icon + 4;
+    textRect.left = left + icon + step;
     const std::string name = folder.text.substr(indent);
     DrawTextA(item.hDC, name.c_str(), static_cast<int>(name.size()), &textRect,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <thread>
 
 #include "about/win32/AboutWindow.h"
+#include "common/Folders.h"
 #include "common/RegistrySettings.h"
 #include "mainwindow/win32/MainWindowWin32.h"
 #include "support/TestSupport.h"
@@ -162,8 +164,8 @@ TEST_F(Win32View, TheSaveQuestionIsAnsweredYesOrNoAndATickWaitsForTheAnswer) {
 }
 
 TEST_F(Win32View, TheMenusOpenByKeyboardAndFileExitRunsTheExitOnce) {
-    form->CollectionDirty = true;
     SetFocus(Control("filWinBmps"));
+    form->CollectionDirty = true;
     Keys({VK_MENU, 'F', -'F', -VK_MENU, 'X', -'X'}); // the File menu, then its Exit
     Pump(200);
     EXPECT_FALSE(IsWindow(view->hwnd()));
@@ -219,4 +221,73 @@ TEST_F(Win32View, APreviewThatCannotBeDecodedLeavesTheLastPicture) {
     HDC dc = GetDC(Control("imgThumb"));
     EXPECT_EQ(GetPixel(dc, 10, 10), RGB(0x33, 0x66, 0xaa));
     ReleaseDC(Control("imgThumb"), dc);
+}
+
+TEST_F(Win32View, TheFocusStartsOnTheNameAndComesBackToWhereItWasLeft) {
+    EXPECT_EQ(GetFocus(), NameEdit());
+    SetFocus(Control("lstRotateBmps"));
+    // Another program comes to the front, then the window again.
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(other);
+    Pump();
+    SetForegroundWindow(view->hwnd());
+    Pump();
+    EXPECT_EQ(GetFocus(), Control("lstRotateBmps"));
+    DestroyWindow(other);
+}
+
+TEST_F(Win32View, EnterInTheFolderListOpensTheFolderChosen) {
+    CreateDirectoryA(JoinPath(pics, "sub").c_str(), nullptr);
+    form->Dir1.SetPath(store.root()); // the folder list now shows pics among its subfolders
+    view->SyncFromForm();
+    HWND folders = Control("Dir1");
+    const auto rows = form->Dir1.Rows();
+    const auto at = std::find_if(rows.begin(), rows.end(), [&](const FolderRow& r) {
+        return r.path == NormalizeFolder(pics);
+    });
+    ASSERT_NE(at, rows.end());
+    SetFocus(folders);
+    SendMessageA(folders, LB_SETCURSEL, static_cast<WPARAM>(at - rows.begin()), 0);
+    Keys({VK_RETURN, -VK_RETURN});
+    EXPECT_EQ(form->Dir1.Path(), NormalizeFolder(pics));
+    EXPECT_EQ(GetFocus(), folders); // not the dialog's default button
+}
+
+TEST_F(Win32View, EachLabelStandsJustBeforeTheControlItNames) {
+    // A screen reader names a control after the label just before it in z-order.
+    for (const ControlLayout& c : WindowControls())
+        if (!c.labelFor.empty()) {
+            EXPECT_EQ(GetWindow(Control(c.labelFor.c_str()), GW_HWNDPREV), Control(c.name.c_str()))
+                << c.name;
+        }
+}
+
+TEST_F(Win32View, EveryTextOfTheAboutWindowFitsItsControlAtThisScale) {
+    ShowAboutWindow(view->hwnd(), GetModuleHandleA(nullptr), reg, dialogs, "1.0.0");
+    HWND about = OpenAboutWindow();
+    ASSERT_NE(about, nullptr);
+    int texts = 0;
+    for (HWND c = GetWindow(about, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        char text[256] = {};
+        GetWindowTextA(c, text, sizeof text);
+        if (!*text)
+            continue;
+        RECT box{};
+        GetClientRect(c, &box);
+        HDC dc = GetDC(c);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
+        char cls[16] = {};
+        GetClassNameA(c, cls, sizeof cls);
+        const bool button = lstrcmpiA(cls, "Button") == 0;
+        RECT need{0, 0, button ? 0 : box.right, 0};
+        DrawTextA(dc, text, -1, &need, DT_CALCRECT | (button ? DT_SINGLELINE : DT_WORDBREAK));
+        SelectObject(dc, old);
+        ReleaseDC(c, dc);
+        EXPECT_LE(need.bottom, box.bottom) << text;
+        EXPECT_LE(need.right, box.right) << text;
+        ++texts;
+    }
+    EXPECT_EQ(texts, 6); // title, version, description, warning, OK, System Info
+    SendMessageA(about, WM_COMMAND, IDCANCEL, 0);
 }
