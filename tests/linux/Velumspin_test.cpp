@@ -197,6 +197,7 @@ TEST_F(Velumspin, AFifoInTheRotationIsPassedOverAtOnceAndTheNextRunShowsTheNextB
     ASSERT_EQ(::mkfifo((dir + "/one.bmp").c_str(), 0600), 0);
     EXPECT_EQ(Spin("DISPLAY=" + x.display(), 10), "0 ") << "no wait on the FIFO, and silence";
     EXPECT_EQ(State("Index"), " 1");
+    EXPECT_EQ(ReadWholeFile(store.file("user.reg")).find("\"Wallpaper\""), std::string::npos);
     EXPECT_EQ(Spin("DISPLAY=" + x.display(), 10), "0 ");
     ExpectRoot(x, 0x800081, false);
 }
