@@ -117,8 +117,9 @@ void SyncFolders(QListWidget* list, const DirListBox& folders, std::vector<Folde
     list->setCurrentRow(current);
 }
 
-std::optional<QImage> DecodePreview(const std::string& path) {
-    const std::optional<Picture> picture = DecodeBitmapFile(path);
+std::optional<QImage> DecodePreview(const std::string& path, QSize limit, bool fit) {
+    const std::optional<Picture> picture =
+        DecodeBitmapFileFor(path, limit.width(), limit.height(), fit);
     if (!picture)
         return std::nullopt;
     QImage image(picture->width, picture->height, QImage::Format_RGB32);
