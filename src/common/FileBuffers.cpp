@@ -54,6 +54,24 @@ std::streamsize ReadBuffer::xsgetn(char* s, std::streamsize count) {
     return done;
 }
 
+ReadBuffer::pos_type ReadBuffer::seekoff(off_type off, std::ios::seekdir dir,
+                                         std::ios::openmode which) {
+    if (!(which & std::ios::in))
+        return pos_type(off_type(-1));
+    // The system's position is past what the buffer still holds.
+    if (dir == std::ios::cur)
+        off -= egptr() - gptr();
+    const std::int64_t at = RawSeek(off, dir);
+    if (at < 0)
+        return pos_type(off_type(-1));
+    setg(buffer_.get(), buffer_.get(), buffer_.get());
+    return pos_type(off_type(at));
+}
+
+ReadBuffer::pos_type ReadBuffer::seekpos(pos_type pos, std::ios::openmode which) {
+    return seekoff(off_type(pos), std::ios::beg, which);
+}
+
 std::size_t ReadBuffer::ReadSome(char* dst, std::size_t n) {
     if (error_ == 0) {
         int err = 0;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <ios>
 #include <iosfwd>
 #include <memory>
 #include <streambuf>
@@ -10,6 +12,9 @@
 #include "common/Files.h"
 
 namespace velum {
+
+// Why a FIFO, a device or another file that is not a plain file on disk is refused.
+inline constexpr char kNotRegularFile[] = "not a regular file";
 
 // Throws IoFailure: "`what` `path`: " and the system's text for `err`.
 [[noreturn]] void FailOn(const std::string& what, const std::string& path, int err);
@@ -26,9 +31,14 @@ class ReadBuffer : public std::streambuf {
   protected:
     // Reads up to `n` bytes into `dst`: the count, 0 at the end; on failure sets `err`.
     virtual std::size_t RawRead(char* dst, std::size_t n, int& err) = 0;
+    // Moves the file position to `offset` from the start, the current position or the end
+    // (std::ios::beg, cur, end): the new position, -1 when the file cannot seek.
+    virtual std::int64_t RawSeek(std::int64_t offset, std::ios::seekdir dir) = 0;
 
     int_type underflow() override;
     std::streamsize xsgetn(char* s, std::streamsize count) override;
+    pos_type seekoff(off_type off, std::ios::seekdir dir, std::ios::openmode which) override;
+    pos_type seekpos(pos_type pos, std::ios::openmode which) override;
 
   private:
     std::size_t ReadSome(char* dst, std::size_t n);

@@ -58,6 +58,12 @@ class FdReadBuffer final : public ReadBuffer {
             }
         }
     }
+    std::int64_t RawSeek(std::int64_t offset, std::ios::seekdir dir) override {
+        const int whence = dir == std::ios::beg   ? SEEK_SET
+                           : dir == std::ios::cur ? SEEK_CUR
+                                                  : SEEK_END;
+        return ::lseek(fd_, static_cast<off_t>(offset), whence);
+    }
 
   private:
     int fd_;
@@ -95,22 +101,35 @@ class FdWriteBuffer final : public WriteBuffer {
     int fd_;
 };
 
+// Throws IoFailure when the open descriptor is not a regular file: a FIFO or a device would
+// block or never end, a folder is no file. `what` begins the message.
+void RefuseSpecialFile(int fd, const std::string& what, const std::string& path, mode_t* mode) {
+    struct stat st;
+    int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    if (err == 0 && !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw IoFailure(what + " " + path + ": " + kNotRegularFile, EINVAL);
+    }
+    if (err == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        err = errno;
+    if (err != 0) {
+        ::close(fd);
+        FailOn(what, path, err);
+    }
+    if (mode)
+        *mode = st.st_mode & 07777;
+}
+
 // Opens an existing regular file; null when it is missing. `mode` receives its permissions.
 std::unique_ptr<FdIStream> OpenStream(const std::string& path, mode_t* mode) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO is refused rather than waited on.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT)
             return nullptr;
         FailOn("Could not open", path, errno);
     }
-    struct stat st;
-    int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
-    if (err != 0) {
-        ::close(fd);
-        FailOn("Could not open", path, err);
-    }
-    if (mode)
-        *mode = st.st_mode & 07777;
+    RefuseSpecialFile(fd, "Could not open", path, mode);
     return std::make_unique<FdIStream>(fd, path);
 }
 
@@ -189,9 +208,10 @@ class FolderLock {
   public:
     explicit FolderLock(const std::string& folder) {
         std::string path = JoinPath(folder, kLockName);
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
         if (fd_ < 0)
             FailOn("Could not lock", path, errno);
+        RefuseSpecialFile(fd_, "Could not lock", path, nullptr);
         while (::flock(fd_, LOCK_EX) != 0) {
             if (errno != EINTR) {
                 int err = errno;

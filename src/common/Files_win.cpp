@@ -33,6 +33,16 @@ class HandleReadBuffer final : public ReadBuffer {
             err = static_cast<int>(GetLastError());
         return got;
     }
+    std::int64_t RawSeek(std::int64_t offset, std::ios::seekdir dir) override {
+        const DWORD method = dir == std::ios::beg   ? FILE_BEGIN
+                             : dir == std::ios::cur ? FILE_CURRENT
+                                                    : FILE_END;
+        LARGE_INTEGER distance, at;
+        distance.QuadPart = offset;
+        if (!SetFilePointerEx(h_, distance, &at, method))
+            return -1;
+        return at.QuadPart;
+    }
 
   private:
     HANDLE h_;
@@ -93,6 +103,19 @@ void MakeFolders(const std::string& folder) {
         FailOn("Could not create the folder", folder, GetLastError());
 }
 
+// Closes the handle and throws IoFailure unless it is a file on disk: a device such as CON or a
+// pipe would block or never end.
+void RefuseSpecialFile(HANDLE h, const std::string& what, const std::string& path) {
+    const DWORD type = GetFileType(h);
+    if (type == FILE_TYPE_DISK)
+        return;
+    const DWORD err = GetLastError();
+    CloseHandle(h);
+    if (type == FILE_TYPE_UNKNOWN && err != NO_ERROR)
+        FailOn(what, path, err);
+    throw IoFailure(what + " " + path + ": " + kNotRegularFile, ERROR_INVALID_FUNCTION);
+}
+
 // Opens an existing file for reading; null when it is missing.
 std::unique_ptr<HandleIStream> OpenStream(const std::string& path) {
     // A folder in the file's place is reported, never read as the file.
@@ -106,6 +129,7 @@ std::unique_ptr<HandleIStream> OpenStream(const std::string& path) {
             return nullptr;
         FailOn("Could not open", path, err);
     }
+    RefuseSpecialFile(h, "Could not open", path);
     return std::make_unique<HandleIStream>(h, path);
 }
 
@@ -118,6 +142,7 @@ class FolderLock {
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h_ == INVALID_HANDLE_VALUE)
             FailOn("Could not lock", path, GetLastError());
+        RefuseSpecialFile(h_, "Could not lock", path);
         OVERLAPPED at{};
         if (!LockFileEx(h_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
             DWORD err = GetLastError();

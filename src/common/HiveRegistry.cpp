@@ -4,7 +4,9 @@
 #include <cstring>
 #include <istream>
 #include <ostream>
+#include <string_view>
 
+#include "common/FileBuffers.h"
 #include "common/Files.h"
 #include "common/IoFailure.h"
 
@@ -38,6 +40,9 @@ std::string ReadAll(std::istream& in) {
 }
 
 std::string Reason(const IoFailure& e) {
+    // The system has no text of its own for a FIFO or a device in the file's place.
+    if (std::string_view(e.what()).ends_with(kNotRegularFile))
+        return kNotRegularFile;
     return e.code() ? SystemErrorText(e.code()) : e.what();
 }
 

@@ -5,12 +5,15 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
 #include <ios>
+#include <istream>
 #include <memory>
 #include <new>
 #include <stdexcept>
 #include <utility>
+
+#include "common/Files.h"
+#include "common/IoFailure.h"
 
 namespace velum {
 namespace {
@@ -326,20 +329,20 @@ struct BitmapFile::State {
     Layout layout;
     Palette palette{};
     std::uint64_t size = 0;
-    std::string_view bytes; // the whole file, when it is in memory
-    mutable std::ifstream file;
+    std::string_view bytes;             // the whole file, when it is in memory
+    std::unique_ptr<std::istream> file; // null when the bytes are in memory
     std::vector<std::uint32_t> rle; // an RLE picture, decoded whole to learn whether it is sound
 
     // The `n` bytes at `at`: in memory, or read into `buffer`; null when they cannot be read.
     const Byte* Fetch(std::uint64_t at, std::size_t n, ReadBuffer& buffer) const {
         if (at > size || n > size - at)
             return nullptr;
-        if (!file.is_open())
+        if (!file)
             return reinterpret_cast<const Byte*>(bytes.data() + at);
         Byte* room = buffer.Room(n);
-        file.clear();
-        if (!file.seekg(static_cast<std::streamoff>(at)) ||
-            !file.read(reinterpret_cast<char*>(room), static_cast<std::streamsize>(n)))
+        file->clear();
+        if (!file->seekg(static_cast<std::streamoff>(at)) ||
+            !file->read(reinterpret_cast<char*>(room), static_cast<std::streamsize>(n)))
             return nullptr;
         return room;
     }
@@ -390,7 +393,7 @@ std::optional<BitmapFile> BitmapFile::Check(std::shared_ptr<State> s) {
         s->rle.resize(static_cast<std::size_t>(count));
         if (!DecodeRle(stream, stream + length, l, s->palette, s->rle.data()))
             return std::nullopt;
-        s->file.close(); // everything is decoded
+        s->file.reset(); // everything is decoded
     }
     return BitmapFile(std::move(s));
 }
@@ -410,11 +413,11 @@ std::optional<BitmapFile> BitmapFile::FromBytes(std::string_view bytes) {
 std::optional<BitmapFile> BitmapFile::Open(const std::string& path) {
     try {
         auto state = std::make_shared<State>();
-        std::ifstream& in = state->file;
-        in.open(path, std::ios::binary);
-        if (!in || !in.seekg(0, std::ios::end))
+        // Only a regular file is read: a FIFO or a device is refused without waiting on it.
+        state->file = OpenForReading(path);
+        if (!state->file || !state->file->seekg(0, std::ios::end))
             return std::nullopt;
-        const std::streamoff size = in.tellg();
+        const std::streamoff size = state->file->tellg();
         if (size < 0 || size > kMaxFileSize)
             return std::nullopt;
         state->size = static_cast<std::uint64_t>(size);
@@ -423,6 +426,8 @@ std::optional<BitmapFile> BitmapFile::Open(const std::string& path) {
         return std::nullopt;
     } catch (const std::length_error&) {
         return std::nullopt;
+    } catch (const IoFailure&) {
+        return std::nullopt; // unreadable, a folder or not a regular file
     }
 }
 
@@ -497,6 +502,43 @@ std::optional<Picture> DecodeBitmap(std::string_view bytes) {
 std::optional<Picture> DecodeBitmapFile(const std::string& path) {
     try {
         return DecodeWhole(BitmapFile::Open(path));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<Picture> DecodeBitmapFileFor(const std::string& path, int width, int height,
+                                           bool fit) {
+    try {
+        const std::optional<BitmapFile> bitmap = BitmapFile::Open(path);
+        if (!bitmap || width <= 0 || height <= 0)
+            return std::nullopt;
+        const int w = bitmap->width(), h = bitmap->height();
+        Picture picture;
+        picture.width = std::min(w, width);
+        picture.height = std::min(h, height);
+        picture.pixels.resize(static_cast<std::size_t>(picture.width) *
+                              static_cast<std::size_t>(picture.height));
+        const auto out = [&](int y) {
+            return picture.pixels.data() + static_cast<std::size_t>(y) * picture.width;
+        };
+        if (!fit || (picture.width == w && picture.height == h)) {
+            if (!bitmap->Decode(0, 0, picture.width, picture.height, out(0),
+                                static_cast<std::size_t>(picture.width)))
+                return std::nullopt;
+            return picture;
+        }
+        // One picture row at a time, sampled at the middle of each pixel of the box.
+        std::vector<std::uint32_t> row(static_cast<std::size_t>(w));
+        for (int y = 0; y < picture.height; ++y) {
+            const auto sy = static_cast<int>((2 * std::int64_t{y} + 1) * h / (2 * picture.height));
+            if (!bitmap->Decode(0, sy, w, 1, row.data(), row.size()))
+                return std::nullopt;
+            for (int x = 0; x < picture.width; ++x)
+                out(y)[x] = row[static_cast<std::size_t>((2 * std::int64_t{x} + 1) * w /
+                                                         (2 * picture.width))];
+        }
+        return picture;
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }

@@ -55,4 +55,11 @@ std::optional<Picture> DecodeBitmap(std::string_view bytes);
 // Reads and decodes a bitmap file; nullopt when it cannot be read or decoded.
 std::optional<Picture> DecodeBitmapFile(const std::string& path);
 
+// A bitmap file as a box of at most `width` by `height` pixels shows it, never decoded whole:
+// when `fit`, the whole picture sampled down to the box where it is larger (each pixel the
+// nearest of the picture's, left for the caller to smooth to the box), else its top left corner
+// at natural size, cut to the box. Refuses what DecodeBitmapFile refuses.
+std::optional<Picture> DecodeBitmapFileFor(const std::string& path, int width, int height,
+                                           bool fit);
+
 } // namespace velum

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <sstream>
 
@@ -107,13 +108,15 @@ class LinuxDesktop final : public Desktop {
         // A profile that cannot be written still leaves the desktop to change; the failure is
         // passed on afterwards.
         std::exception_ptr profileFailure;
-        try {
-            EnsureRegKey(reg_, kDesktopKey, reg::kCurrentUser);
-            WriteSetting(reg_, kDesktopKey, "Wallpaper", none ? std::string() : text, reg::kSz);
-        } catch (const std::exception&) {
-            profileFailure = std::current_exception();
-        }
-        DesktopResult result = Show(text, none);
+        const auto writeProfile = [&] {
+            try {
+                EnsureRegKey(reg_, kDesktopKey, reg::kCurrentUser);
+                WriteSetting(reg_, kDesktopKey, "Wallpaper", none ? std::string() : text, reg::kSz);
+            } catch (const std::exception&) {
+                profileFailure = std::current_exception();
+            }
+        };
+        DesktopResult result = Show(text, none, writeProfile);
         if (profileFailure)
             std::rethrow_exception(profileFailure);
         return result;
@@ -122,8 +125,10 @@ class LinuxDesktop final : public Desktop {
     std::string failure() const override { return failure_; }
 
   private:
-    // Shows the request, or gives the first call's result again for the second of a pair.
-    DesktopResult Show(const std::string& text, bool none) {
+    // Shows the request, or gives the first call's result again for the second of a pair. The
+    // profile names the bitmap unless it could not be read.
+    DesktopResult Show(const std::string& text, bool none,
+                       const std::function<void()>& writeProfile) {
         CallKey key{text,
                     ReadSetting(reg_, kDesktopKey, "TileWallpaper") == "1",
                     ParseColour(ReadSetting(reg_, kColorsKey, "Background")),
@@ -142,32 +147,45 @@ class LinuxDesktop final : public Desktop {
         // changed.
         if (last_ && *last_ == key) {
             last_.reset();
+            if (lastWrote_)
+                writeProfile();
             return lastResult_;
         }
         failure_.clear();
-        lastResult_ = Draw(key, none);
+        bool wrote = false;
+        lastResult_ = Draw(key, none, [&] {
+            wrote = true;
+            writeProfile();
+        });
+        lastWrote_ = wrote;
         last_ = std::move(key);
         return lastResult_;
     }
 
-    // Checks the bitmap and hands it to the running desktop.
-    DesktopResult Draw(const CallKey& key, bool none) {
+    // Checks the bitmap and hands it to the running desktop; the profile names it unless it could
+    // not be read.
+    DesktopResult Draw(const CallKey& key, bool none, const std::function<void()>& writeProfile) {
+        std::optional<BitmapFile> bitmap;
+        if (!none)
+            bitmap = BitmapFile::Open(key.text);
         if (key.session == Session::None) {
+            if (none || bitmap)
+                writeProfile();
             failure_ = UnreachableSession();
             return DesktopResult::NoDesktop;
         }
-        std::optional<BitmapFile> bitmap;
-        if (!none) {
-            bitmap = BitmapFile::Open(key.text);
-            if (!bitmap)
-                return DesktopResult::BadPicture;
-        }
+        if (!none && !bitmap)
+            return DesktopResult::BadPicture;
         WallpaperRequest request{none ? std::string() : key.text, bitmap ? &*bitmap : nullptr,
                                  key.tiled, key.background};
         bool shown = false;
         switch (key.session) {
-        case Session::X11:
-            return SetX11RootWallpaper(request, failure_);
+        case Session::X11: {
+            const DesktopResult result = SetX11RootWallpaper(request, failure_);
+            if (result != DesktopResult::BadPicture)
+                writeProfile();
+            return result;
+        }
         case Session::Sway:
             shown = SetSwayWallpaper(request, failure_);
             break;
@@ -189,6 +207,7 @@ class LinuxDesktop final : public Desktop {
         default:
             break;
         }
+        writeProfile();
         if (!shown && failure_.empty())
             failure_ = "the desktop (" + Env("XDG_CURRENT_DESKTOP") + ") did not answer";
         return shown ? DesktopResult::Done : DesktopResult::NoDesktop;
@@ -198,6 +217,7 @@ class LinuxDesktop final : public Desktop {
     std::string failure_;
     std::optional<CallKey> last_;
     DesktopResult lastResult_ = DesktopResult::NoDesktop;
+    bool lastWrote_ = false; // whether the first call of the pair wrote the profile
 };
 
 } // namespace

@@ -1,5 +1,10 @@
 #include "engine/Desktop.h"
 
+#include <istream>
+
+#include "common/Files.h"
+#include "common/IoFailure.h"
+
 #include <windows.h>
 
 namespace velum {
@@ -11,9 +16,22 @@ namespace {
 class WinDesktop final : public Desktop {
   public:
     DesktopResult SetDeskWallpaper(const std::string& text) override {
+        // A file that cannot be opened, or a device or pipe in its place, is refused before the
+        // call, which would otherwise record it in the profile.
+        if (text != kNoWallpaper && !Readable(text))
+            return DesktopResult::BadPicture;
         BOOL done = SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, const_cast<char*>(text.c_str()),
                                           SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
         return done ? DesktopResult::Done : DesktopResult::BadPicture;
+    }
+
+  private:
+    static bool Readable(const std::string& path) {
+        try {
+            return OpenForReading(path) != nullptr;
+        } catch (const IoFailure&) {
+            return false;
+        }
     }
 };
 

@@ -438,14 +438,17 @@ void frmWallPaper::OrderClicked(std::int16_t order) {
 // ---- applying
 
 // A failure to write is the profile's record of the wallpaper: the desktop has changed where it
-// could.
-void frmWallPaper::SystemParametersInfoA(const std::string& text) {
+// could. False when the desktop refused the bitmap as unreadable.
+bool frmWallPaper::SystemParametersInfoA(const std::string& text) {
+    DesktopResult result = DesktopResult::Done;
     notices_.Write(StoreFile::Settings, "The wallpaper setting was not saved.", [&] {
-        if (desktop_->SetDeskWallpaper(text) == DesktopResult::NoDesktop) {
+        result = desktop_->SetDeskWallpaper(text);
+        if (result == DesktopResult::NoDesktop) {
             desktopUnreachable_ = true;
             desktopFailure_ = desktop_->failure();
         }
     });
+    return result != DesktopResult::BadPicture;
 }
 
 void frmWallPaper::SetTileWallpaper(int styleCode) {
@@ -531,9 +534,11 @@ void frmWallPaper::ApplyBmp(BmpSource source) {
 }
 
 // Two wallpaper calls, before and after the history moves: the window has always made both,
-// and the desktop call makes the second one cheap.
+// and the desktop call makes the second one cheap. A bitmap that could not be read is not shown,
+// so it is not recorded as if it were.
 void frmWallPaper::ApplyPath(const std::string& path) {
-    SystemParametersInfoA(path);
+    if (!SystemParametersInfoA(path))
+        return;
     AddLastBmp(path);
     if (role_.history)
         cmbLastBmps.SetText(path);

@@ -194,7 +194,7 @@ class frmWallPaper {
     // A style or order button was chosen: a change marks the collection.
     void StyleClicked(std::int16_t styleCode);
     void OrderClicked(std::int16_t order);
-    void SystemParametersInfoA(const std::string& text);
+    bool SystemParametersInfoA(const std::string& text);
     // Refuses a typed name with a comma (one not loaded as stored), a line break or a NUL:
     // tells the person and shows the loaded name again. True when refused.
     bool RefuseUnstorableName();

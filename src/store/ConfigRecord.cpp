@@ -41,10 +41,32 @@ ConfigRecord ParseConfigRecord(std::string_view line) {
 }
 
 bool ReadConfigLine(std::istream& in, std::string& line) {
-    if (!std::getline(in, line))
+    line.clear();
+    bool any = false, tooLong = false;
+    // Read a piece at a time, so that a file without line breaks is never held whole.
+    char piece[4096];
+    for (;;) {
+        in.getline(piece, sizeof piece);
+        const std::streamsize n = in.gcount();
+        if (in.bad())
+            return false;
+        any = any || n > 0;
+        const bool full = in.fail() && !in.eof() && n == sizeof piece - 1;
+        const std::streamsize stored = full || in.eof() ? n : n - 1; // without the line break
+        if (line.size() + static_cast<std::size_t>(stored) > kMaxConfigLine + 1)
+            tooLong = true;
+        else
+            line.append(piece, static_cast<std::size_t>(stored));
+        if (!full)
+            break;
+        in.clear();
+    }
+    if (!any)
         return false;
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
+    if (tooLong || line.size() > kMaxConfigLine)
+        std::string().swap(line); // no record is this long: nothing to read or carry
     return true;
 }
 

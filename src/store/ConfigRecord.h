@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -18,8 +19,12 @@ struct ConfigRecord {
 // ends of each field. The fields point into `line`.
 ConfigRecord ParseConfigRecord(std::string_view line);
 
+// The longest line taken as a record: far more than a key, a collection's name and a path need.
+inline constexpr std::size_t kMaxConfigLine = 64 * 1024;
+
 // Reads the next line, without its CR LF (or LF); false at the end of the file or on a read
-// error (the stream's badbit tells which).
+// error (the stream's badbit tells which). A longer line than kMaxConfigLine reads as an empty
+// one, which is no record, and is skipped without being held.
 bool ReadConfigLine(std::istream& in, std::string& line);
 
 // True when a field can be written: one holding CR, LF or NUL would break the file's lines.

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace velum {
@@ -133,6 +134,34 @@ TEST(BitmapTest, RectanglesFromMemoryAndFilesMatchTheWholePicture) {
         EXPECT_FALSE(BitmapFile::FromBytes(bad)) << bad.size();
         EXPECT_FALSE(BitmapFile::Open(path)) << bad.size();
     }
+    std::filesystem::remove(path);
+}
+
+TEST(BitmapTest, APreviewDecodesTheWholePictureSampledToItsBoxOrItsCornerCutToTheWindow) {
+    std::string data;
+    for (std::size_t i = 0; i < 2100 * 600; ++i)
+        data += static_cast<char>(i * 2654435761u >> 13);
+    const std::string file = MakeBmp(700, 600, 24, 0, data);
+    const std::string path = (std::filesystem::temp_directory_path() / "velum-box.bmp").string();
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << file;
+    const Picture whole = DecodeBitmap(file).value();
+
+    const Picture fit = DecodeBitmapFileFor(path, 70, 200, true).value();
+    ASSERT_EQ(std::pair(fit.width, fit.height), std::pair(70, 200));
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 70; ++x) // the middle of each box pixel: x 5, 15, ..., y 1, 4, ...
+            ASSERT_EQ(fit.at(x, y), whole.at(x * 10 + 5, y * 3 + 1)) << x << " " << y;
+
+    const Picture corner = DecodeBitmapFileFor(path, 100, 800, false).value();
+    ASSERT_EQ(std::pair(corner.width, corner.height), std::pair(100, 600));
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 100; ++x)
+            ASSERT_EQ(corner.at(x, y), whole.at(x, y)) << x << " " << y;
+
+    EXPECT_EQ(DecodeBitmapFileFor(path, 900, 900, true).value().pixels, whole.pixels)
+        << "a smaller picture is decoded whole, for the view to smooth";
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << file.substr(0, 9000);
+    EXPECT_FALSE(DecodeBitmapFileFor(path, 70, 60, true)) << "cut short";
     std::filesystem::remove(path);
 }
 

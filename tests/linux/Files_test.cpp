@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/IoFailure.h"
@@ -65,6 +66,30 @@ TEST(FilesOpenForReading, MissingForNoSuchFileAndExactContentPastTheBuffer) {
     EXPECT_EQ(head + rest, text);
     EXPECT_EQ(in->peek(), EOF);
     EXPECT_FALSE(in->bad());
+}
+
+TEST(FilesOpenForReading, AFifoADeviceOrAFolderIsRefusedAtOnceWithAMessage) {
+    TempStore store;
+    const std::string fifo = store.root() + "/fifo.cfg", device = store.root() + "/zero.cfg";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", device); // a link to a device is no file either
+    for (const std::string& path : {fifo, device})
+        EXPECT_STREQ(Caught([&] { OpenForReading(path); }).what(),
+                     ("Could not open " + path + ": not a regular file").c_str());
+    EXPECT_EQ(Caught([&] { OpenForReading(store.root()); }).code(), EISDIR);
+}
+
+TEST(FilesOpenForReading, SeeksFromEachEndAndReadsOnFromThere) {
+    TempStore store;
+    WriteWholeFile(store.root() + "/a.bmp", std::string(100000, 'a') + "0123456789");
+    auto in = OpenForReading(store.root() + "/a.bmp");
+    EXPECT_EQ(in->seekg(0, std::ios::end).tellg(), 100010);
+    char got[4] = {};
+    in->seekg(100003).read(got, 3);
+    EXPECT_STREQ(got, "345");
+    EXPECT_EQ(in->tellg(), 100006) << "the buffer's unread bytes are not counted as read";
+    in->seekg(-2, std::ios::cur).read(got, 3);
+    EXPECT_STREQ(got, "456");
 }
 
 class FilesRewriteTest : public ::testing::Test {
@@ -139,6 +164,23 @@ TEST_F(FilesRewriteTest, FailuresLeaveTheOldFileAndNoTemp) {
     };
     fails(readError, EISDIR, saving + Path() + ": read error");
     ::close(folder);
+}
+
+TEST_F(FilesRewriteTest, AFifoAsTheFileOrTheLockIsRefusedAtOnceAndNothingIsWritten) {
+    fs::create_directories(store_.winDir());
+    ASSERT_EQ(::mkfifo(Path().c_str(), 0600), 0);
+    const auto write = [&] {
+        RewriteFile(Path(), kTemp, [](std::istream*, std::ostream& out) { out << "new\n"; });
+    };
+    EXPECT_STREQ(Caught(write).what(),
+                 ("Could not open " + Path() + ": not a regular file").c_str());
+    fs::remove(Path());
+    fs::remove(store_.file("~velum.lock"));
+    ASSERT_EQ(::mkfifo(store_.file("~velum.lock").c_str(), 0600), 0);
+    EXPECT_STREQ(Caught(write).what(),
+                 ("Could not lock " + store_.file("~velum.lock") + ": not a regular file").c_str());
+    EXPECT_FALSE(fs::exists(Path()));
+    ExpectNoTemp();
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -223,6 +224,22 @@ TEST_F(Velumdesk, ATruncatedBitmapPreviewedAfterAGoodOneLeavesTheGoodOnesPixels)
     EXPECT_TRUE(Find(after, 0x2a6b3c) == good);
     EXPECT_EQ(Find(after, 0xd04080).count, 0);
     EXPECT_EQ(Stop(SIGTERM), 0) << ReadWholeFile(log);
+}
+
+TEST_F(Velumdesk, AFifoPreviewedOrAppliedByNextNeitherHoldsTheWindowNorIsRecorded) {
+    Sky("\"ViewBmp\"=\"YES\"\n\"Current\"=\"Sky\"\n");
+    std::remove((dir + "/one.bmp").c_str());
+    ASSERT_EQ(::mkfifo((dir + "/one.bmp").c_str(), 0600), 0);
+    Xvfb x(800, 600);
+    Start(x, dir);
+    // Onto the file list's only entry, the FIFO, with the preview on; then Next applies it.
+    ASSERT_NO_FATAL_FAILURE(
+        Xdo(kFind + "mousemove --window %1 80 160 click 1 sleep 0.3 key End Home sleep 0.3 "
+                    "key alt+n sleep 0.5"));
+    ASSERT_EQ(Stop(SIGTERM), 0) << ReadWholeFile(log); // answered at once
+    EXPECT_NE(Records("Sky").find("Index= 1|"), std::string::npos) << Records("Sky");
+    EXPECT_FALSE(Has("user.reg", "\"Wallpaper\"="));
+    EXPECT_FALSE(Has("velum.cfg", R"("Bmp","",")" + dir + "/one.bmp"));
 }
 
 // A first run, nothing stored: Next, the step a first run's tick always takes, leaves the file

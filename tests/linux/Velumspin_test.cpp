@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <numeric>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "store/ConfigRecord.h"
@@ -40,11 +42,16 @@ struct Velumspin : ::testing::Test {
                        CrlfJoin({sky + "/one.bmp\"", sky + "/two.bmp\"",
                                  R"("TileWallpaper","Sky",")" + tile + "\""}));
     }
-    // Runs velumspin with only `env` and the store's folders: its exit status, a space, its stderr.
-    std::string Spin(const std::string& env = "") {
-        const std::string run = "env -i " + env + " XDG_CONFIG_HOME=" + dir + " HOME=" + dir +
-                                " " VELUM_BIN_DIR "/velumspin 2>" + dir + "/e";
-        const int s = std::system(run.c_str());
+    // velumspin's command line with only `env` and the store's folders, stopped after `seconds`
+    // when given (status 124); stderr goes to the file "e".
+    std::string SpinCommand(const std::string& env = "", int seconds = 0) {
+        const std::string limit = seconds ? "timeout " + std::to_string(seconds) + " " : "";
+        return limit + "env -i " + env + " XDG_CONFIG_HOME=" + dir + " HOME=" + dir +
+               " " VELUM_BIN_DIR "/velumspin 2>" + dir + "/e";
+    }
+    // Runs velumspin: its exit status, a space, its stderr.
+    std::string Spin(const std::string& env = "", int seconds = 0) {
+        const int s = std::system(SpinCommand(env, seconds).c_str());
         return std::to_string(WIFEXITED(s) ? WEXITSTATUS(s) : -1) + " " + ReadWholeFile(dir + "/e");
     }
     std::string State(const std::string& key) {
@@ -64,6 +71,30 @@ struct Velumspin : ::testing::Test {
             }
     }
 };
+
+// Runs `command` from a process of its own: the largest peak resident size, in KiB, of the
+// programs it ran, which is each one's high-water mark (VmHWM) kept after it ends.
+long PeakMemoryKiBOf(const std::string& command) {
+    int out[2];
+    if (::pipe(out) != 0)
+        return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(out[0]);
+        [[maybe_unused]] int status = std::system(command.c_str());
+        struct rusage usage {};
+        ::getrusage(RUSAGE_CHILDREN, &usage);
+        [[maybe_unused]] ssize_t n = ::write(out[1], &usage.ru_maxrss, sizeof usage.ru_maxrss);
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    long peak = -1;
+    if (::read(out[0], &peak, sizeof peak) != sizeof peak)
+        peak = -1;
+    ::close(out[0]);
+    ::waitpid(child, nullptr, 0);
+    return peak;
+}
 
 } // namespace
 
@@ -214,4 +245,55 @@ TEST_F(Velumspin, AStoredNameWithALineFeedIsRefusedAndNeverWritten) {
     for (const auto& line : ReadCrlfLines(store.file("velum.cfg")))
         EXPECT_EQ(ParseConfigRecord(line).name, "Sky") << line;
     EXPECT_EQ(ReadRootPixels(x.display()).value().at(16, 12), 0x204000u);
+}
+
+// ---- files that are not regular files, and a velum.cfg of no records
+
+TEST_F(Velumspin, AFifoInTheRotationIsPassedOverAtOnceAndTheNextRunShowsTheNextBitmap) {
+    Xvfb x(40, 30);
+    Prepare("0");
+    std::remove((dir + "/one.bmp").c_str());
+    ASSERT_EQ(::mkfifo((dir + "/one.bmp").c_str(), 0600), 0);
+    EXPECT_EQ(Spin("DISPLAY=" + x.display(), 10), "0 ") << "no wait on the FIFO, and silence";
+    EXPECT_EQ(State("Index"), " 1");
+    EXPECT_EQ(ReadWholeFile(store.file("user.reg")).find("\"Wallpaper\""), std::string::npos);
+    EXPECT_EQ(Spin("DISPLAY=" + x.display(), 10), "0 ");
+    ExpectRoot(x, 0x800081, false);
+}
+
+TEST_F(Velumspin, AFifoAsAStoreFileOrTheLockEndsTheRunAtOnceSayingWhy) {
+    Xvfb x(40, 30);
+    for (const char* name : {"velum.cfg", "user.reg", "~velum.lock"}) {
+        Prepare("0");
+        // The default collection, whose bitmap is shown even when user.reg cannot be read.
+        WriteWholeFile(store.file("velum.cfg"),
+                       CrlfJoin({R"("Bmp","Default",")" + dir + "/one.bmp\""}));
+        const std::string path = store.file(name);
+        std::remove(path.c_str());
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        const std::string result = Spin("DISPLAY=" + x.display(), 10);
+        EXPECT_EQ(result.substr(0, 2), "1 ") << name;
+        EXPECT_NE(result.find(path + ": not a regular file"), std::string::npos) << result;
+        std::remove(path.c_str());
+    }
+}
+
+TEST_F(Velumspin, AVelumCfgOfDeviceBytesOrMillionsOfNulsIsReadInLittleMemory) {
+    Prepare("0");
+    const std::string cfg = store.file("velum.cfg");
+    const std::string records = ReadWholeFile(cfg);
+    std::remove(cfg.c_str());
+    std::filesystem::create_symlink("/dev/zero", cfg);
+    EXPECT_LT(PeakMemoryKiBOf(SpinCommand("", 10)), 32 * 1024);
+    const std::string refused = ReadWholeFile(dir + "/e");
+    EXPECT_NE(refused.find(cfg + ": not a regular file"), std::string::npos) << refused;
+
+    // 256 MB of NULs without a line break, after the records: no record, not carried.
+    std::remove(cfg.c_str());
+    WriteWholeFile(cfg, records);
+    std::filesystem::resize_file(cfg, records.size() + (std::uintmax_t{256} << 20));
+    EXPECT_LT(PeakMemoryKiBOf(SpinCommand("WAYLAND_DISPLAY=wayland-0", 60)), 32 * 1024);
+    EXPECT_EQ(ReadWholeFile(dir + "/e").find("No desktop could be reached"), 11u) << "alone";
+    EXPECT_EQ(State("Index"), " 1");
+    EXPECT_LT(std::filesystem::file_size(cfg), 1000u);
 }

@@ -249,6 +249,23 @@ TEST_F(Applying, EachCollectionKeepsItsOwnPositionAndTheHistoryIsOneList) {
               (Strings{"/a2.bmp", "/b0.bmp", "/a1.bmp", "/old.bmp"}));
 }
 
+TEST_F(Applying, ABitmapTheDesktopCouldNotReadIsNotRecordedWhileTheRotationMovesOn) {
+    auto& form = Start("A", "A", kTwo);
+    desktop.unreadable = "/a1.bmp"; // A's stored position
+    clock.now = {2026, 12, 7, 9, 0, 0};
+    form.Timer1_Timer();
+    EXPECT_EQ(Applied(), Strings{"/a1.bmp"}) << "no second call for a bitmap not shown";
+    EXPECT_EQ(form.cmbLastBmps.items(), Strings{"/old.bmp"});
+    EXPECT_EQ(form.cmbLastBmps.Text(), "/old.bmp");
+    EXPECT_EQ(form.NextIndex, 2);
+    form.lstRotateBmps.SetSelected(1, true);
+    form.lstRotateBmps_DblClick();
+    EXPECT_EQ(form.cmbLastBmps.items(), Strings{"/old.bmp"}) << "nor from a list";
+    form.mnuExit_Click();
+    EXPECT_EQ(StoredBitmapsOf(store.root(), ""), Strings{"/old.bmp"});
+    EXPECT_EQ(Stored("Index", "A") + Stored("CurrentIndex", "A"), " 2 1");
+}
+
 TEST_F(Applying, AFailingSettingsFileIsToldOnceUntilAWriteOfItSucceeds) {
     FailingWrites failing(reg);
     ProfileDesktop desktop(failing);

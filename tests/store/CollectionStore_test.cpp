@@ -5,6 +5,7 @@
 
 #include "common/IoFailure.h"
 #include "store/CollectionStore.h"
+#include "store/ConfigRecord.h"
 #include "support/TestSupport.h"
 
 using namespace velum;
@@ -65,6 +66,15 @@ TEST(CollectionStore, SavingDropsTheOldRecordsKeepsTheFirstStateAndNormalisesThe
                   R"("CycleOptions","A","0")", R"("TileWallpaper","A","99")", R"("Index","A"," 1")",
                   R"("Minutes","B","5")", R"("Minutes","B","6")", R"("Max","B","4")",
                   R"("Bmp","B","C:\x.bmp")", R"("Bmp","B","a,b.bmp")", R"("Days","B","1")"}));
+}
+
+TEST(CollectionStore, ALineTooLongForARecordIsNotCarriedOverWhileTheRecordsAroundItAre) {
+    const std::string junk(kMaxConfigLine + 1, '\0');
+    const std::string old =
+        CrlfJoin({R"("Bmp","B","b.bmp")", junk, R"("Minutes","B","5")"}) + junk; // no line break
+    EXPECT_EQ(SaveCollection(old, "A", {{}, "", "", "", "0", "0"}),
+              SaveCollection("", "A", {{}, "", "", "", "0", "0"}, false) +
+                  CrlfJoin({R"("Bmp","B","b.bmp")", R"("Minutes","B","5")"}));
 }
 
 TEST(RotationRecords, TenHistoryEntriesAndTheStateComeFirstAndOnlyDeletedBitmapsGo) {

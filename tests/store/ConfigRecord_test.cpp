@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "common/IoFailure.h"
 #include "store/ConfigRecord.h"
@@ -54,4 +56,29 @@ TEST(ConfigLines, AFieldWithALineBreakOrANulIsRefusedAndNothingIsWritten) {
         std::ostringstream out;
         EXPECT_THROW(velum::WriteConfigRecordNumber(out, "Max", bad, 3), velum::IoFailure);
     }
+}
+
+TEST(ConfigLines, LinesUpToTheLimitAreReadWholeAtEveryPieceBoundary) {
+    for (std::size_t n : {std::size_t{4094}, std::size_t{4095}, std::size_t{4096},
+                          std::size_t{8190}, velum::kMaxConfigLine}) {
+        const std::string body(n, 'a');
+        std::istringstream in(body + "\r\n" + body + "\nlast");
+        std::string line;
+        std::vector<std::size_t> sizes;
+        while (velum::ReadConfigLine(in, line))
+            sizes.push_back(line.size());
+        EXPECT_EQ(sizes, (std::vector<std::size_t>{n, n, 4})) << n;
+    }
+}
+
+TEST(ConfigLines, ALongerLineReadsAsEmptyAndTheNextLineIsReadAsUsual) {
+    // NULs with no line break, as a sparse file gives, among records.
+    const std::string nuls(velum::kMaxConfigLine + 1, '\0');
+    std::istringstream in("\"Bmp\",\"A\",\"/a.bmp\"\r\n" + nuls + "\r\n\"Max\",\"A\",1\r\n" + nuls);
+    std::string line;
+    std::vector<std::string> lines;
+    while (velum::ReadConfigLine(in, line))
+        lines.push_back(line);
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"\"Bmp\",\"A\",\"/a.bmp\"", "", "\"Max\",\"A\",1", ""}));
 }

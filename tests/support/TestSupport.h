@@ -147,9 +147,11 @@ class FakeDesktop final : public Desktop {
     };
     explicit FakeDesktop(MemoryRegistry& reg) : reg_(reg) {}
     std::vector<Call> calls;
+    std::string unreadable; // a bitmap refused as the desktop refuses one it cannot read
     DesktopResult SetDeskWallpaper(const std::string& text) override {
         calls.push_back({text, reg_.Raw("Control Panel\\desktop", "TileWallpaper")});
-        return DesktopResult::Done;
+        return text == unreadable && !text.empty() ? DesktopResult::BadPicture
+                                                   : DesktopResult::Done;
     }
 
   private:

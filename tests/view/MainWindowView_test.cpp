@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sys/wait.h>
 
+#include "common/RegistrySettings.h"
 #include "mainwindow/WindowLayout.h"
 #include "mainwindow/qt/CaptionFrame.h"
 #include "mainwindow/qt/MainWindowView.h"
@@ -13,6 +14,7 @@
 using namespace velum;
 using namespace velum::test;
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 namespace {
 
@@ -286,4 +288,25 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+TEST_F(View, TheRotationListOpensScrolledToTheStoredPosition) {
+    view.reset();
+    std::vector<std::string> records;
+    for (int i = 0; i < 80; ++i)
+        records.push_back("\"Bmp\",\"Sky\",\"/r/" + std::to_string(i) + ".bmp\"");
+    records.push_back(R"("CurrentIndex","Sky"," 70")");
+    records.push_back(R"("Index","Sky"," 71")");
+    WriteWholeFile(JoinPath(store.root(), "velum.cfg"), CrlfJoin(records));
+    reg.Put(kOptionsKey, "Collections", reg::kSz, "Sky"s + '\0');
+    reg.Put(kOptionsKey, "Current", reg::kSz, "Sky"s + '\0');
+    frmWallPaper loaded{reg, *this, {store.root(), pics.string()}};
+    loaded.UseDesktop(desktop);
+    MainWindowView window(loaded);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(50);
+    auto* list = window.findChild<QListView*>("lstRotateBmps");
+    const QModelIndex stored = list->model()->index(70, 0);
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(stored)));
 }

@@ -108,6 +108,23 @@ TEST(WinFiles, RewriteReplacesExactlyUnderTheLockAndAFailureLeavesTheOldFile) {
     EXPECT_TRUE(std::filesystem::is_directory(cfg));
 }
 
+TEST(WinFiles, ADeviceIsRefusedAtOnceAndAFileSeeksFromEachEnd) {
+    try {
+        OpenForReading("NUL"); // a character device, as CON is
+        ADD_FAILURE() << "NUL opened";
+    } catch (const IoFailure& e) {
+        EXPECT_STREQ(e.what(), "Could not open NUL: not a regular file");
+    }
+    TempStore store;
+    const std::string path = store.file("a.bmp");
+    WriteWholeFile(path, std::string(100000, 'a') + "0123456789");
+    auto in = OpenForReading(path);
+    EXPECT_EQ(in->seekg(0, std::ios::end).tellg(), 100010);
+    char got[4] = {};
+    in->seekg(100003).read(got, 3);
+    EXPECT_STREQ(got, "345");
+}
+
 TEST(WinFolders, DrivesFoldersAndBitmapsInAnyLetterCase) {
     TempStore store;
     const std::string pics = store.root() + "\\pics";

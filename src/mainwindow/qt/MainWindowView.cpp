@@ -109,6 +109,14 @@ void MainWindowView::showEvent(QShowEvent* event) {
     if (!centred_) {
         centred_ = true;
         centreOnScreen();
+        // The list was filled before it had its size: the stored position, the bitmap shown last,
+        // is brought into view once it is laid out.
+        QTimer::singleShot(0, this, [this] {
+            auto* list = static_cast<QListView*>(byName_.at("lstRotateBmps"));
+            const int at =
+                list->currentIndex().isValid() ? list->currentIndex().row() : form_.CurrentIndex;
+            list->scrollTo(list->model()->index(at, 0)); // none when outside the list
+        });
     }
 }
 
@@ -453,11 +461,17 @@ bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool MainWindowView::loadPicture(const std::string& path) {
-    std::optional<QImage> image = DecodePreview(path);
+    // A picture larger than the window is decoded only as far as it can be seen.
+    const ImageBox& box = form_.imgThumb;
+    const bool fit = box.stretch;
+    const QSize limit = fit ? QSize(px(box.width), px(box.height)) : size();
+    std::optional<QImage> image = DecodePreview(path, limit, fit);
     if (!image)
         return false;
     cachedPath_ = path;
     cachedImage_ = std::move(*image);
+    cachedLimit_ = limit;
+    cachedFit_ = fit;
     return true;
 }
 
@@ -514,7 +528,9 @@ void MainWindowView::syncControl(const ControlLayout& c, QWidget* w) {
 }
 
 void MainWindowView::syncPreview(QLabel* w, const ControlLayout& c, const ImageBox& box) {
-    if (!box.picture.empty() && box.picture != cachedPath_)
+    const QSize limit = box.stretch ? QSize(px(box.width), px(box.height)) : size();
+    if (!box.picture.empty() &&
+        (box.picture != cachedPath_ || box.stretch != cachedFit_ || limit != cachedLimit_))
         loadPicture(box.picture);
     const QPoint at(px(c.left), px(c.top));
     if (box.picture.empty() || box.picture != cachedPath_) {

@@ -81,6 +81,9 @@ class MainWindowView : public QMainWindow {
     bool selectionPushed_ = false;
     std::string cachedPath_;
     QImage cachedImage_;
+    // What the cached picture was decoded for: the preview's box, or the window's area.
+    QSize cachedLimit_;
+    bool cachedFit_ = false;
     std::function<bool(const std::string&)> formLoadPicture_;
 
     std::vector<Shown> controls_; // in the table's order

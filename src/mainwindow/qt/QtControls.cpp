@@ -117,8 +117,9 @@ void SyncFolders(QListWidget* list, const DirListBox& folders, std::vector<Folde
     list->setCurrentRow(current);
 }
 
-std::optional<QImage> DecodePreview(const std::string& path) {
-    const std::optional<Picture> picture = DecodeBitmapFile(path);
+std::optional<QImage> DecodePreview(const std::string& path, QSize limit, bool fit) {
+    const std::optional<Picture> picture =
+        DecodeBitmapFileFor(path, limit.width(), limit.height(), fit);
     if (!picture)
         return std::nullopt;
     QImage image(picture->width, picture->height, QImage::Format_RGB32);
@@ -169,8 +170,12 @@ void SyncList(QListView* w, const ListBox& list) {
     if (!same)
         selection->select(want, QItemSelectionModel::ClearAndSelect);
     const int current = list.ListIndex() < list.ListCount() ? list.ListIndex() : -1;
-    if (w->currentIndex().row() != current)
+    if (w->currentIndex().row() != current) {
         selection->setCurrentIndex(model->index(current, 0), QItemSelectionModel::NoUpdate);
+        // The blocked selection model does not scroll to it as a person's move would.
+        if (current >= 0)
+            w->scrollTo(model->index(current, 0));
+    }
     w->setEnabled(list.enabled);
 }
 

@@ -57,8 +57,9 @@ void SyncFolders(QListWidget* list, const DirListBox& folders, std::vector<Folde
 // Shows the volumes and the one chosen.
 void SyncDrives(QComboBox* w, const DriveListBox& drives);
 // The picture of a bitmap file, read by our own decoder as the desktop call reads it: a bitmap
-// it refuses fails whole instead of showing a half-read picture.
-std::optional<QImage> DecodePreview(const std::string& path);
+// it refuses fails whole instead of showing a half-read picture. Only what a box of `limit`
+// shows is decoded: the whole picture sampled down to it when `fit`, else its top left corner.
+std::optional<QImage> DecodePreview(const std::string& path, QSize limit, bool fit);
 // A sheet with a picture on it, drawn under the pointer while bitmaps are dragged.
 QPixmap DragPixmap();
 

@@ -79,6 +79,11 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
     };
 
     driver_.Run([this] { form_.Form_Load(); });
+    // The stored position, the bitmap shown last, in view from the start.
+    const ListBox& rotation = form_.lstRotateBmps;
+    const int at = rotation.ListIndex() >= 0 ? rotation.ListIndex() : form_.CurrentIndex;
+    if (at >= 0 && at < rotation.ListCount())
+        SendMessageA(control("lstRotateBmps"), LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
 }
 
 MainWindowWin32::~MainWindowWin32() {
@@ -531,16 +536,33 @@ void MainWindowWin32::PaintFolder(const DRAWITEMSTRUCT& item) {
 }
 
 bool MainWindowWin32::LoadPicture(const std::string& path) {
-    std::optional<Picture> picture = DecodeBitmapFile(path);
+    // A picture larger than the window is decoded only as far as it can be seen.
+    const ImageBox& box = form_.imgThumb;
+    const bool fit = box.stretch;
+    const SIZE limit = PreviewLimit(box);
+    std::optional<Picture> picture = DecodeBitmapFileFor(path, limit.cx, limit.cy, fit);
     if (!picture)
         return false; // refused: the last picture stays, never a half-read one
     cachedPath_ = path;
     cached_ = std::move(*picture);
+    cachedLimit_ = limit;
+    cachedFit_ = fit;
     return true;
 }
 
+SIZE MainWindowWin32::PreviewLimit(const ImageBox& box) const {
+    if (box.stretch)
+        return {px(box.width), px(box.height)};
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    return {std::max<LONG>(1, client.right - client.left),
+            std::max<LONG>(1, client.bottom - client.top)};
+}
+
 void MainWindowWin32::SyncPreview(const ControlLayout& row, HWND picture, const ImageBox& box) {
-    if (!box.picture.empty() && box.picture != cachedPath_)
+    const SIZE limit = PreviewLimit(box);
+    if (!box.picture.empty() && (box.picture != cachedPath_ || box.stretch != cachedFit_ ||
+                                 limit.cx != cachedLimit_.cx || limit.cy != cachedLimit_.cy))
         LoadPicture(box.picture);
     const bool shown = !box.picture.empty() && box.picture == cachedPath_;
     int width = px(box.width), height = px(box.height);

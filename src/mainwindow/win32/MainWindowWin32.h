@@ -75,6 +75,8 @@ class MainWindowWin32 {
     void PaintFolder(const DRAWITEMSTRUCT& item);
     void PaintPreview(const ImageBox& box, HDC dc, const RECT& rect);
     bool LoadPicture(const std::string& path);
+    // The most of a picture the preview can show: its box when stretched, else the window.
+    SIZE PreviewLimit(const ImageBox& box) const;
 
     frmWallPaper& form_;
     FormDriver driver_;
@@ -102,6 +104,9 @@ class MainWindowWin32 {
     std::vector<FolderRow> folders_;        // the folder list's lines as shown
     std::string cachedPath_;
     Picture cached_;
+    // What the cached picture was decoded for: the preview's box, or the window's client area.
+    SIZE cachedLimit_{};
+    bool cachedFit_ = false;
     std::function<bool(const std::string&)> formLoadPicture_;
 };
 

@@ -1,0 +1,73 @@
+// The preview of a picture far larger than the window, in the memory the window can spare.
+#include "engine/Bitmap.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "support/TestSupport.h"
+
+namespace velum {
+namespace {
+
+std::string Le(std::uint64_t value, int bytes) {
+    return bytes ? std::string(1, static_cast<char>(value & 0xFF)) + Le(value >> 8, bytes - 1) : "";
+}
+
+// The process's peak resident size in KiB, from /proc.
+long PeakKiB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+// Runs `work` in a child process: how much its peak resident size grew, in KiB; -1 when `work`
+// failed.
+template <class Work> long GrowthKiB(Work work) {
+    int out[2];
+    if (::pipe(out) != 0)
+        return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const long before = PeakKiB();
+        long growth = work() ? PeakKiB() - before : -1;
+        [[maybe_unused]] ssize_t n = ::write(out[1], &growth, sizeof growth);
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    long growth = -1;
+    if (::read(out[0], &growth, sizeof growth) != sizeof growth)
+        growth = -1;
+    ::close(out[0]);
+    ::waitpid(child, nullptr, 0);
+    return growth;
+}
+
+TEST(Preview, A16000By16000BitmapPreviewsInAFewMegabytesBoxedOrAtNaturalSize) {
+    test::TempFolder folder;
+    const std::string path = folder.root() + "/huge.bmp";
+    constexpr std::uint64_t side = 16000, data = side * side * 3;
+    std::ofstream(path, std::ios::binary) << "BM" + Le(54 + data, 4) + Le(0, 4) + Le(54, 4) +
+                                                 Le(40, 4) + Le(side, 4) + Le(side, 4) + Le(1, 2) +
+                                                 Le(24, 2) + Le(0, 8) + Le(0, 16) + Le(0, 8);
+    std::filesystem::resize_file(path, 54 + data); // sparse: black, and nothing on the disk
+    const long boxed = GrowthKiB([&] { return DecodeBitmapFileFor(path, 160, 120, true); });
+    const long natural = GrowthKiB([&] { return DecodeBitmapFileFor(path, 1280, 1024, false); });
+    EXPECT_GE(boxed, 0);
+    EXPECT_LT(boxed, 8 * 1024);
+    EXPECT_GE(natural, 0);
+    EXPECT_LT(natural, 16 * 1024);
+    RecordProperty("boxedKiB", std::to_string(boxed));
+    RecordProperty("naturalKiB", std::to_string(natural));
+}
+
+} // namespace
+} // namespace velum
