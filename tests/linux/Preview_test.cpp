@@ -8,9 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 namespace velum {
@@ -32,23 +31,10 @@ long PeakKiB() {
 // Runs `work` in a child process: how much its peak resident size grew, in KiB; -1 when `work`
 // failed.
 template <class Work> long GrowthKiB(Work work) {
-    int out[2];
-    if (::pipe(out) != 0)
-        return -1;
-    const pid_t child = ::fork();
-    if (child == 0) {
+    return test::InChild([&]() -> long {
         const long before = PeakKiB();
-        long growth = work() ? PeakKiB() - before : -1;
-        [[maybe_unused]] ssize_t n = ::write(out[1], &growth, sizeof growth);
-        ::_exit(0);
-    }
-    ::close(out[1]);
-    long growth = -1;
-    if (::read(out[0], &growth, sizeof growth) != sizeof growth)
-        growth = -1;
-    ::close(out[0]);
-    ::waitpid(child, nullptr, 0);
-    return growth;
+        return work() ? PeakKiB() - before : -1;
+    });
 }
 
 TEST(Preview, A16000By16000BitmapPreviewsInAFewMegabytesBoxedOrAtNaturalSize) {

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
@@ -91,6 +92,18 @@ struct Velumdesk : ::testing::Test {
         Xdo(kFind + ">" + dir + "/window");
         const std::string id = ReadWholeFile(dir + "/window");
         return id.substr(0, id.find('\n'));
+    }
+    // xdotool's words for a click at a point of the window's client area, 415 pixels high at 96
+    // dots per inch below the menu bar; the window itself, not a message box, once it is shown.
+    std::function<std::string(int, int)> ClickInWindow() {
+        Xdo(kFind + "getwindowgeometry --shell %1 >" + dir + "/geometry");
+        const std::string geometry = ReadWholeFile(dir + "/geometry");
+        const int menu = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7)) - 415;
+        const std::string window = geometry.substr(7, geometry.find('\n') - 7);
+        return [window, menu](int x, int y) {
+            return "mousemove --window " + window + " " + std::to_string(x) + " " +
+                   std::to_string(y + menu) + " click 1 sleep 0.3 ";
+        };
     }
     // Runs xdotool; after kFind, `args` act on the window, %1, once it is shown.
     void Xdo(const std::string& args) {
@@ -251,15 +264,7 @@ TEST_F(Velumdesk, FirstRunNextLeavesTheFilesBeingPickedAndACommaNameIsNeverSaved
         WriteBmp24(pics + name, 4, 4, std::vector<std::uint32_t>(16, 0x336699));
     Xvfb x(800, 600);
     Start(x, pics);
-    // Points of the client area, 415 pixels high at 96 dots per inch, below the menu bar.
-    Xdo(kFind + "getwindowgeometry --shell %1 >" + dir + "/geometry");
-    const std::string geometry = ReadWholeFile(dir + "/geometry");
-    const int menu = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7)) - 415;
-    const std::string window = geometry.substr(7, geometry.find('\n') - 7); // not a message box
-    const auto at = [&](int x, int y) {
-        return "mousemove --window " + window + " " + std::to_string(x) + " " +
-               std::to_string(y + menu) + " click 1 sleep 0.3 ";
-    };
+    const auto at = ClickInWindow();
     Xdo(at(200, 18) + "key ctrl+a type --delay 80 A,B"); // the collection's name
     Xdo("key --delay 80 ctrl+s Return");                 // refused, and the message box closed
     Xdo(at(40, 42));                                     // a.bmp, first in the file list
@@ -328,14 +333,7 @@ TEST_F(Velumdesk, AClickIntoTheNameAndOutKeepsTheBitmapsAddedAndTheirQuestion) {
                    std::vector<std::uint32_t>(16, 0x336699));
     Xvfb x(800, 600);
     Start(x, pics);
-    Xdo(kFind + "getwindowgeometry --shell %1 >" + dir + "/geometry");
-    const std::string geometry = ReadWholeFile(dir + "/geometry");
-    const int menu = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7)) - 415;
-    const std::string window = geometry.substr(7, geometry.find('\n') - 7);
-    const auto at = [&](int x, int y) {
-        return "mousemove --window " + window + " " + std::to_string(x) + " " +
-               std::to_string(y + menu) + " click 1 sleep 0.3 ";
-    };
+    const auto at = ClickInWindow();
     Xdo(at(40, 42) + "key --delay 80 alt+l"); // the file list, then Add All
     Xdo(at(200, 18));                         // into the collection's name
     Xdo(at(40, 42));                          // and out, to the file list
@@ -443,13 +441,8 @@ TEST_F(VelumdeskEnds, YesToSavingOnAFullDiskIsToldAndTheExitStatusIsOne) {
     WriteBmp24(dir + "/a.bmp", 4, 4, std::vector<std::uint32_t>(16, 0x336699));
     Xvfb x(800, 600);
     Start(x, dir);
-    Xdo(kFind + "getwindowgeometry --shell %1 >" + dir + "/geometry");
-    const std::string geometry = ReadWholeFile(dir + "/geometry");
-    const int menu = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7)) - 415;
-    const std::string window = geometry.substr(7, geometry.find('\n') - 7);
     // a.bmp, first in the file list, added to the rotation: the collection has changed.
-    Xdo("mousemove --window " + window + " 40 " + std::to_string(42 + menu) +
-        " click 1 sleep 0.3 key --delay 80 alt+d");
+    Xdo(ClickInWindow()(40, 42) + "key --delay 80 alt+d");
     // dd ends when the disk is full, which is its failure.
     if (std::system(("dd if=/dev/zero of=" + folder + "filler bs=4k 2>/dev/null").c_str()) == 0)
         FAIL() << "the disk did not fill";

@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 
 #include "store/ConfigRecord.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 #include "support/Xvfb.h"
 
@@ -75,25 +76,12 @@ struct Velumspin : ::testing::Test {
 // Runs `command` from a process of its own: the largest peak resident size, in KiB, of the
 // programs it ran, which is each one's high-water mark (VmHWM) kept after it ends.
 long PeakMemoryKiBOf(const std::string& command) {
-    int out[2];
-    if (::pipe(out) != 0)
-        return -1;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(out[0]);
+    return test::InChild([&]() -> long {
         [[maybe_unused]] int status = std::system(command.c_str());
         struct rusage usage {};
         ::getrusage(RUSAGE_CHILDREN, &usage);
-        [[maybe_unused]] ssize_t n = ::write(out[1], &usage.ru_maxrss, sizeof usage.ru_maxrss);
-        ::_exit(0);
-    }
-    ::close(out[1]);
-    long peak = -1;
-    if (::read(out[0], &peak, sizeof peak) != sizeof peak)
-        peak = -1;
-    ::close(out[0]);
-    ::waitpid(child, nullptr, 0);
-    return peak;
+        return usage.ru_maxrss;
+    });
 }
 
 } // namespace

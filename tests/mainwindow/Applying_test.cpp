@@ -374,7 +374,7 @@ TEST_F(Applying, ASaveThePersonAsksForIsToldEvenWhenTheSameFailureWasToldBefore)
 
     form.CollectionDirty = true;
     dialogs.answers = {true}; // Yes to saving at Exit
-    form.mnuExit_Click(); // the exit may also tell that it could not read the rotation back
+    form.mnuExit_Click();     // the exit may also tell that it could not read the rotation back
     ASSERT_GE(dialogs.messages.size(), 3u);
     EXPECT_EQ(dialogs.messages.back().text.rfind("The collection \"Sky\" was not saved.", 0), 0u);
     EXPECT_TRUE(form.saveFailed());

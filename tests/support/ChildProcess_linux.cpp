@@ -1,0 +1,29 @@
+#include "support/ChildProcess.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace velum::test {
+
+long InChild(const std::function<long()>& work) {
+    int out[2];
+    if (::pipe(out) != 0)
+        return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(out[0]);
+        const long result = work();
+        [[maybe_unused]] ssize_t n = ::write(out[1], &result, sizeof result);
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    long result = -1;
+    if (child < 0 || ::read(out[0], &result, sizeof result) != sizeof result)
+        result = -1;
+    ::close(out[0]);
+    if (child > 0)
+        ::waitpid(child, nullptr, 0);
+    return result;
+}
+
+} // namespace velum::test
