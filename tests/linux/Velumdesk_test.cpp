@@ -400,8 +400,11 @@ TEST_F(VelumdeskDisplay, AKilledXServerSavesTheSessionAndEndsWithStatusOneAndOne
     const std::size_t before = ReadWholeFile(log).size(); // Qt's notes on the environment
     x.Signal(SIGKILL);
     EXPECT_EQ(Ended(), 1);
-    EXPECT_EQ(ReadWholeFile(log).substr(before),
-              "velumdesk: the display was lost; the session was saved\n");
+    std::string said = ReadWholeFile(log).substr(before);
+    // A sanitizer build reports the toolkit's leaks after the program's own exit: not its words.
+    said = said.substr(
+        0, said.find("\n=================================================================\n"));
+    EXPECT_EQ(said, "velumdesk: the display was lost; the session was saved\n");
     EXPECT_TRUE(Has("user.reg", R"("ViewBmp"="NO")"));
     EXPECT_EQ(Records("Sky").find("Index= 0|Time=|CurrentIndex= 0|"), 0u) << Records("Sky");
 }
