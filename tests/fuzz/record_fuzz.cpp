@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "common/IoFailure.h"
 #include "store/CollectionStore.h"
 #include "store/ConfigRecord.h"
 
@@ -50,6 +51,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (ReadConfigLine(lines, line)) {
         ConfigRecord r = ParseConfigRecord(line);
         std::ostringstream once;
+        // A field with a line break or a NUL is refused whole: no record may hold one.
+        const std::string fields = std::string(r.key) + std::string(r.name) + std::string(r.value);
+        if (fields.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+            bool refused = false;
+            try {
+                WriteConfigRecord(once, r.key, r.name, r.value);
+            } catch (const IoFailure&) {
+                refused = true;
+            }
+            Check(refused && once.str().empty());
+            continue;
+        }
         WriteConfigRecord(once, r.key, r.name, r.value);
         std::string written = once.str();
         written.resize(written.size() - 2);
