@@ -52,17 +52,15 @@ frmWallPaper::frmWallPaper(Registry& registry, Dialogs& dialogs, FormPlaces plac
 
 bool frmWallPaper::RefuseUnstorableName() {
     const std::string text = cmbCollection.Text();
-    if (NameBreaksRecords(text)) {
-        // velum.cfg keeps one record a line: such a name would break them.
-        dialogs_.ShowMessage("A collection name cannot contain a line break.", kProgramTitle);
-        cmbCollection.SetText(LoadedCollectionName);
-        return true;
-    }
-    // A name loaded as it was stored (carried from elsewhere) is not refused again.
-    if (!NameSplitsCatalogue(text) || text == LoadedCollectionName)
+    // velum.cfg keeps one record a line, and the stored list of names is comma-joined. A name
+    // loaded as it was stored (carried from elsewhere) is not refused for its comma again.
+    const char* why = NameBreaksRecords(text) ? "A collection name cannot contain a line break."
+                      : NameSplitsCatalogue(text) && text != LoadedCollectionName
+                          ? "A collection name cannot contain a comma."
+                          : nullptr;
+    if (!why)
         return false;
-    // The stored list of names is comma-joined: such a name would split at the next start.
-    dialogs_.ShowMessage("A collection name cannot contain a comma.", kProgramTitle);
+    dialogs_.ShowMessage(why, kProgramTitle);
     cmbCollection.SetText(LoadedCollectionName);
     return true;
 }
@@ -271,15 +269,10 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
         rotationOf_ = name;
     }
 
-    StoredRecords stored;
-    try {
-        stored = LoadCollectionFile(places_.storeFolder, name);
-    } catch (const IoFailure& e) {
-        notices_.Report(StoreFile::ConfigRead,
-                        "The collections could not be read; velum.cfg is left as it is.", e);
+    const std::optional<StoredRecords> stored = ReadStore(name);
+    if (!stored)
         return;
-    }
-    const StoredCollection& c = stored.collection;
+    const StoredCollection& c = stored->collection;
     // Each value goes through its control, whose change handler marks the collection.
     if (c.minutes)
         txtMinutes.SetText(*c.minutes);
@@ -287,17 +280,8 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
         txtHours.SetText(*c.hours);
     if (c.days)
         txtDays.SetText(*c.days);
-    if (c.index && takeStoredRotation)
-        NextIndex = *c.index;
-    if (c.currentIndex && takeStoredRotation)
-        CurrentIndex = *c.currentIndex;
-    if (c.time && takeStoredRotation) {
-        LastChangeTick = DateValue::FromText(*c.time);
-        LastChanged = LastChangeTick;
-        ShowLastChanged(" - ");
-    }
     if (takeStoredRotation)
-        seenRotation_ = {c.index, c.currentIndex, c.time};
+        TakeRotation(c);
     if (c.cycleOptions)
         orderGroup.Select(OrderButton(LenientVal(*c.cycleOptions)));
     // Read as a number here ("1.0" tiles); LoadTileSetting compares the text exactly.
@@ -307,7 +291,7 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
         lstRotateBmps.AddItem(bmp);
     if (!fillHistory)
         return;
-    for (const auto& entry : stored.history)
+    for (const auto& entry : stored->history)
         cmbLastBmps.AddItem(entry);
     cmbLastBmps.SetText(cmbLastBmps.ListCount() > 0 ? cmbLastBmps.List(0) : std::string());
 }
@@ -391,31 +375,43 @@ void frmWallPaper::SaveRotationOf(const std::string& collection) {
     }
 }
 
-void frmWallPaper::TakeStoredRotation() {
-    if (rotationOf_.empty())
-        return;
-    StoredRecords stored;
+std::optional<StoredRecords> frmWallPaper::ReadStore(const std::string& name) {
     try {
-        stored = LoadCollectionFile(places_.storeFolder, rotationOf_);
+        return LoadCollectionFile(places_.storeFolder, name);
     } catch (const IoFailure& e) {
         notices_.Report(StoreFile::ConfigRead,
                         "The collections could not be read; velum.cfg is left as it is.", e);
-        return;
+        return std::nullopt;
     }
-    const StoredCollection& c = stored.collection;
-    const SeenRotation now{c.index, c.currentIndex, c.time};
-    // No stored position (a collection never cycled) leaves this form's own.
-    if (!c.index || now == seenRotation_)
-        return;
-    NextIndex = *c.index;
+}
+
+void frmWallPaper::TakeRotation(const StoredCollection& c) {
+    if (c.index)
+        NextIndex = *c.index;
     if (c.currentIndex)
         CurrentIndex = *c.currentIndex;
-    LastChangeTick = c.time ? DateValue::FromText(*c.time) : DateValue{};
-    LastChanged = LastChangeTick;
-    if (c.time)
+    if (c.time) {
+        LastChangeTick = DateValue::FromText(*c.time);
+        LastChanged = LastChangeTick;
         ShowLastChanged(" - ");
+    }
+    seenRotation_ = {c.index, c.currentIndex, c.time};
+}
+
+void frmWallPaper::TakeStoredRotation() {
+    if (rotationOf_.empty())
+        return;
+    const std::optional<StoredRecords> stored = ReadStore(rotationOf_);
+    if (!stored)
+        return;
+    const StoredCollection& c = stored->collection;
+    // No stored position (a collection never cycled) leaves this form's own.
+    if (!c.index || SeenRotation{c.index, c.currentIndex, c.time} == seenRotation_)
+        return;
+    if (!c.time)
+        LastChangeTick = LastChanged = DateValue{};
+    TakeRotation(c);
     rotationMoved_ = false;
-    seenRotation_ = now;
 }
 
 // ---- handlers whose dirty rules loading runs

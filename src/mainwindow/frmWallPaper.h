@@ -17,6 +17,7 @@
 #include "mainwindow/Controls.h"
 #include "mainwindow/FailureNotices.h"
 #include "mainwindow/FolderBrowser.h"
+#include "store/CollectionStore.h"
 
 namespace velum {
 
@@ -203,6 +204,10 @@ class frmWallPaper {
     // velumspin shares the rotation: a stored position and time of the shown collection that
     // another program changed since this form last read or wrote them are taken over.
     void TakeStoredRotation();
+    // Takes the rotation state velum.cfg holds for the collection followed, as far as it holds one.
+    void TakeRotation(const StoredCollection& stored);
+    // velum.cfg's records of `name`; a failed read is told once and gives nothing.
+    std::optional<StoredRecords> ReadStore(const std::string& name);
     // What velum.cfg last held of the rotation this form follows, as it read or wrote it.
     struct SeenRotation {
         std::optional<std::int16_t> index, currentIndex;
