@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace velum {
@@ -106,6 +107,17 @@ bool RoundToInt16(double value, std::int16_t& out) {
 
 std::string SignedNumberText(long value) {
     return value < 0 ? std::to_string(value) : " " + std::to_string(value);
+}
+
+std::string TextKey(std::string_view text) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char key[17];
+    std::snprintf(key, sizeof key, "%016llx", static_cast<unsigned long long>(hash));
+    return key;
 }
 
 } // namespace velum

@@ -16,4 +16,8 @@ bool RoundToInt16(double value, std::int16_t& out);
 // Decimal text with a blank reserved for the sign: " 3", "-1".
 std::string SignedNumberText(long value);
 
+// A short stable name for a text (16 hex digits of its FNV-1a hash), for names the system keeps
+// per store: a lock, a socket, a mutex.
+std::string TextKey(std::string_view text);
+
 } // namespace velum

@@ -3,8 +3,6 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <climits>
-#include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -14,6 +12,8 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+#include "common/Numbers.h"
 
 namespace velum {
 
@@ -26,15 +26,7 @@ constexpr int kConnectTries = 20; // 100 ms apart: the first may still be betwee
 std::string StoreKey(const std::string& folder) {
     char real[PATH_MAX];
     const std::string path = ::realpath(folder.c_str(), real) ? real : folder;
-    std::uint64_t hash = 14695981039346656037ull; // FNV-1a
-    for (unsigned char c : path) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
-    char key[64];
-    std::snprintf(key, sizeof key, "velumdesk-%u-%016llx", static_cast<unsigned>(::getuid()),
-                  static_cast<unsigned long long>(hash));
-    return key;
+    return "velumdesk-" + std::to_string(::getuid()) + "-" + TextKey(path);
 }
 
 // An abstract socket: nothing is left in a folder when the window dies.

@@ -6,12 +6,12 @@
 #include <cctype>
 #include <clocale>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "about/win32/AboutWindow.h"
 #include "common/Files.h"
 #include "common/Folders.h"
+#include "common/Numbers.h"
 #include "common/PlatformRegistry.h"
 #include "mainwindow/frmWallPaper.h"
 #include "mainwindow/win32/MainWindowWin32.h"
@@ -21,14 +21,10 @@ namespace {
 
 // The names of the store's guard: the same folder however its path is spelt in letter case.
 std::string StoreKey(const std::string& folder) {
-    std::uint64_t hash = 14695981039346656037ull; // FNV-1a
-    for (unsigned char c : folder) {
-        hash ^= static_cast<unsigned char>(std::tolower(c == '/' ? '\\' : c));
-        hash *= 1099511628211ull;
-    }
-    char key[40];
-    std::snprintf(key, sizeof key, "Velumdesk-%016llx", static_cast<unsigned long long>(hash));
-    return key;
+    std::string folded = folder;
+    for (char& c : folded)
+        c = c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return "Velumdesk-" + velum::TextKey(folded);
 }
 
 // The open window of the store, published by it in a small shared block; nullptr when none.
