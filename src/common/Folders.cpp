@@ -45,22 +45,17 @@ bool EndsWithBmp(const std::string& name) {
     return ext == ".bmp";
 }
 
-std::vector<std::string> NamesOf(const std::string& folder, bool folders) {
-    std::vector<std::string> names;
-    for (auto& entry : ListFolder(folder))
-        if (folders ? entry.isFolder : !entry.isFolder && EndsWithBmp(entry.name))
-            names.push_back(std::move(entry.name));
-    return names;
-}
-
 } // namespace
 
-std::vector<std::string> ListSubfolders(const std::string& folder) {
-    return NamesOf(folder, true);
-}
-
-std::vector<std::string> ListBitmapFiles(const std::string& folder) {
-    return NamesOf(folder, false);
+FolderContents ReadFolderContents(const std::string& folder) {
+    FolderContents contents;
+    for (auto& entry : ListFolder(folder)) {
+        if (entry.isFolder)
+            contents.subfolders.push_back(std::move(entry.name));
+        else if (EndsWithBmp(entry.name))
+            contents.bitmaps.push_back(std::move(entry.name));
+    }
+    return contents;
 }
 
 } // namespace velum

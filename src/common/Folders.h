@@ -35,11 +35,11 @@ bool NameListOrder(const std::string& a, const std::string& b);
 // folder cannot be read.
 std::vector<FolderEntry> ListFolder(const std::string& folder);
 
-// The names of a folder's subfolders; throws IoFailure when it cannot be read.
-std::vector<std::string> ListSubfolders(const std::string& folder);
-
-// The names of a folder's bitmap files ("*.bmp" in any letter case); throws IoFailure when it
-// cannot be read.
-std::vector<std::string> ListBitmapFiles(const std::string& folder);
+// A folder's subfolders and bitmap files ("*.bmp" in any letter case), by name, from one
+// reading of the folder; throws IoFailure when it cannot be read.
+struct FolderContents {
+    std::vector<std::string> subfolders, bitmaps;
+};
+FolderContents ReadFolderContents(const std::string& folder);
 
 } // namespace velum

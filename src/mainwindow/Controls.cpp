@@ -111,7 +111,9 @@ void DirListBox::SetPath(const std::string& folder) {
     std::string normal = NormalizeFolder(folder);
     if (normal == path_)
         return;
-    subfolders = ListSubfolders(normal);
+    FolderContents contents = ReadFolderContents(normal);
+    subfolders = std::move(contents.subfolders);
+    bitmaps = std::move(contents.bitmaps);
     path_ = normal;
     Run(Change);
 }
@@ -151,15 +153,9 @@ void DirListBox::Open(int row) {
     }
 }
 
-void FileListBox::SetPath(const std::string& folder) {
+void FileListBox::Show(const std::string& folder, const std::vector<std::string>& names) {
     path_ = folder;
     Clear();
-    std::vector<std::string> names;
-    try {
-        names = ListBitmapFiles(folder);
-    } catch (const IoFailure&) {
-        // An unreadable folder shows no files.
-    }
     for (const auto& name : names)
         AddItem(name);
 }

@@ -160,6 +160,7 @@ class DirListBox {
   public:
     std::function<void()> Change;
     std::vector<std::string> subfolders;
+    std::vector<std::string> bitmaps; // read with the folder, for the file list
 
     const std::string& Path() const { return path_; }
     // Shows a folder; runs Change when it differs. Throws IoFailure when it cannot be read,
@@ -179,8 +180,8 @@ class DirListBox {
 class FileListBox : public ListBox {
   public:
     const std::string& Path() const { return path_; }
-    // Shows the bitmaps of a folder; an unreadable folder shows none.
-    void SetPath(const std::string& folder);
+    // Shows `names`, the bitmap files of `folder`.
+    void Show(const std::string& folder, const std::vector<std::string>& names);
     // Full path of entry i: the folder, a separator unless it ends in one, the name.
     std::string FullPath(int i) const;
 

@@ -599,7 +599,7 @@ void frmWallPaper::Drive1_Change() {
 
 void frmWallPaper::Dir1_Change() {
     if (role_.browser)
-        filWinBmps.SetPath(Dir1.Path());
+        filWinBmps.Show(Dir1.Path(), Dir1.bitmaps);
 }
 
 void frmWallPaper::filWinBmps_Click() {

@@ -131,8 +131,9 @@ TEST(WinFolders, DrivesFoldersAndBitmapsInAnyLetterCase) {
     for (const char* name : {"b.BMP", "a.bmp", "c.txt", "sub\\d.bmp"})
         WriteWholeFile(pics + "\\" + name, "x");
     SetFileAttributesA((pics + "\\a.bmp").c_str(), FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_EQ(ListBitmapFiles(pics), (std::vector<std::string>{"b.BMP"}));
-    EXPECT_EQ(ListSubfolders(pics), (std::vector<std::string>{"sub"}));
+    const FolderContents contents = ReadFolderContents(pics);
+    EXPECT_EQ(contents.bitmaps, (std::vector<std::string>{"b.BMP"}));
+    EXPECT_EQ(contents.subfolders, (std::vector<std::string>{"sub"}));
 
     auto drives = ListVolumes();
     EXPECT_NE(std::find(drives.begin(), drives.end(), "C:\\"), drives.end());
