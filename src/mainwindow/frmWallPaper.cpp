@@ -270,6 +270,7 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
     }
 
     const std::optional<StoredRecords> stored = ReadStore(name);
+    tileRead_ = {name, stored ? stored->collection.firstTileWallpaper : std::nullopt};
     if (!stored)
         return;
     const StoredCollection& c = stored->collection;
@@ -309,7 +310,11 @@ void frmWallPaper::ResetRotation() {
 void frmWallPaper::LoadTileSetting(const std::string& name) {
     if (name.empty())
         return; // no collection has an empty name
-    std::optional<std::string> stored = LoadTileSettingFile(places_.storeFolder, name);
+    // The load just before has read it already.
+    const std::optional<std::string> stored = tileRead_ && tileRead_->first == name
+                                                  ? tileRead_->second
+                                                  : LoadTileSettingFile(places_.storeFolder, name);
+    tileRead_.reset();
     if (!stored)
         return;
     // Exact text: only "1" tiles and only "0" centres, unlike LoadBmpCollection's number rule.

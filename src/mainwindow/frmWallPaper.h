@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "common/Clock.h"
 #include "common/DateValue.h"
@@ -253,6 +254,9 @@ class frmWallPaper {
     std::string rotationOf_;
     bool rotationMoved_ = false;
     SeenRotation seenRotation_;
+    // The first TileWallpaper record of the collection LoadBmpCollection read last: the
+    // LoadTileSetting that follows it need not read velum.cfg again.
+    std::optional<std::pair<std::string, std::optional<std::string>>> tileRead_;
     FailureNotices notices_{dialogs_};
     FolderBrowser browser_{Drive1, Dir1};
 };

@@ -97,6 +97,8 @@ StoredRecords ReadCollectionRecords(std::istream& in, const std::string& name) {
         } else if (r.key == "CycleOptions") {
             c.cycleOptions = value;
         } else if (r.key == "TileWallpaper") {
+            if (!c.tileWallpaper)
+                c.firstTileWallpaper = value;
             c.tileWallpaper = value;
         } else if (r.key == "Bmp") {
             if (c.bitmaps.size() < static_cast<std::size_t>(kMaxListEntries))

@@ -37,6 +37,7 @@ struct StoredCollection {
     std::vector<std::string> bitmaps; // at most kMaxListEntries, in file order
     std::optional<std::string> minutes, hours, days;
     std::optional<std::string> cycleOptions, tileWallpaper;
+    std::optional<std::string> firstTileWallpaper; // the first record, as LoadTileSettingFile reads
     std::optional<std::int16_t> index, currentIndex; // values out of 16-bit range are skipped
     std::optional<std::string> time;                 // as stored
 };
