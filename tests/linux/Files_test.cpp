@@ -92,11 +92,9 @@ TEST(FilesOpenForReading, SeeksFromEachEndAndReadsOnFromThere) {
     EXPECT_STREQ(got, "456");
 }
 
-class FilesRewriteTest : public ::testing::Test {
-  protected:
+struct FilesRewriteTest : ::testing::Test {
     std::string Path() const { return store_.file("velum.cfg"); }
     void ExpectNoTemp() const { EXPECT_FALSE(fs::exists(store_.file(kTemp))); }
-
     TempStore store_;
 };
 
