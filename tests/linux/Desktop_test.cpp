@@ -35,7 +35,7 @@ struct DesktopX11 : ::testing::Test {
     std::unique_ptr<Desktop> desktop = CreatePlatformDesktop(reg);
 };
 
-TEST_F(DesktopX11, PairsAreSparedOwnPixmapsFreedPicturesCutAndKeptAndNoDesktopIsReported) {
+TEST_F(DesktopX11, PairsAreSparedOwnPixmapsFreedABadPictureKeepsTheLastAndNoDesktopIsReported) {
     Display* dpy = XOpenDisplay(x.display().c_str());
     Pixmap mine = XCreatePixmap(dpy, DefaultRootWindow(dpy), 4, 4, 24); // one name only
     XChangeProperty(dpy, DefaultRootWindow(dpy), XInternAtom(dpy, "_XROOTPMAP_ID", False),
@@ -55,16 +55,12 @@ TEST_F(DesktopX11, PairsAreSparedOwnPixmapsFreedPicturesCutAndKeptAndNoDesktopIs
     EXPECT_EQ(redrawn, "+=+++=+=+=") << "only the second call of a pair is spared";
     EXPECT_EQ(reg.Raw("Control Panel\\desktop", "Wallpaper"), std::string(1, '\0'));
 
-    Picture big{400, 300, {}}; // each pixel unlike its neighbours
-    for (std::uint32_t i = 0; i < 400 * 300; ++i)
-        big.pixels.push_back(i * 2654435761u >> 8);
-    const std::string path = store.root() + "/big.bmp", bad = store.root() + "/bad.bmp";
-    WriteBmp24(path, big.width, big.height, big.pixels);
+    // A bitmap cut short in its pixels leaves the picture before it.
+    const std::string path = store.root() + "/one.bmp", bad = store.root() + "/bad.bmp";
+    WriteBmp24(path, 40, 30, std::vector<std::uint32_t>(1200, 0x2a6b3c));
     ASSERT_EQ(Set(path), DesktopResult::Done);
     const Picture root = Root();
-    for (int i = 0; i < 320 * 240; ++i) // cut evenly
-        ASSERT_EQ(root.pixels[i], big.at(i % 320 + 40, i / 320 + 30)) << i;
-    WriteWholeFile(bad, ReadWholeFile(path).substr(0, 200000)); // cut in the pixels
+    WriteWholeFile(bad, ReadWholeFile(path).substr(0, 2000));
     EXPECT_EQ(Set(bad), DesktopResult::BadPicture);
     EXPECT_TRUE(Root().pixels == root.pixels) << "kept";
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,11 +94,9 @@ TEST(FilesOpenForReading, SeeksFromEachEndAndReadsOnFromThere) {
     EXPECT_STREQ(got, "456");
 }
 
-class FilesRewriteTest : public ::testing::Test {
-  protected:
+struct FilesRewriteTest : ::testing::Test {
     std::string Path() const { return store_.file("velum.cfg"); }
     void ExpectNoTemp() const { EXPECT_FALSE(fs::exists(store_.file(kTemp))); }
-
     TempStore store_;
 };
 
@@ -164,6 +164,17 @@ TEST_F(FilesRewriteTest, FailuresLeaveTheOldFileAndNoTemp) {
     };
     fails(readError, EISDIR, saving + Path() + ": read error");
     ::close(folder);
+    // A write that fails part way, at the first byte, in the first buffer or after several.
+    rlimit size{};
+    ::getrlimit(RLIMIT_FSIZE, &size);
+    const auto xfsz = std::signal(SIGXFSZ, SIG_IGN);
+    for (const rlim_t limit : {0, 100, 70000}) {
+        const rlimit lower{limit, size.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &lower);
+        fails([](auto*, auto& out) { out << std::string(200000, 'n'); }, EFBIG, saving + Path());
+        ::setrlimit(RLIMIT_FSIZE, &size);
+    }
+    std::signal(SIGXFSZ, xfsz);
 }
 
 TEST_F(FilesRewriteTest, AFifoAsTheFileOrTheLockIsRefusedAtOnceAndNothingIsWritten) {

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -111,17 +112,22 @@ TEST_F(HiveRegistryTest, Win32ReturnCodesAndNothingWrittenForMissingKeysOrUnread
     EXPECT_EQ(ReadWholeFile(UserPath() + "/inside"), "keep");
 }
 
-TEST_F(HiveRegistryTest, AnUnreadableUserHiveSaysWhyWhereAMissingOneIsSimplyEmpty) {
+// Read failures are what velumspin and the window tell; such a hive holds no key.
+TEST_F(HiveRegistryTest, AnUnreadableUserHiveSaysWhyAndHoldsNothingWhereAMissingOneIsSimplyEmpty) {
     EXPECT_EQ(reg_->ReadFailure(), ""); // no file yet: a first run
-    WriteWholeFile(UserPath(), "REGEDIT4\n");
+    WriteWholeFile(UserPath(), "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Velumor\\Options]\n");
     EXPECT_EQ(reg_->ReadFailure(), "");
-    fs::remove(UserPath());
-    WriteWholeFile(UserPath() + "/inside", "");
-    EXPECT_EQ(reg_->ReadFailure(), "Cannot read " + UserPath() + ": Is a directory");
-    fs::remove_all(UserPath());
-    fs::create_symlink(UserPath(), UserPath());
-    EXPECT_EQ(reg_->ReadFailure(),
-              "Cannot read " + UserPath() + ": Too many levels of symbolic links");
+    const std::pair<std::function<void()>, std::string> unreadable[] = {
+        {[&] { WriteWholeFile(UserPath() + "/inside", ""); }, "Is a directory"},
+        {[&] { fs::create_symlink(UserPath(), UserPath()); }, "Too many levels of symbolic links"},
+        {[&] { ::mkfifo(UserPath().c_str(), 0600); }, "not a regular file"}};
+    for (const auto& [make, why] : unreadable) {
+        fs::remove_all(UserPath());
+        make();
+        EXPECT_EQ(reg_->ReadFailure(), "Cannot read " + UserPath() + ": " + why);
+        HKey key = 1;
+        EXPECT_EQ(reg_->OpenKey(reg::kCurrentUser, kOptions, 0, &key), reg::kFileNotFound) << why;
+    }
 }
 
 TEST_F(HiveRegistryTest, PlatformMachineHiveComesFromXdgFoldersAndIsReadOnly) {
