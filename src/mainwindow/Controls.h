@@ -31,6 +31,7 @@ class ListBox : public ItemList {
   public:
     std::function<void()> Click;
     bool enabled = true;
+    int TopIndex = -1; // the entry a view first shows in view, -1 for none
 
     void AddItem(const std::string& text);
     void RemoveItem(int i);

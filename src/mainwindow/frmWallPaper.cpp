@@ -165,6 +165,7 @@ void frmWallPaper::LoadCollectionNames() {
     lstRotateBmps.SelectWhere([position](int i) { return i == position; });
 
     LoadBmpCollection(cmbCollection.Text());
+    lstRotateBmps.TopIndex = CurrentIndex; // the bitmap shown last, in view from the start
     NavigateToBmp(cmbLastBmps.Text());
 }
 

@@ -109,13 +109,14 @@ void MainWindowView::showEvent(QShowEvent* event) {
     if (!centred_) {
         centred_ = true;
         centreOnScreen();
-        // The list was filled before it had its size: the stored position, the bitmap shown last,
-        // is brought into view once it is laid out.
+        // The lists were filled before they had their size: each one's first entry to show
+        // is brought into view once they are laid out.
         QTimer::singleShot(0, this, [this] {
-            auto* list = static_cast<QListView*>(byName_.at("lstRotateBmps"));
-            const int at =
-                list->currentIndex().isValid() ? list->currentIndex().row() : form_.CurrentIndex;
-            list->scrollTo(list->model()->index(at, 0)); // none when outside the list
+            for (const auto& [c, w] : controls_)
+                if (c->kind == ControlKind::List) {
+                    auto* list = static_cast<QListView*>(w);
+                    list->scrollTo(list->model()->index(c->state(form_).list->TopIndex, 0));
+                }
         });
     }
 }

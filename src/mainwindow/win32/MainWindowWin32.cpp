@@ -79,11 +79,14 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
     };
 
     driver_.Run([this] { form_.Form_Load(); });
-    // The stored position, the bitmap shown last, in view from the start.
-    const ListBox& rotation = form_.lstRotateBmps;
-    const int at = rotation.ListIndex() >= 0 ? rotation.ListIndex() : form_.CurrentIndex;
-    if (at >= 0 && at < rotation.ListCount())
-        SendMessageA(control("lstRotateBmps"), LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
+    // Each list's first entry to show, in view from the start.
+    for (const ControlLayout* row : rows_)
+        if (row->kind == ControlKind::List) {
+            const ListBox& list = *row->state(form_).list;
+            if (list.TopIndex >= 0 && list.TopIndex < list.ListCount())
+                SendMessageA(control(row->name), LB_SETTOPINDEX, static_cast<WPARAM>(list.TopIndex),
+                             0);
+        }
 }
 
 MainWindowWin32::~MainWindowWin32() {
