@@ -1,6 +1,4 @@
 // Applying bitmaps and running the rotation, in the window and shared with velumspin.
-#include <filesystem>
-
 #include "common/DateTime.h"
 #include "common/Folders.h"
 #include "mainwindow/FormTest.h"
@@ -254,26 +252,5 @@ TEST_F(Applying, AFailingSettingsFileIsToldOnceUntilAWriteOfItSucceeds) {
     settings.writesFail = true;
     form.Timer1_Timer();
     EXPECT_EQ(dialogs.messages.size(), 2u); // failing again after a success is told again
-    EXPECT_TRUE(form.saveFailed());
-}
-
-TEST_F(Applying, ASaveThePersonAsksForIsToldEvenWhenTheSameFailureWasToldBefore) {
-    auto& form = Start("Sky", "Sky", {R"("Bmp","Sky","/a.bmp")"});
-    // A folder in the place of velum.cfg: no write of it can succeed.
-    std::filesystem::remove(store.file("velum.cfg"));
-    WriteWholeFile(JoinPath(store.file("velum.cfg"), "inside"), "x");
-    form.SaveBmpCombo(); // the rotation's own write: told
-    form.SaveBmpCombo(); // the same cause again: not told
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-
-    form.mnuSave_Click();
-    ASSERT_EQ(dialogs.messages.size(), 2u);
-    EXPECT_EQ(dialogs.messages[1].text.rfind("The collection \"Sky\" was not saved.", 0), 0u);
-
-    form.CollectionDirty = true;
-    dialogs.answers = {true}; // Yes to saving at Exit
-    form.mnuExit_Click();     // the exit may also tell that it could not read the rotation back
-    ASSERT_GE(dialogs.messages.size(), 3u);
-    EXPECT_EQ(dialogs.messages.back().text.rfind("The collection \"Sky\" was not saved.", 0), 0u);
     EXPECT_TRUE(form.saveFailed());
 }

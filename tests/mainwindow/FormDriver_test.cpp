@@ -85,11 +85,10 @@ TEST_F(Driver, EveryRowIsWholeAndEveryNameItUsesExists) {
             EXPECT_EQ(state != nullptr, kind == c.kind) << c.name;
         for (const auto& e : c.events)
             EXPECT_NE(e.call, nullptr) << c.name;
-        for (const std::string* other : {&c.frame, &c.labelFor, &c.dropTarget})
-            if (!other->empty()) {
-                EXPECT_NE(FindControl(*other), nullptr) << c.name << " names " << *other;
-            }
-        if (!c.frame.empty()) {
+        if (!c.labelFor.empty()) {
+            EXPECT_NE(FindControl(c.labelFor), nullptr) << c.name;
+        }
+        if (!c.frame.empty()) { // WindowControl throws for a name it does not know
             EXPECT_EQ(WindowControl(c.frame).kind, ControlKind::Frame) << c.name;
         }
         if (!c.dropTarget.empty()) {
@@ -114,7 +113,6 @@ TEST_F(Driver, EventsReachTheFormThroughTheTable) {
     EXPECT_EQ(timer, std::vector<bool>{true}); // switched once, not after every handler
     driver.Raise("optTile", ControlEvent::Click);
     EXPECT_TRUE(form.optTile.Value());
-    EXPECT_TRUE(form.CollectionDirty);
     driver.Edit("txtHours", "3");
     EXPECT_EQ(form.txtHours.Text(), "3");
     driver.Check("chkAutoView", true);
@@ -159,8 +157,8 @@ TEST_F(Driver, PickingAHistoryEntryMovesTheBrowserToItsFolder) {
 
 TEST_F(Driver, FolderRowsLeadFromTheRootToTheFolderAndOpenOneSkippingOneThatIsGone) {
     const fs::path base = fs::path(store.root()) / "a";
-    fs::create_directories(base / "b" / "c");
-    fs::create_directories(base / "b" / "locked");
+    for (const char* sub : {"c", "locked"})
+        fs::create_directories(base / "b" / sub);
     form.Dir1.SetPath((base / "b").string());
     const std::vector<FolderRow> rows = form.Dir1.Rows();
     ASSERT_GE(rows.size(), 4u);

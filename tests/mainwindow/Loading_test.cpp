@@ -62,17 +62,27 @@ TEST_F(Loading, TheCollectionReplacesTheListAndTheTwoLoadersTakeOddValuesTheirOw
     }
 }
 
-TEST_F(Loading, AnUnreadableFileIsReportedOnceAndLeavesTheCollectionToBeSaved) {
-    // A folder in its place of velum.cfg: unreadable for anyone.
+// A folder in the place of velum.cfg: no read or write of it can succeed. Each failure is told
+// once, but a save the person asks for is told every time.
+TEST_F(Loading, AnUnusableFileIsToldOnceButASaveThePersonAsksForEveryTime) {
+    reg.Put(kOptionsKey, "Current", reg::kSz, "Sky"s + '\0');
     WriteWholeFile(JoinPath(store.file("velum.cfg"), "inside"), "x");
     form.Form_Load();
-    form.LoadBmpCollection("Default");
+    form.LoadBmpCollection("Sky");
+    form.SaveBmpCombo(); // the rotation's own write
+    form.SaveBmpCombo();
+    ASSERT_EQ(dialogs.messages.size(), 2u);
     form.CollectionDirty = true;
     form.mnuSave_Click();
-    EXPECT_TRUE(form.CollectionDirty);
+    EXPECT_TRUE(form.CollectionDirty); // still to be saved
     EXPECT_EQ(form.mousePointer, MousePointer::Default);
-    ASSERT_EQ(dialogs.messages.size(), 2u); // the read once, then the save
-    EXPECT_NE(dialogs.messages[1].text.find("\"Default\" was not saved"), std::string::npos);
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_EQ(dialogs.messages[2].text.rfind("The collection \"Sky\" was not saved.", 0), 0u);
+    dialogs.answers = {true}; // Yes to saving at Exit
+    form.mnuExit_Click();
+    ASSERT_EQ(dialogs.messages.size(), 4u);
+    EXPECT_EQ(dialogs.messages[3].text.rfind("The collection \"Sky\" was not saved.", 0), 0u);
+    EXPECT_TRUE(form.saveFailed());
 }
 
 TEST_F(Handlers, OnlyAChangedChoiceMarksTheCollectionAndThePreviewSettingIsRead) {
