@@ -1,16 +1,8 @@
-// Applying bitmaps and running the rotation, from a bare form and from a loaded window.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <memory>
-
+// Applying bitmaps and running the rotation, in the window and shared with velumspin.
 #include "common/DateTime.h"
 #include "common/Folders.h"
-#include "common/IoFailure.h"
-#include "common/RegistrySettings.h"
-#include "mainwindow/frmWallPaper.h"
+#include "mainwindow/FormTest.h"
 #include "store/ConfigRecord.h"
-#include "support/TestSupport.h"
 
 using namespace velum;
 using namespace velum::test;
@@ -18,38 +10,12 @@ using namespace std::string_literals;
 
 namespace {
 
-using Strings = std::vector<std::string>;
-
-struct Applying : ::testing::Test {
-    TempFolder store;
-    MemoryRegistry reg;
-    FakeDialogs dialogs;
-    FakeDesktop desktop{reg};
-    FakeClock clock;
-    FakeRandom random;
+struct Applying : FormTest {
     std::string pics = JoinPath(store.root(), "pics");
-    std::unique_ptr<frmWallPaper> window;
 
-    // A window loaded over the stored names, the current name and velum.cfg's records.
-    frmWallPaper& Start(const std::string& names, const std::string& current,
-                        const Strings& records) {
-        reg.Put(kOptionsKey, "Collections", reg::kSz, names + '\0');
-        reg.Put(kOptionsKey, "Current", reg::kSz, current + '\0');
-        WriteWholeFile(store.file("velum.cfg"), CrlfJoin(records));
-        Bare().Form_Load();
-        return *window;
-    }
-    frmWallPaper& Bare() {
-        window =
-            std::make_unique<frmWallPaper>(reg, dialogs, FormPlaces{store.root(), store.root()});
-        window->UseDesktop(desktop);
-        window->UseClock(clock);
-        window->UseRandom(random);
-        return *window;
-    }
     // A form not loaded, browsing a folder of pictures; those named "broken" do not load.
     frmWallPaper& Browsing() {
-        auto& form = Bare();
+        auto& form = Make();
         form.LoadPicture = [](const std::string& p) { return p.find("broken") == p.npos; };
         for (const char* name : {"a.bmp", "b.BMP", "c.bmp", "notes.txt", ".hidden.bmp"})
             WriteWholeFile(JoinPath(pics, name), "x");
@@ -88,43 +54,6 @@ const Strings kTwo = {"", // a blank line is no history entry
     R"("Index","A"," 1")", R"("Time","A","2026-12-01 08:00:00")", R"("CurrentIndex","A"," 0")",
     R"("Bmp","B","/b0.bmp")", R"("Bmp","B","/b1.bmp")", R"("Bmp","","/old.bmp")"};
 // clang-format on
-
-// A settings store whose writes fail while `failing` is set, as a full disk makes user.reg's.
-struct FailingWrites final : Registry {
-    MemoryRegistry& inner;
-    bool failing = true;
-    explicit FailingWrites(MemoryRegistry& r) : inner(r) {}
-    std::int32_t OpenKey(HKey r, const std::string& k, std::uint32_t a, HKey* h) override {
-        return inner.OpenKey(r, k, a, h);
-    }
-    std::int32_t CreateKey(HKey r, const std::string& k, std::uint32_t a, HKey* h) override {
-        return inner.CreateKey(r, k, a, h);
-    }
-    std::int32_t QueryValue(HKey k, const std::string& n, std::uint32_t* t, unsigned char* d,
-                            std::uint32_t* s) override {
-        return inner.QueryValue(k, n, t, d, s);
-    }
-    std::int32_t SetValue(HKey k, const std::string& n, std::uint32_t t, const unsigned char* d,
-                          std::uint32_t s) override {
-        if (failing)
-            throw IoFailure("Could not save user.reg: No space left on device", 28);
-        return inner.SetValue(k, n, t, d, s);
-    }
-    std::int32_t CloseKey(HKey k) override { return inner.CloseKey(k); }
-};
-
-// The platform's desktop call, which writes the profile too.
-struct ProfileDesktop final : Desktop {
-    FailingWrites& reg;
-    Strings shown;
-    explicit ProfileDesktop(FailingWrites& r) : reg(r) {}
-    DesktopResult SetDeskWallpaper(const std::string& text) override {
-        shown.push_back(text);
-        if (reg.failing)
-            throw IoFailure("Could not save user.reg: No space left on device", 28);
-        return DesktopResult::Done;
-    }
-};
 
 } // namespace
 
@@ -186,7 +115,7 @@ TEST_F(Applying, TheRotationListAddsOnlyNewPathsAndApplyFollowsTheBitmap) {
 }
 
 TEST_F(Applying, TheOrderChoiceAndTheTickReachTheScheduler) {
-    auto& form = Bare();
+    auto& form = Make();
     Rotation({"/0", "/1", "/2"});
     EXPECT_EQ((std::vector{Next(), Next()}), (std::vector{0, 1}));
     form.orderGroup.Select(form.optDescending);
@@ -266,116 +195,62 @@ TEST_F(Applying, ABitmapTheDesktopCouldNotReadIsNotRecordedWhileTheRotationMoves
     EXPECT_EQ(Stored("Index", "A") + Stored("CurrentIndex", "A"), " 2 1");
 }
 
-TEST_F(Applying, AFailingSettingsFileIsToldOnceUntilAWriteOfItSucceeds) {
-    FailingWrites failing(reg);
-    ProfileDesktop desktop(failing);
-    frmWallPaper form(failing, dialogs, {store.root(), store.root()});
-    form.UseDesktop(desktop);
-    form.UseClock(clock);
-    reg.Put(kDesktopKey, "TileWallpaper", reg::kSz, "0\0"s);
-    form.lstRotateBmps.AddItem("/a.bmp");
-    form.lstRotateBmps.AddItem("/b.bmp");
+// velumspin moves the rotation beside the window: the window goes on from where velumspin left
+// it, writes each change at once (a crash loses nothing applied) and its exit keeps velumspin's.
+TEST_F(Applying, TheWindowAndVelumspinFollowOneRotationWrittenAtEachChange) {
+    auto& form = Start("A,B", "A", kTwo); // A at position 1 of 3, last changed days ago
+    form.txtHours.SetText("1");
+    clock.now = {2026, 12, 7, 9, 0, 0};
+    Cycle();
+    Cycle(); // stores position 3: past the end
+    clock.now = {2026, 12, 7, 9, 30, 0};
+    form.Timer1_Timer(); // changed half an hour ago, by velumspin: not due
+    EXPECT_EQ(Applied(), (Strings{"/a1.bmp", "/a1.bmp", "/a2.bmp", "/a2.bmp"}));
+    EXPECT_EQ(Next(), 0);
+    EXPECT_EQ(Stored("Index", "A"), " 1");
+    EXPECT_EQ(Stored("Time", "A"), DateTimeToStoredText(clock.now));
+    form.lstRotateBmps.SetSelected(2, true);
+    form.lstRotateBmps_DblClick();
+    EXPECT_EQ(StoredBitmapsOf(store.root(), ""), (Strings{"/a2.bmp", "/a0.bmp", "/old.bmp"}));
 
+    clock.now = {2026, 12, 7, 9, 45, 0};
+    Cycle();
+    form.mnuExit_Click();
+    EXPECT_EQ(Applied(),
+              (Strings{"/a0.bmp", "/a0.bmp", "/a2.bmp", "/a2.bmp", "/a1.bmp", "/a1.bmp"}));
+    EXPECT_EQ(Stored("Index", "A") + Stored("CurrentIndex", "A"), " 2 1");
+    EXPECT_EQ(Stored("Time", "A"), DateTimeToStoredText(clock.now));
+}
+
+TEST_F(Applying, AFailingSettingsFileIsToldOnceUntilAWriteOfItSucceeds) {
+    // The platform's desktop call, which writes the profile too.
+    struct : Desktop {
+        FaultySettings* settings;
+        Strings shown;
+        DesktopResult SetDeskWallpaper(const std::string& text) override {
+            shown.push_back(text);
+            if (settings->writesFail)
+                throw IoFailure("Could not save user.reg: No space left on device", 28);
+            return DesktopResult::Done;
+        }
+    } profile;
+    profile.settings = &settings;
+    reg.Put(kDesktopKey, "TileWallpaper", reg::kSz, "0\0"s);
+    auto& form = Make();
+    form.UseDesktop(profile);
+    Rotation({"/a.bmp", "/b.bmp"});
+    settings.writesFail = true;
     form.Timer1_Timer(); // zero frequency: every tick changes the wallpaper
     form.Timer1_Timer();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, "The wallpaper style was not saved.\n\n"
                                         "Could not save user.reg: No space left on device");
-    EXPECT_EQ(desktop.shown, (Strings{"/a.bmp", "/a.bmp", "/b.bmp", "/b.bmp"}));
+    EXPECT_EQ(profile.shown, (Strings{"/a.bmp", "/a.bmp", "/b.bmp", "/b.bmp"}));
 
-    failing.failing = false;
+    settings.writesFail = false;
     form.Timer1_Timer();
-    failing.failing = true;
+    settings.writesFail = true;
     form.Timer1_Timer();
     EXPECT_EQ(dialogs.messages.size(), 2u); // failing again after a success is told again
-    EXPECT_TRUE(form.saveFailed());
-}
-
-// ---- one rotation shared with velumspin
-
-namespace {
-
-// velumspin's run on the same store: the next bitmap of the current collection.
-void RunCycler(MemoryRegistry& reg, FakeDialogs& dialogs, FakeDesktop& desktop, FakeClock& clock,
-               const std::string& store) {
-    frmWallPaper cycler(reg, dialogs, {store, store}, kCyclerRole);
-    cycler.UseDesktop(desktop);
-    cycler.UseClock(clock);
-    cycler.CycleOnce();
-}
-
-} // namespace
-
-TEST_F(Applying, NextContinuesARotationVelumspinAdvancedBesideTheWindow) {
-    Start("A,B", "A", kTwo); // A stored at position 1 of 3
-    clock.now = {2026, 12, 7, 9, 0, 0};
-    RunCycler(reg, dialogs, desktop, clock, store.root()); // applies 1, stores 2
-    RunCycler(reg, dialogs, desktop, clock, store.root()); // applies 2, stores 3: past the end
-    Applied();
-    EXPECT_EQ(Next(), 0);
-    EXPECT_EQ(Applied(), (Strings{"/a0.bmp", "/a0.bmp"}));
-}
-
-TEST_F(Applying, TheExitKeepsThePositionAndTimeVelumspinStored) {
-    Start("A,B", "A", kTwo);
-    clock.now = {2026, 12, 7, 9, 0, 0};
-    RunCycler(reg, dialogs, desktop, clock, store.root());
-    RunCycler(reg, dialogs, desktop, clock, store.root());
-    window->mnuExit_Click();
-    EXPECT_EQ(Stored("Index", "A"), " 3"); // past the end, as velumspin stores it
-    EXPECT_EQ(Stored("CurrentIndex", "A"), " 2");
-    EXPECT_EQ(Stored("Time", "A"), DateTimeToStoredText({2026, 12, 7, 9, 0, 0}));
-}
-
-TEST_F(Applying, ATickCountsTheFrequencyFromVelumspinsChange) {
-    auto& form = Start("A,B", "A", kTwo);
-    form.txtHours.SetText("1");
-    clock.now = {2026, 12, 7, 9, 0, 0};
-    RunCycler(reg, dialogs, desktop, clock, store.root()); // applies 1
-    Applied();
-    clock.now = {2026, 12, 7, 9, 30, 0};
-    form.Timer1_Timer();
-    EXPECT_TRUE(Applied().empty()); // changed half an hour ago, by velumspin
-    clock.now = {2026, 12, 7, 10, 0, 0};
-    form.Timer1_Timer();
-    EXPECT_EQ(Applied(), (Strings{"/a2.bmp", "/a2.bmp"}));
-}
-
-TEST_F(Applying, TheWindowWritesEachChangeOfTheRotationAtOnce) {
-    Start("A,B", "A", kTwo);
-    clock.now = {2026, 12, 7, 9, 0, 0};
-    Next(); // applies 1; no exit follows, as after a crash
-    EXPECT_EQ(Stored("Index", "A"), " 2");
-    EXPECT_EQ(Stored("Time", "A"), DateTimeToStoredText({2026, 12, 7, 9, 0, 0}));
-    EXPECT_EQ(StoredBitmapsOf(store.root(), ""), (Strings{"/a1.bmp", "/old.bmp"}));
-    RunCycler(reg, dialogs, desktop, clock, store.root()); // velumspin goes on from there
-    EXPECT_EQ(Applied(), (Strings{"/a1.bmp", "/a1.bmp", "/a2.bmp", "/a2.bmp"}));
-}
-
-TEST_F(Applying, ApplyingByHandWritesTheHistoryAtOnce) {
-    auto& form = Start("A,B", "A", kTwo);
-    form.lstRotateBmps.SetSelected(2, true);
-    form.lstRotateBmps_DblClick();
-    EXPECT_EQ(StoredBitmapsOf(store.root(), ""), (Strings{"/a2.bmp", "/old.bmp"}));
-}
-
-TEST_F(Applying, ASaveThePersonAsksForIsToldEvenWhenTheSameFailureWasToldBefore) {
-    auto& form = Start("Sky", "Sky", {R"("Bmp","Sky","/a.bmp")"});
-    // A folder in the place of velum.cfg: no write of it can succeed.
-    std::filesystem::remove(store.file("velum.cfg"));
-    WriteWholeFile(JoinPath(store.file("velum.cfg"), "inside"), "x");
-    form.SaveBmpCombo(); // the rotation's own write: told
-    form.SaveBmpCombo(); // the same cause again: not told
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-
-    form.mnuSave_Click();
-    ASSERT_EQ(dialogs.messages.size(), 2u);
-    EXPECT_EQ(dialogs.messages[1].text.rfind("The collection \"Sky\" was not saved.", 0), 0u);
-
-    form.CollectionDirty = true;
-    dialogs.answers = {true}; // Yes to saving at Exit
-    form.mnuExit_Click();     // the exit may also tell that it could not read the rotation back
-    ASSERT_GE(dialogs.messages.size(), 3u);
-    EXPECT_EQ(dialogs.messages.back().text.rfind("The collection \"Sky\" was not saved.", 0), 0u);
     EXPECT_TRUE(form.saveFailed());
 }

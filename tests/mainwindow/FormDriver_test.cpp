@@ -1,11 +1,10 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "mainwindow/FormDriver.h"
-#include "support/TestSupport.h"
+#include "mainwindow/FormTest.h"
 
 using namespace velum;
 using namespace velum::test;
@@ -13,18 +12,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Driver : ::testing::Test {
-    TempFolder store;
-    MemoryRegistry reg;
-    FakeDialogs dialogs;
-    FakeDesktop desktop{reg};
-    frmWallPaper form{reg, dialogs, {store.root(), store.root()}};
+struct Driver : FormTest {
+    frmWallPaper& form = Make();
     FormDriver driver{form};
     int syncs = 0, quits = 0, cancels = 0, closes = 0, abouts = 0;
     std::vector<bool> timer;
 
     void SetUp() override {
-        form.UseDesktop(desktop);
         form.lstRotateBmps.AddItem("/a.bmp"); // zero frequency: every tick applies it
         driver.Sync = [this] { ++syncs; };
         driver.Quit = [this] { ++quits; };
@@ -34,33 +28,6 @@ struct Driver : ::testing::Test {
         driver.About = [this] { ++abouts; };
     }
 };
-
-// The control of each kind that its state names, and nothing else.
-bool StateFitsKind(const ControlLayout& c, const ControlState& s) {
-    const int set = (s.combo != nullptr) + (s.list != nullptr) + (s.text != nullptr) +
-                    (s.option != nullptr) + (s.check != nullptr) + (s.drives != nullptr) +
-                    (s.folders != nullptr) + (s.picture != nullptr);
-    switch (c.kind) {
-    case ControlKind::Combo:
-        return set == 1 && s.combo;
-    case ControlKind::List:
-        return set == 1 && s.list;
-    case ControlKind::TextBox:
-        return set == 1 && s.text;
-    case ControlKind::Option:
-        return set == 1 && s.option;
-    case ControlKind::CheckBox:
-        return set == 1 && s.check;
-    case ControlKind::DriveList:
-        return set == 1 && s.drives;
-    case ControlKind::FolderList:
-        return set == 1 && s.folders;
-    case ControlKind::Picture:
-        return set == 1 && s.picture;
-    default:
-        return set == 0;
-    }
-}
 
 } // namespace
 
@@ -107,15 +74,21 @@ TEST_F(Driver, EveryRowIsWholeAndEveryNameItUsesExists) {
     std::set<std::string> names;
     for (const auto& c : WindowControls()) {
         EXPECT_TRUE(names.insert(c.name).second) << c.name << " twice";
+        // The one state pointer of its kind, none for a kind without state.
         const ControlState s = c.state ? c.state(form) : ControlState{};
-        EXPECT_TRUE(StateFitsKind(c, s)) << c.name;
+        const std::map<ControlKind, const void*> own = {
+            {ControlKind::Combo, s.combo},        {ControlKind::List, s.list},
+            {ControlKind::TextBox, s.text},       {ControlKind::Option, s.option},
+            {ControlKind::CheckBox, s.check},     {ControlKind::DriveList, s.drives},
+            {ControlKind::FolderList, s.folders}, {ControlKind::Picture, s.picture}};
+        for (const auto& [kind, state] : own)
+            EXPECT_EQ(state != nullptr, kind == c.kind) << c.name;
         for (const auto& e : c.events)
             EXPECT_NE(e.call, nullptr) << c.name;
-        for (const std::string* other : {&c.frame, &c.labelFor, &c.dropTarget})
-            if (!other->empty()) {
-                EXPECT_NE(FindControl(*other), nullptr) << c.name << " names " << *other;
-            }
-        if (!c.frame.empty()) {
+        if (!c.labelFor.empty()) {
+            EXPECT_NE(FindControl(c.labelFor), nullptr) << c.name;
+        }
+        if (!c.frame.empty()) { // WindowControl throws for a name it does not know
             EXPECT_EQ(WindowControl(c.frame).kind, ControlKind::Frame) << c.name;
         }
         if (!c.dropTarget.empty()) {
@@ -140,7 +113,6 @@ TEST_F(Driver, EventsReachTheFormThroughTheTable) {
     EXPECT_EQ(timer, std::vector<bool>{true}); // switched once, not after every handler
     driver.Raise("optTile", ControlEvent::Click);
     EXPECT_TRUE(form.optTile.Value());
-    EXPECT_TRUE(form.CollectionDirty);
     driver.Edit("txtHours", "3");
     EXPECT_EQ(form.txtHours.Text(), "3");
     driver.Check("chkAutoView", true);
@@ -185,8 +157,8 @@ TEST_F(Driver, PickingAHistoryEntryMovesTheBrowserToItsFolder) {
 
 TEST_F(Driver, FolderRowsLeadFromTheRootToTheFolderAndOpenOneSkippingOneThatIsGone) {
     const fs::path base = fs::path(store.root()) / "a";
-    fs::create_directories(base / "b" / "c");
-    fs::create_directories(base / "b" / "locked");
+    for (const char* sub : {"c", "locked"})
+        fs::create_directories(base / "b" / sub);
     form.Dir1.SetPath((base / "b").string());
     const std::vector<FolderRow> rows = form.Dir1.Rows();
     ASSERT_GE(rows.size(), 4u);
