@@ -27,8 +27,7 @@ fs::path MakeTempFolder() {
 }
 
 #ifdef _WIN32
-// The store lives in the Windows folder, which cannot be moved: the tests' own Wine prefix
-// starts each test without the store's files.
+// The store lives in the Windows folder, which cannot be moved.
 void RemoveStoreFiles() {
     // Never the velum.cfg of a person's own Windows: CTest marks the prefix it made.
     const char* mark = std::getenv("VELUM_TEST_PREFIX");
@@ -57,7 +56,7 @@ TempStore::TempStore() {
     RemoveStoreFiles();
 #else
     if (const char* old = std::getenv(kEnv))
-        hadEnv_ = true, savedEnv_ = old;
+        savedEnv_ = old;
     setenv(kEnv, root().c_str(), 1);
 #endif
 }
@@ -66,7 +65,7 @@ TempStore::~TempStore() {
 #ifdef _WIN32
     RemoveStoreFiles();
 #else
-    hadEnv_ ? setenv(kEnv, savedEnv_.c_str(), 1) : unsetenv(kEnv);
+    savedEnv_ ? setenv(kEnv, savedEnv_->c_str(), 1) : unsetenv(kEnv);
 #endif
 }
 
@@ -172,12 +171,6 @@ std::string RawValue(Registry& reg, const std::string& keyPath, const std::strin
     }
     reg.CloseKey(key);
     return rc == reg::kSuccess ? bytes : "<no value>";
-}
-
-std::string MemoryRegistry::Raw(const std::string& keyPath, const std::string& name) const {
-    const HiveKey* key = hive_.FindKey("HKEY_CURRENT_USER\\" + keyPath);
-    const HiveValue* value = key ? key->FindValue(name) : nullptr;
-    return !key ? "<no key>" : value ? value->data : "<no value>";
 }
 
 std::int32_t MemoryRegistry::Open(HKey root, const std::string& subKey, bool create, HKey* result) {
