@@ -19,20 +19,8 @@ namespace {
 using namespace std::string_literals;
 using Pixels = std::vector<std::uint32_t>;
 
-std::string Le(std::uint64_t value, int bytes) {
-    return bytes ? std::string(1, static_cast<char>(value & 0xFF)) + Le(value >> 8, bytes - 1) : "";
-}
-
-// A bitmap file with a 40-byte info header; `extra` (masks, palette) precedes the pixel data.
-std::string MakeBmp(std::int32_t width, std::int32_t height, int bpp, std::uint32_t compression,
-                    const std::string& data, const std::string& extra = "",
-                    std::uint32_t coloursUsed = 0) {
-    const std::size_t offset = 54 + extra.size();
-    return "BM" + Le(offset + data.size(), 4) + Le(0, 4) + Le(offset, 4) + Le(40, 4) +
-           Le(std::uint32_t(width), 4) + Le(std::uint32_t(height), 4) + Le(1, 2) + Le(bpp, 2) +
-           Le(compression, 4) + Le(data.size(), 4) + Le(0, 8) + Le(coloursUsed, 4) + Le(0, 4) +
-           extra + data;
-}
+using test::MakeBmp;
+const auto Le = test::LittleEndian;
 
 std::tuple<int, int, Pixels> Decoded(const std::string& file) {
     const std::optional<Picture> p = DecodeBitmap(file);

@@ -4,6 +4,7 @@
 #include <streambuf>
 
 #include "common/IoFailure.h"
+#include "store/Catalogue.h"
 #include "store/CollectionStore.h"
 #include "store/ConfigRecord.h"
 #include "support/TestSupport.h"
@@ -178,4 +179,27 @@ TEST(RotationRecords, AnOldLineWithALoneCrOrANulIsNotCarried) {
     EXPECT_EQ(saved.find("A\r"), std::string::npos);
     EXPECT_EQ(saved.find('\0'), std::string::npos);
     EXPECT_NE(saved.find(R"("Bmp","A","/a.bmp")"), std::string::npos);
+}
+
+TEST(CollectionNames, SplitLeavesOutEmptyPiecesAndJoinAddsNothingAround) {
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"Default,Nature", {"Default", "Nature"}},
+        {"A,,B,", {"A", "B"}},
+        {",", {}},
+        {"", {}},
+        {"Sea side,Mountains ", {"Sea side", "Mountains "}}};
+    for (const auto& [stored, names] : cases) {
+        EXPECT_EQ(SplitCollectionNames(stored), names) << stored;
+        EXPECT_EQ(SplitCollectionNames(JoinCollectionNames(names)), names) << stored;
+    }
+    EXPECT_EQ(JoinCollectionNames({"Default", "Sea side", "Nature "}), "Default,Sea side,Nature ");
+}
+
+TEST(CollectionNames, SplitCounts101PiecesEmptyOnesIncluded) {
+    std::string stored = ",";
+    for (int i = 0; i < 101; ++i)
+        stored += "N" + std::to_string(i) + ",";
+    const std::vector<std::string> names = SplitCollectionNames(stored);
+    ASSERT_EQ(names.size(), 100u); // the empty first piece took one of the 101
+    EXPECT_EQ(names.back(), "N99");
 }

@@ -56,6 +56,12 @@ std::string CrlfJoin(const std::vector<std::string>& lines);
 // velum.cfg after saving Default and Nature and leaving with Nature shown, line by line.
 extern const std::vector<std::string> kWorkedExample;
 
+// `value` as `bytes` bytes, least significant first.
+std::string LittleEndian(std::uint64_t value, int bytes);
+// A bitmap file with a 40-byte info header; `extra` (masks, palette) precedes the pixel data.
+std::string MakeBmp(std::int32_t width, std::int32_t height, int bpp, std::uint32_t compression,
+                    const std::string& data, const std::string& extra = "",
+                    std::uint32_t coloursUsed = 0);
 // A 24-bit bottom-up Windows bitmap of `pixels` (0x00RRGGBB, rows top to bottom).
 void WriteBmp24(const std::string& path, int width, int height,
                 const std::vector<std::uint32_t>& pixels);
