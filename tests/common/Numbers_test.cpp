@@ -33,8 +33,6 @@ TEST(RoundToInt16, RoundsHalvesToEvenAndRefusesOutOfRange) {
 }
 
 TEST(SignedNumberText, ReservesABlankForThePlusSign) {
-    EXPECT_EQ(SignedNumberText(3), " 3");
-    EXPECT_EQ(SignedNumberText(0), " 0");
-    EXPECT_EQ(SignedNumberText(-1), "-1");
-    EXPECT_EQ(SignedNumberText(-32768), "-32768");
+    for (auto [n, text] : {std::pair{3, " 3"}, {0, " 0"}, {-1, "-1"}, {-32768, "-32768"}})
+        EXPECT_EQ(SignedNumberText(n), text);
 }

@@ -21,14 +21,6 @@ TEST(ReadSetting, RemovesOneTrailingNulReadsDwordsAsNumbersAndOtherTypesAsEmpty)
     EXPECT_EQ(reg.openHandles(), 0);
 }
 
-TEST(ReadSetting, MissingKeyReadsEmptyWithoutCreatingIt) {
-    MemoryRegistry reg;
-    EXPECT_EQ(GetCurrentCollection(reg), "");
-    EXPECT_EQ(GetCollections(reg), "");
-    EXPECT_FALSE(reg.HasKey(kOptionsKey));
-    EXPECT_EQ(reg.openHandles(), 0);
-}
-
 TEST(RegData, UnknownTypesAreLeftAloneAndTextIsWrittenWithOneNul) {
     MemoryRegistry reg;
     reg.Put("K", "bin", reg::kBinary, "xy");
@@ -47,8 +39,11 @@ TEST(RegData, UnknownTypesAreLeftAloneAndTextIsWrittenWithOneNul) {
     EXPECT_EQ(reg.Raw("K", "x"), "<no value>");
 }
 
-TEST(WriteSetting, MissingKeyWritesNothingAndSaveOptionsCreatesItAndWritesAllThree) {
+TEST(WriteSetting, AMissingKeyIsNeitherReadNorWrittenAndSaveOptionsCreatesItAndWritesAllThree) {
     MemoryRegistry reg;
+    EXPECT_EQ(GetCurrentCollection(reg), "");
+    EXPECT_EQ(GetCollections(reg), "");
+    EXPECT_FALSE(reg.HasKey(kOptionsKey));
     WriteSetting(reg, "Control Panel\\desktop", "TileWallpaper", std::string("1"), reg::kSz);
     EXPECT_FALSE(reg.HasKey("Control Panel\\desktop"));
     SaveOptions(reg, 1, "Default,Nature", "Nature");

@@ -6,11 +6,12 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
+
+#include "support/TestSupport.h"
 
 namespace velum {
 namespace {
@@ -18,20 +19,8 @@ namespace {
 using namespace std::string_literals;
 using Pixels = std::vector<std::uint32_t>;
 
-std::string Le(std::uint64_t value, int bytes) {
-    return bytes ? std::string(1, static_cast<char>(value & 0xFF)) + Le(value >> 8, bytes - 1) : "";
-}
-
-// A bitmap file with a 40-byte info header; `extra` (masks, palette) precedes the pixel data.
-std::string MakeBmp(std::int32_t width, std::int32_t height, int bpp, std::uint32_t compression,
-                    const std::string& data, const std::string& extra = "",
-                    std::uint32_t coloursUsed = 0) {
-    const std::size_t offset = 54 + extra.size();
-    return "BM" + Le(offset + data.size(), 4) + Le(0, 4) + Le(offset, 4) + Le(40, 4) +
-           Le(std::uint32_t(width), 4) + Le(std::uint32_t(height), 4) + Le(1, 2) + Le(bpp, 2) +
-           Le(compression, 4) + Le(data.size(), 4) + Le(0, 8) + Le(coloursUsed, 4) + Le(0, 4) +
-           extra + data;
-}
+using test::MakeBmp;
+const auto Le = test::LittleEndian;
 
 std::tuple<int, int, Pixels> Decoded(const std::string& file) {
     const std::optional<Picture> p = DecodeBitmap(file);
@@ -86,31 +75,35 @@ TEST(BitmapTest, RefusesBrokenAndOversizedFilesQuickly) {
     EXPECT_FALSE(DecodeBitmapFile("no such file.bmp"));
 }
 
+std::string Noise(std::size_t n) {
+    std::string b;
+    for (std::size_t i = 0; i < n; ++i)
+        b += static_cast<char>(i * 2654435761u >> 13);
+    return b;
+}
+
+const std::string kLarge = MakeBmp(700, 600, 24, 0, Noise(2100 * 600));
+
 // Every form, decoded a rectangle at a time from memory and from a file, gives the whole picture's
 // pixels; the 24-bit one spans several reads of rows.
 TEST(BitmapTest, RectanglesFromMemoryAndFilesMatchTheWholePicture) {
-    auto bytes = [](std::size_t n) {
-        std::string b;
-        for (std::size_t i = 0; i < n; ++i)
-            b += static_cast<char>(i * 2654435761u >> 13);
-        return b;
-    };
     const std::string rle = "\3\1\0\3\2\11\1\0\0\0\2\2\0\2\2\1\2\3\0\1"s;
-    const std::string files[] = {MakeBmp(37, 9, 1, 0, bytes(8 * 9), kPalette),
-                                 MakeBmp(37, -9, 4, 0, bytes(20 * 9), kPalette),
-                                 MakeBmp(37, 9, 8, 0, bytes(40 * 9), kPalette),
-                                 MakeBmp(37, 9, 16, 0, bytes(76 * 9)),
-                                 MakeBmp(700, 600, 24, 0, bytes(2100 * 600)),
-                                 MakeBmp(37, -9, 32, 0, bytes(148 * 9)),
+    const std::string files[] = {MakeBmp(37, 9, 1, 0, Noise(8 * 9), kPalette),
+                                 MakeBmp(37, -9, 4, 0, Noise(20 * 9), kPalette),
+                                 MakeBmp(37, 9, 8, 0, Noise(40 * 9), kPalette),
+                                 MakeBmp(37, 9, 16, 0, Noise(76 * 9)),
+                                 kLarge,
+                                 MakeBmp(37, -9, 32, 0, Noise(148 * 9)),
                                  MakeBmp(6, 3, 8, 1, rle, kPalette)};
-    const std::string path = (std::filesystem::temp_directory_path() / "velum-rect.bmp").string();
+    const test::TempFolder temp;
+    const std::string path = temp.file("a.bmp");
     for (const std::string& file : files) {
         const Picture whole = DecodeBitmap(file).value();
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << file;
+        test::WriteWholeFile(path, file);
         for (auto bitmap : {BitmapFile::FromBytes(file), BitmapFile::Open(path)}) {
             ASSERT_TRUE(bitmap);
-            ASSERT_EQ(bitmap->width(), whole.width);
-            ASSERT_EQ(bitmap->height(), whole.height);
+            ASSERT_EQ(std::pair(bitmap->width(), bitmap->height()),
+                      std::pair(whole.width, whole.height));
             const int x = whole.width / 3, y = whole.height / 4, w = whole.width - x - 1;
             const int h = whole.height - y;
             Pixels part(static_cast<std::size_t>(w + 2) * h, 7); // two spare pixels a row
@@ -129,40 +122,33 @@ TEST(BitmapTest, RectanglesFromMemoryAndFilesMatchTheWholePicture) {
     EXPECT_FALSE(opened->Decode(0, 0, 700, 600, row.data(), 0)) << "cut after opening";
 #endif
     for (const std::string& bad : {MakeBmp(6, 3, 8, 1, rle.substr(0, 12), kPalette),
-                                   MakeBmp(5, 4, 7, 0, bytes(80)), files[4].substr(0, 9000)}) {
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << bad;
+                                   MakeBmp(5, 4, 7, 0, Noise(80)), kLarge.substr(0, 9000)}) {
+        test::WriteWholeFile(path, bad);
         EXPECT_FALSE(BitmapFile::FromBytes(bad)) << bad.size();
         EXPECT_FALSE(BitmapFile::Open(path)) << bad.size();
     }
-    std::filesystem::remove(path);
 }
 
 TEST(BitmapTest, APreviewDecodesTheWholePictureSampledToItsBoxOrItsCornerCutToTheWindow) {
-    std::string data;
-    for (std::size_t i = 0; i < 2100 * 600; ++i)
-        data += static_cast<char>(i * 2654435761u >> 13);
-    const std::string file = MakeBmp(700, 600, 24, 0, data);
-    const std::string path = (std::filesystem::temp_directory_path() / "velum-box.bmp").string();
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << file;
-    const Picture whole = DecodeBitmap(file).value();
+    const test::TempFolder temp;
+    const std::string path = temp.file("a.bmp");
+    test::WriteWholeFile(path, kLarge);
+    const Picture whole = DecodeBitmap(kLarge).value();
 
     const Picture fit = DecodeBitmapFileFor(path, 70, 200, true).value();
     ASSERT_EQ(std::pair(fit.width, fit.height), std::pair(70, 200));
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 70; ++x) // the middle of each box pixel: x 5, 15, ..., y 1, 4, ...
             ASSERT_EQ(fit.at(x, y), whole.at(x * 10 + 5, y * 3 + 1)) << x << " " << y;
-
     const Picture corner = DecodeBitmapFileFor(path, 100, 800, false).value();
     ASSERT_EQ(std::pair(corner.width, corner.height), std::pair(100, 600));
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 100; ++x)
             ASSERT_EQ(corner.at(x, y), whole.at(x, y)) << x << " " << y;
-
     EXPECT_EQ(DecodeBitmapFileFor(path, 900, 900, true).value().pixels, whole.pixels)
         << "a smaller picture is decoded whole, for the view to smooth";
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << file.substr(0, 9000);
+    test::WriteWholeFile(path, kLarge.substr(0, 9000));
     EXPECT_FALSE(DecodeBitmapFileFor(path, 70, 60, true)) << "cut short";
-    std::filesystem::remove(path);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
-#include <vector>
 
 #include "common/DateTime.h"
 #include "engine/Scheduler.h"
@@ -18,12 +17,8 @@ DateTime At(int year, int month, int day, int hour, int minute) {
 } // namespace
 
 TEST(ChangeDue, ComparesFieldByFieldWithBorrowsAndAnyNewMonthIsDue) {
-    struct Case {
-        DateTime last, now;
-        double days, hours, minutes;
-        bool due;
-    };
-    const Case cases[] = {
+    // Last change, now, days, hours, minutes, due.
+    const std::tuple<DateTime, DateTime, double, double, double, bool> cases[] = {
         {At(2026, 1, 31, 10, 0), At(2026, 2, 1, 10, 0), 1, 0, 0, true},
         {At(2024, 2, 28, 10, 0), At(2024, 3, 1, 10, 0), 2, 0, 0, false}, // February has 28
         {At(2026, 4, 30, 10, 0), At(2026, 5, 1, 10, 0), 1, 0, 0, true},  // April has 30
@@ -35,9 +30,9 @@ TEST(ChangeDue, ComparesFieldByFieldWithBorrowsAndAnyNewMonthIsDue) {
         {At(2026, 3, 1, 10, 0), At(2026, 3, 1, 10, 0), 0, 0, 0, true}, // zero: every tick
         {DateTime{}, At(2026, 5, 1, 9, 0), 40, 0, 0, true},            // never changed
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ChangeDue(c.last, c.now, c.days, c.hours, c.minutes), c.due)
-            << FormatIsoDateTime(c.last) << " to " << FormatIsoDateTime(c.now);
+    for (const auto& [last, now, days, hours, minutes, due] : cases)
+        EXPECT_EQ(ChangeDue(last, now, days, hours, minutes), due)
+            << FormatIsoDateTime(last) << " to " << FormatIsoDateTime(now);
 }
 
 TEST(RepairIndex, KeepsAPositionInsideTheListAndRestartsOutsideByOrder) {

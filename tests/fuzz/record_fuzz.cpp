@@ -16,22 +16,17 @@ namespace {
 std::string Collection(const std::string& old) {
     std::istringstream in(old);
     std::ostringstream out;
-    CollectionContent c{{"/p/a.bmp", "/p/b,c.bmp"}, "1", "", "x", "1", "99"};
-    WriteCollectionRecords(out, &in, "Nature", c);
+    WriteCollectionRecords(out, &in, "Nature",
+                           {{"/p/a.bmp", "/p/b,c.bmp"}, "1", "", "x", "1", "99"});
     return out.str();
 }
 
 std::string Rotation(const std::string& old, bool cycler) {
     std::istringstream in(old);
     std::ostringstream out;
-    RotationSnapshot s;
-    s.cycler = cycler;
-    s.history = {"/p/h.bmp", "", "/p/\"q\".bmp"};
-    s.collection = "Nature";
-    s.index = " 3";
-    s.time = "2026-12-06 19:04:05";
-    s.currentIndex = "-1";
-    s.deleted = {"Gone"};
+    const RotationSnapshot s{
+        cycler,  {"/p/h.bmp", "", "/p/\"q\".bmp"}, "Nature", " 3", "2026-12-06 19:04:05", "-1",
+        {"Gone"}};
     WriteRotationRecords(out, &in, s);
     return out.str();
 }
@@ -64,17 +59,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         }
         WriteConfigRecord(once, r.key, r.name, r.value);
-        std::string written = once.str();
-        written.resize(written.size() - 2);
-        ConfigRecord again = ParseConfigRecord(written);
+        const std::string written = once.str();
+        ConfigRecord again =
+            ParseConfigRecord(std::string_view(written).substr(0, written.size() - 2));
         Check(again.key == r.key && again.name == r.name && again.value == r.value);
     }
 
-    std::string c1 = Collection(input);
-    Check(Collection(c1) == c1);
-    std::string r1 = Rotation(input, false);
-    Check(Rotation(r1, false) == r1);
-    std::string s1 = Rotation(input, true);
-    Check(Rotation(s1, true) == s1);
+    const std::string collection = Collection(input);
+    Check(Collection(collection) == collection);
+    for (bool cycler : {false, true}) {
+        const std::string rotation = Rotation(input, cycler);
+        Check(Rotation(rotation, cycler) == rotation);
+    }
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <streambuf>
 
 #include "common/IoFailure.h"
+#include "store/Catalogue.h"
 #include "store/CollectionStore.h"
 #include "store/ConfigRecord.h"
 #include "support/TestSupport.h"
@@ -68,15 +69,6 @@ TEST(CollectionStore, SavingDropsTheOldRecordsKeepsTheFirstStateAndNormalisesThe
                   R"("Bmp","B","C:\x.bmp")", R"("Bmp","B","a,b.bmp")", R"("Days","B","1")"}));
 }
 
-TEST(CollectionStore, ALineTooLongForARecordIsNotCarriedOverWhileTheRecordsAroundItAre) {
-    const std::string junk(kMaxConfigLine + 1, '\0');
-    const std::string old =
-        CrlfJoin({R"("Bmp","B","b.bmp")", junk, R"("Minutes","B","5")"}) + junk; // no line break
-    EXPECT_EQ(SaveCollection(old, "A", {{}, "", "", "", "0", "0"}),
-              SaveCollection("", "A", {{}, "", "", "", "0", "0"}, false) +
-                  CrlfJoin({R"("Bmp","B","b.bmp")", R"("Minutes","B","5")"}));
-}
-
 TEST(RotationRecords, TenHistoryEntriesAndTheStateComeFirstAndOnlyDeletedBitmapsGo) {
     const std::string old =
         CrlfJoin({R"("Bmp","","old history")", R"("Index","B"," 1")", R"("Time","B","t1")",
@@ -85,20 +77,18 @@ TEST(RotationRecords, TenHistoryEntriesAndTheStateComeFirstAndOnlyDeletedBitmaps
                   R"("Bmp","Nature","n.bmp")", R"("Bmp","Nat","x.bmp")", R"("Bmp","Gone","g.bmp")",
                   R"("Max","Gone","1")", R"("Bmp","Unlisted","u.bmp")"});
     RotationSnapshot s{false, {}, "Nature", "-1", "t", " 0", {"Gone"}};
-    for (int i = 0; i < 12; ++i) // the first ten count, the empty one is skipped
+    std::string history;
+    for (int i = 0; i < 12; ++i) { // the first ten count, the empty one is skipped
         s.history.push_back(i == 3 ? "" : "p" + std::to_string(i));
+        history += i == 3 || i > 9 ? "" : CrlfJoin({R"("Bmp","","p)" + std::to_string(i) + "\""});
+    }
     EXPECT_EQ(SaveRotation(old, s),
-              CrlfJoin({R"("Bmp","","p0")",           R"("Bmp","","p1")",
-                        R"("Bmp","","p2")",           R"("Bmp","","p4")",
-                        R"("Bmp","","p5")",           R"("Bmp","","p6")",
-                        R"("Bmp","","p7")",           R"("Bmp","","p8")",
-                        R"("Bmp","","p9")",           R"("Index","Nature","-1")",
-                        R"("Time","Nature","t")",     R"("CurrentIndex","Nature"," 0")",
-                        R"("Index","B"," 1")",        R"("Time","B","t1")",
-                        R"("Minutes","B","5")",       R"("Minutes","B","6")",
-                        R"("Days","Nature","3")",     R"("Bmp","Nature","n.bmp")",
-                        R"("Bmp","Nat","x.bmp")",     R"("Max","Gone","1")",
-                        R"("Bmp","Unlisted","u.bmp")"}));
+              history + CrlfJoin({R"("Index","Nature","-1")", R"("Time","Nature","t")",
+                                  R"("CurrentIndex","Nature"," 0")", R"("Index","B"," 1")",
+                                  R"("Time","B","t1")", R"("Minutes","B","5")",
+                                  R"("Minutes","B","6")", R"("Days","Nature","3")",
+                                  R"("Bmp","Nature","n.bmp")", R"("Bmp","Nat","x.bmp")",
+                                  R"("Max","Gone","1")", R"("Bmp","Unlisted","u.bmp")"}));
     // Without a collection name no state records are written.
     EXPECT_EQ(SaveRotation("", {false, {"h.bmp"}, "", " 3", "", "", {}}),
               CrlfJoin({R"("Bmp","","h.bmp")"}));
@@ -119,26 +109,23 @@ TEST(RotationRecords, CyclerKeepsHistoryAndDuplicatesAndReplacesOnlyItsOwnState)
 }
 
 TEST(CollectionStore, AReadErrorIsNotTakenForTheEndOfTheFile) {
-    // The rewrite checks the old stream after the copy; a read error must leave it bad.
-    FailingReadBuf forCollection, forRotation;
-    std::istream oldA(&forCollection), oldB(&forRotation);
+    // The rewrites check the old stream after the copy; reading stops at the error.
+    FailingReadBuf forCollection, forRotation, forReading;
+    std::istream oldA(&forCollection), oldB(&forRotation), oldC(&forReading);
     std::ostringstream out;
     WriteCollectionRecords(out, &oldA, "X", {{}, "", "", "", "0", "0"});
     WriteRotationRecords(out, &oldB, kNatureState);
-    FailingReadBuf forReading; // and reading stops at it with the badbit set
-    std::istream oldC(&forReading);
     ReadCollectionRecords(oldC, "Nature");
-    EXPECT_TRUE(oldA.bad());
-    EXPECT_TRUE(oldB.bad());
-    EXPECT_TRUE(oldC.bad());
+    for (const std::istream* old : {&oldA, &oldB, &oldC})
+        EXPECT_TRUE(old->bad());
 }
 
 TEST(ReadCollectionRecords, ReadsBackWhatTheSavesWroteAndOnlyTheLastUsableValues) {
     std::istringstream in(SaveRotation(SaveCollection("", "Nature", kNature), kNatureState));
     StoredRecords r = ReadCollectionRecords(in, "Nature");
     EXPECT_EQ(r.history, (std::vector<std::string>{kPics[1], kPics[0]}));
-    EXPECT_EQ(r.collection.bitmaps, kPics);
     const auto& c = r.collection;
+    EXPECT_EQ(c.bitmaps, kPics);
     EXPECT_EQ(c.minutes.value() + c.hours.value() + c.days.value() + c.cycleOptions.value() +
                   c.tileWallpaper.value(),
               "00100");
@@ -185,9 +172,34 @@ TEST(CollectionStore, ANameWithALineBreakIsNeverWrittenAndTheFileStays) {
 }
 
 TEST(RotationRecords, AnOldLineWithALoneCrOrANulIsNotCarried) {
-    const std::string old = CrlfJoin(
-        {R"("Bmp","A","/a.bmp")", "\"Index\",\"A\rB\",\" 3\"", "\"Bmp\",\"A\",\"/b\0.bmp\""s});
-    EXPECT_EQ(SaveRotation(old, kNatureState).find("A\r"), std::string::npos);
-    EXPECT_EQ(SaveRotation(old, kNatureState).find('\0'), std::string::npos);
-    EXPECT_NE(SaveRotation(old, kNatureState).find(R"("Bmp","A","/a.bmp")"), std::string::npos);
+    const std::string saved =
+        SaveRotation(CrlfJoin({R"("Bmp","A","/a.bmp")", "\"Index\",\"A\rB\",\" 3\"",
+                               "\"Bmp\",\"A\",\"/b\0.bmp\""s}),
+                     kNatureState);
+    EXPECT_EQ(saved.find("A\r"), std::string::npos);
+    EXPECT_EQ(saved.find('\0'), std::string::npos);
+    EXPECT_NE(saved.find(R"("Bmp","A","/a.bmp")"), std::string::npos);
+}
+
+TEST(CollectionNames, SplitLeavesOutEmptyPiecesAndJoinAddsNothingAround) {
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"Default,Nature", {"Default", "Nature"}},
+        {"A,,B,", {"A", "B"}},
+        {",", {}},
+        {"", {}},
+        {"Sea side,Mountains ", {"Sea side", "Mountains "}}};
+    for (const auto& [stored, names] : cases) {
+        EXPECT_EQ(SplitCollectionNames(stored), names) << stored;
+        EXPECT_EQ(SplitCollectionNames(JoinCollectionNames(names)), names) << stored;
+    }
+    EXPECT_EQ(JoinCollectionNames({"Default", "Sea side", "Nature "}), "Default,Sea side,Nature ");
+}
+
+TEST(CollectionNames, SplitCounts101PiecesEmptyOnesIncluded) {
+    std::string stored = ",";
+    for (int i = 0; i < 101; ++i)
+        stored += "N" + std::to_string(i) + ",";
+    const std::vector<std::string> names = SplitCollectionNames(stored);
+    ASSERT_EQ(names.size(), 100u); // the empty first piece took one of the 101
+    EXPECT_EQ(names.back(), "N99");
 }

@@ -27,8 +27,7 @@ fs::path MakeTempFolder() {
 }
 
 #ifdef _WIN32
-// The store lives in the Windows folder, which cannot be moved: the tests' own Wine prefix
-// starts each test without the store's files.
+// The store lives in the Windows folder, which cannot be moved.
 void RemoveStoreFiles() {
     // Never the velum.cfg of a person's own Windows: CTest marks the prefix it made.
     const char* mark = std::getenv("VELUM_TEST_PREFIX");
@@ -57,7 +56,7 @@ TempStore::TempStore() {
     RemoveStoreFiles();
 #else
     if (const char* old = std::getenv(kEnv))
-        hadEnv_ = true, savedEnv_ = old;
+        savedEnv_ = old;
     setenv(kEnv, root().c_str(), 1);
 #endif
 }
@@ -66,7 +65,7 @@ TempStore::~TempStore() {
 #ifdef _WIN32
     RemoveStoreFiles();
 #else
-    hadEnv_ ? setenv(kEnv, savedEnv_.c_str(), 1) : unsetenv(kEnv);
+    savedEnv_ ? setenv(kEnv, savedEnv_->c_str(), 1) : unsetenv(kEnv);
 #endif
 }
 
@@ -127,25 +126,32 @@ const std::vector<std::string> kWorkedExample = {
     R"("CycleOptions","Default","0")", R"("TileWallpaper","Default","1")"};
 // clang-format on
 
+std::string LittleEndian(std::uint64_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>(value >> (8 * i));
+    return out;
+}
+
+std::string MakeBmp(std::int32_t width, std::int32_t height, int bpp, std::uint32_t compression,
+                    const std::string& data, const std::string& extra, std::uint32_t coloursUsed) {
+    const auto Le = LittleEndian;
+    const std::size_t offset = 54 + extra.size();
+    return "BM" + Le(offset + data.size(), 4) + Le(0, 4) + Le(offset, 4) + Le(40, 4) +
+           Le(std::uint32_t(width), 4) + Le(std::uint32_t(height), 4) + Le(1, 2) + Le(bpp, 2) +
+           Le(compression, 4) + Le(data.size(), 4) + Le(0, 8) + Le(coloursUsed, 4) + Le(0, 4) +
+           extra + data;
+}
+
 void WriteBmp24(const std::string& path, int width, int height,
                 const std::vector<std::uint32_t>& pixels) {
-    std::string out = "BM";
-    auto put = [&out](std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            out += static_cast<char>(v >> (8 * i));
-    };
-    const auto w = static_cast<std::uint32_t>(width), h = static_cast<std::uint32_t>(height);
-    const int pad = -width * 3 & 3; // rows are padded to four bytes
-    // The file's size, 0, the offset of the pixels, the info header's size, 1 plane of 24 bits.
-    for (std::uint32_t v : {54 + (w * 3 + pad) * h, 0u, 54u, 40u, w, h, 1u | 24u << 16})
-        put(v, 4);
-    out.resize(54, '\0');
+    std::string rows;
     for (int y = height - 1; y >= 0; --y) {
         for (int x = 0; x < width; ++x)
-            put(pixels[static_cast<std::size_t>(y * width + x)], 3);
-        put(0, pad);
+            rows += LittleEndian(pixels[static_cast<std::size_t>(y * width + x)], 3);
+        rows.append(static_cast<std::size_t>(-width * 3 & 3), '\0'); // padded to four bytes
     }
-    WriteWholeFile(path, out);
+    WriteWholeFile(path, MakeBmp(width, height, 24, 0, rows));
 }
 
 void PutValue(Registry& reg, const std::string& keyPath, const std::string& name,
@@ -172,12 +178,6 @@ std::string RawValue(Registry& reg, const std::string& keyPath, const std::strin
     }
     reg.CloseKey(key);
     return rc == reg::kSuccess ? bytes : "<no value>";
-}
-
-std::string MemoryRegistry::Raw(const std::string& keyPath, const std::string& name) const {
-    const HiveKey* key = hive_.FindKey("HKEY_CURRENT_USER\\" + keyPath);
-    const HiveValue* value = key ? key->FindValue(name) : nullptr;
-    return !key ? "<no key>" : value ? value->data : "<no value>";
 }
 
 std::int32_t MemoryRegistry::Open(HKey root, const std::string& subKey, bool create, HKey* result) {

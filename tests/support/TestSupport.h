@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,59 +17,52 @@
 
 namespace velum::test {
 
-// A fresh empty folder for one test, removed with everything in it at the end. A form or store
-// call given it as the store's folder keeps velum.cfg here; nothing else is touched.
+// A fresh empty folder for one test, removed with everything in it at the end.
 class TempFolder {
   public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
-
-    // The folder itself, which is also the store's folder.
     const std::string& root() const { return root_; }
-    // Full path of a file in the folder.
     std::string file(const std::string& name) const { return JoinPath(root_, name); }
 
   private:
     std::string root_;
 };
 
-// A TempFolder that the programs' own store folder (GetWinDir) points into while it lives, for
-// the tests that run the programs or the platform's settings: on Linux through XDG_CONFIG_HOME;
-// on Windows the store's folder is the Windows folder, emptied of the store's files at the start
-// and the end.
-class TempStore {
+// A TempFolder the programs' store folder (GetWinDir) points into while it lives: on Linux
+// through XDG_CONFIG_HOME; on Windows it is the Windows folder, emptied of the store's files at
+// the start and the end.
+class TempStore : TempFolder {
   public:
     TempStore();
     ~TempStore();
-    TempStore(const TempStore&) = delete;
-    TempStore& operator=(const TempStore&) = delete;
-
-    // The temporary folder itself.
-    const std::string& root() const { return folder_.root(); }
-    // The store's folder, with its trailing separator (created on first write).
+    using TempFolder::root;
+    // With its trailing separator; created on the first write.
     std::string winDir() const { return GetWinDir(); }
-    // Full path of a file in the store's folder.
     std::string file(const std::string& name) const { return winDir() + name; }
 
   private:
-    TempFolder folder_;
-    std::string savedEnv_;
-    bool hadEnv_ = false;
+    std::optional<std::string> savedEnv_;
 };
 
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
 // Lines of a CRLF file, without their line ends.
 std::vector<std::string> ReadCrlfLines(const std::string& path);
-// Joins lines, each followed by CRLF.
 std::string CrlfJoin(const std::vector<std::string>& lines);
 
 // velum.cfg after saving Default and Nature and leaving with Nature shown, line by line.
 extern const std::vector<std::string> kWorkedExample;
 
-// Writes a 24-bit bottom-up Windows bitmap of `pixels` (0x00RRGGBB, rows top to bottom).
+// `value` as `bytes` bytes, least significant first.
+std::string LittleEndian(std::uint64_t value, int bytes);
+// A bitmap file with a 40-byte info header; `extra` (masks, palette) precedes the pixel data.
+std::string MakeBmp(std::int32_t width, std::int32_t height, int bpp, std::uint32_t compression,
+                    const std::string& data, const std::string& extra = "",
+                    std::uint32_t coloursUsed = 0);
+// A 24-bit bottom-up Windows bitmap of `pixels` (0x00RRGGBB, rows top to bottom).
 void WriteBmp24(const std::string& path, int width, int height,
                 const std::vector<std::uint32_t>& pixels);
 
@@ -102,13 +96,15 @@ class MemoryRegistry final : public Registry {
         return handles_.erase(key) ? 0 : reg::kInvalidHandle;
     }
 
-    // Keys under HKEY_CURRENT_USER, for the tests' set-up and checks.
+    // Under HKEY_CURRENT_USER.
     void Put(const std::string& keyPath, const std::string& name, std::uint32_t type,
              const std::string& bytes) {
         PutValue(*this, keyPath, name, type, bytes);
     }
-    std::string Raw(const std::string& keyPath, const std::string& name) const;
-    bool HasKey(const std::string& keyPath) const { return Raw(keyPath, "") != "<no key>"; }
+    std::string Raw(const std::string& keyPath, const std::string& name) {
+        return RawValue(*this, keyPath, name);
+    }
+    bool HasKey(const std::string& keyPath) { return Raw(keyPath, "") != "<no key>"; }
     int openHandles() const { return static_cast<int>(handles_.size()); }
 
   private:
@@ -117,6 +113,12 @@ class MemoryRegistry final : public Registry {
     std::map<HKey, std::string> handles_;
     HKey next_ = 0x100;
 };
+
+template <class T> T PopFront(std::deque<T>& queue) {
+    const T front = queue.front();
+    queue.pop_front();
+    return front;
+}
 
 // Records every question and message; answers questions from a script (No when it runs out).
 class FakeDialogs final : public Dialogs {
@@ -129,10 +131,7 @@ class FakeDialogs final : public Dialogs {
 
     bool AskYesNo(const std::string& prompt, const std::string& caption) override {
         questions.push_back({prompt, caption});
-        const bool answer = !answers.empty() && answers.front();
-        if (!answers.empty())
-            answers.pop_front();
-        return answer;
+        return !answers.empty() && PopFront(answers);
     }
     void ShowMessage(const std::string& text, const std::string& caption) override {
         messages.push_back({text, caption});
@@ -158,7 +157,6 @@ class FakeDesktop final : public Desktop {
     MemoryRegistry& reg_;
 };
 
-// A clock that shows what the test sets.
 class FakeClock final : public Clock {
   public:
     DateTime now{2026, 12, 6, 19, 4, 5};
@@ -171,12 +169,7 @@ class FakeRandom final : public RandomSource {
     std::deque<double> draws;
     int randomized = 0;
     void Randomize() override { ++randomized; }
-    double Next() override {
-        const double d = draws.empty() ? 0 : draws.front();
-        if (!draws.empty())
-            draws.pop_front();
-        return d;
-    }
+    double Next() override { return draws.empty() ? 0 : PopFront(draws); }
 };
 
 } // namespace velum::test

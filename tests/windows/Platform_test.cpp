@@ -36,11 +36,11 @@ struct WinRegistryTest : ::testing::Test {
 } // namespace
 
 TEST_F(WinRegistryTest, ValuesWithNoneOneOrTwoNulsDwordsAndOtherTypesMissingKeysAndSaving) {
+    // The bytes as stored, a NUL more or less; the reading rules are the portable code's.
     const std::tuple<DWORD, std::string, std::string> cases[] = {
-        {REG_SZ, "YES\0"s, "YES"},        {REG_SZ, "YES", "YES"},
-        {REG_SZ, "YES\0\0"s, "YES\0"s},   {REG_SZ, "\0"s, ""},
-        {REG_DWORD, "\x05\0\0\0"s, "5"},  {REG_DWORD, "\xff\xff\xff\xff", "-1"},
-        {REG_EXPAND_SZ, "%TEMP%\0"s, ""}, {REG_BINARY, "A,B", ""}};
+        {REG_SZ, "YES", "YES"},
+        {REG_SZ, "YES\0\0"s, "YES\0"s},
+        {REG_DWORD, "\xff\xff\xff\xff", "-1"}};
     EXPECT_EQ(GetCollections(*reg), "");
     WriteSetting(*reg, kOptionsKey, "Current", std::string("Nature"), REG_SZ);
     EXPECT_EQ(RawValue(*reg, kOptionsKey, "Current"), "<no key>"); // reading and writing made none
@@ -58,11 +58,6 @@ TEST_F(WinRegistryTest, ValuesWithNoneOneOrTwoNulsDwordsAndOtherTypesMissingKeys
     EXPECT_EQ(RawValue(*reg, kTestKey, "d"), "\x2a\0\0\0"s);
 }
 
-TEST(WinRegistryKeys, PredefinedKeysAreTheNativeHandlesOfThisWidth) {
-    EXPECT_EQ(static_cast<HKEY>(NativeKey(reg::kCurrentUser)), HKEY_CURRENT_USER);
-    EXPECT_EQ(static_cast<HKEY>(NativeKey(reg::kLocalMachine)), HKEY_LOCAL_MACHINE);
-}
-
 TEST(WinFiles, WindowsFolderFileExistsPathsAndStartingPrograms) {
     char expected[MAX_PATH];
     UINT n = GetWindowsDirectoryA(expected, MAX_PATH);
@@ -72,7 +67,6 @@ TEST(WinFiles, WindowsFolderFileExistsPathsAndStartingPrograms) {
     // Windows reports a missing folder as code 3, which counts as present; Wine reports 2, so
     // that case is not asserted here.
     EXPECT_FALSE(FileExists(GetWinDir() + std::string(200, 'x') + ".cfg"));
-    EXPECT_EQ(JoinPath("C:\\", "a.bmp"), "C:\\a.bmp");
     EXPECT_FALSE(StartProgram("C:\\no-such-folder\\MSINFO32.EXE"));
     EXPECT_TRUE(StartProgram(GetWinDir() + "system32\\hostname.exe"));
 }
