@@ -29,7 +29,7 @@ struct DesktopX11 : ::testing::Test {
     }
     Picture Root() { return ReadRootPixels(x.display()).value(); }
 
-    Xvfb x{320, 240};
+    Xvfb x{"320x240x24"};
     TempStore store;
     MemoryRegistry reg;
     std::unique_ptr<Desktop> desktop = CreatePlatformDesktop(reg);
@@ -96,9 +96,8 @@ TEST(DesktopMonitors, CentredOnEachMonitorAndTiledAcrossTheSeamOnEveryKindOfServ
         bitmaps.push_back({store.root() + "/" + std::to_string(w) + ".bmp", p, ox, oy});
         WriteBmp24(bitmaps.back().path, w, h, p.pixels);
     }
-    const std::vector<std::string> plain, noShm{"-extension", "MIT-SHM"};
-    for (const auto& [depth, options] : {std::pair{24, plain}, {24, noShm}, {16, plain}}) {
-        Xvfb x(640, 240, depth, options);
+    for (const auto& [depth, options] : {std::pair{24, ""}, {24, "-extension MIT-SHM"}, {16, ""}}) {
+        Xvfb x("640x240x" + std::to_string(depth), options);
         const std::string xrandr = "xrandr --display " + x.display();
         ASSERT_EQ(std::system((xrandr + " --setmonitor left 320/1x240/1+0+0 screen && " + xrandr +
                                " --setmonitor right 320/1x240/1+320+0 none")
@@ -127,9 +126,9 @@ TEST(DesktopMonitors, CentredOnEachMonitorAndTiledAcrossTheSeamOnEveryKindOfServ
                         const bool in = cx >= 0 && cx < p.width && cy >= 0 && cy < p.height;
                         const std::uint32_t want = in ? p.at(cx, cy) : 0x0000FFu;
                         ASSERT_TRUE(same(root.at(rx, y), want))
-                            << "depth " << depth << (options.empty() ? "" : " without MIT-SHM, ")
-                            << p.width << " wide, tiled " << tiled << ", at " << rx << "," << y
-                            << ": " << std::hex << root.at(rx, y) << " not " << want;
+                            << "depth " << depth << " " << options << " " << p.width
+                            << " wide, tiled " << tiled << ", at " << rx << "," << y << ": "
+                            << std::hex << root.at(rx, y) << " not " << want;
                     }
             }
     }

@@ -156,7 +156,7 @@ class Cover {
 
 TEST_F(Velumdesk, FirstTickShowsTheFirstBitmapAndSigtermSavesWithoutAsking) {
     Sky("\"ViewBmp\"=\"no\"\n\"Current\"=\"Sky\"\n"); // "no" is written back as "NO"
-    Xvfb x(200, 150);
+    Xvfb x("200x150x24");
     Start(x, ".");
     const auto start = std::chrono::steady_clock::now();
     ASSERT_NO_FATAL_FAILURE(Xdo(kFind + "windowmove 120 100")); // off the centre
@@ -181,7 +181,7 @@ TEST_F(Velumdesk, FirstRunNextLeavesTheFilePickedAndAClickIntoTheNameAndOutKeeps
     const std::string pics = dir + "/pics";
     for (const char* name : {"/b.bmp", "/a.bmp"})
         WriteBmp24(pics + name, 4, 4, std::vector<std::uint32_t>(16, 0x336699));
-    Xvfb x(800, 600);
+    Xvfb x("800x600x24");
     Start(x, pics);
     const auto at = ClickInWindow();
     Xdo(at(40, 42) + "key --delay 80 alt+n alt+d"); // a.bmp, first in the file list; Next; Add
@@ -201,7 +201,7 @@ TEST_F(Velumdesk, FirstRunNextLeavesTheFilePickedAndAClickIntoTheNameAndOutKeeps
 // window that does not answer is told. Signals save the session even during a start-up message.
 TEST_F(Velumdesk, OneWindowPerStoreAndSighupDuringAStartUpMessageSavesAndEnds) {
     Sky("\"ViewBmp\"=\"NO\"\n\"Current\"=\"Sky\"\n");
-    Xvfb x(800, 600);
+    Xvfb x("800x600x24");
     Start(x, ".");
     {
         const std::string first = WindowId();
@@ -242,7 +242,7 @@ TEST_F(Velumdesk, AFifoPreviewedOrAppliedByNextIsNotRecordedAndALostDisplaySaves
     Sky("\"ViewBmp\"=hex(1):59,45,53,00\n\"Current\"=\"Sky\"\n");
     std::filesystem::remove(dir + "/one.bmp");
     ASSERT_EQ(::mkfifo((dir + "/one.bmp").c_str(), 0600), 0);
-    Xvfb x(800, 600);
+    Xvfb x("800x600x24");
     Start(x, dir);
     ASSERT_NO_FATAL_FAILURE(
         Xdo(kFind + "mousemove --window %1 80 160 click 1 sleep 0.3 key End Home sleep 0.3 "
@@ -265,7 +265,7 @@ TEST_F(Velumdesk, AFifoPreviewedOrAppliedByNextIsNotRecordedAndALostDisplaySaves
 TEST_F(Velumdesk, ASaveThatFailsAtExitIsToldAndTheExitStatusIsOne) {
     Sky("\"ViewBmp\"=\"NO\"\n\"Current\"=\"Sky\"\n");
     WriteWholeFile(store.file("~velum.tmp") + "/in-the-way", ""); // velum.cfg cannot be rewritten
-    Xvfb x(800, 600);
+    Xvfb x("800x600x24");
     Start(x, dir);
     ASSERT_NO_FATAL_FAILURE(Xdo(ClickInWindow()(40, 42) + "key --delay 80 alt+f x"));
     siginfo_t ended{};

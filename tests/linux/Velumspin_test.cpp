@@ -86,7 +86,7 @@ long PeakMemoryKiBOf(const std::string& command) {
 } // namespace
 
 TEST_F(Velumspin, EachRunShowsTheNextBitmapCentredOrTiledOnTheRootWindowAndRecordsIt) {
-    Xvfb x(40, 30);
+    Xvfb x("40x30x24");
     for (int run = 0; run < 3; ++run) {
         if (run == 2) // tiled from the top left corner, again from the first bitmap
             Prepare("1");
@@ -97,7 +97,7 @@ TEST_F(Velumspin, EachRunShowsTheNextBitmapCentredOrTiledOnTheRootWindowAndRecor
 }
 
 TEST_F(Velumspin, FourSettersAtOnceOnOneDisplayAndStoreAllSucceedAndLeaveTheStoreWhole) {
-    Xvfb x(40, 30);
+    Xvfb x("40x30x24");
     // Each run frees the previous run's pixmap, whose connection may still be open.
     const std::string loop = "for i in $(seq 50); do env -i DISPLAY=" + x.display() +
                              " XDG_CONFIG_HOME=" + dir + " HOME=" + dir +
@@ -137,7 +137,7 @@ TEST_F(Velumspin, WithoutADesktopItStillRecordsThePositionSaysWhatFailedAndOptio
 }
 
 TEST_F(Velumspin, AnXServerThatDoesNotAnswerIsGivenUpAfterTenSecondsAndThePositionIsKept) {
-    Xvfb x(40, 30);
+    Xvfb x("40x30x24");
     x.Signal(SIGSTOP);
     const auto start = std::chrono::steady_clock::now();
     const std::string result = Spin("DISPLAY=" + x.display());
@@ -165,7 +165,7 @@ TEST_F(Velumspin, GnomeDesktopsGetTheirBackgroundKeysThroughGSettingsAndNoneKeep
 // user.reg read but not rewritten: one line says so and the status is 1; the desktop and velum.cfg
 // still change.
 TEST_F(Velumspin, AProfileThatCannotBeWrittenIsToldOnceWhileTheDesktopStillChanges) {
-    Xvfb x(40, 30);
+    Xvfb x("40x30x24");
     WriteWholeFile(store.file("~user.reg.tmp") + "/in-the-way", "");
     const std::string result = Spin("DISPLAY=" + x.display());
     EXPECT_EQ(result.find("1 velumspin: The wallpaper style was not saved. "), 0u) << result;
@@ -175,7 +175,7 @@ TEST_F(Velumspin, AProfileThatCannotBeWrittenIsToldOnceWhileTheDesktopStillChang
 }
 
 TEST_F(Velumspin, AFifoInTheRotationIsPassedOverAtOnceAndTheNextRunShowsTheNextBitmap) {
-    Xvfb x(40, 30);
+    Xvfb x("40x30x24");
     fs::remove(dir + "/one.bmp");
     ASSERT_EQ(::mkfifo((dir + "/one.bmp").c_str(), 0600), 0);
     EXPECT_EQ(Spin("DISPLAY=" + x.display(), 10), "0 ") << "no wait on the FIFO, and silence";

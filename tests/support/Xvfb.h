@@ -1,24 +1,20 @@
 #pragma once
 
-// A private X server for tests. Linux only.
-
+#include <csignal>
 #include <optional>
 #include <string>
 #include <utility>
-#include <vector>
-
-#include <sys/types.h>
 
 #include "engine/Bitmap.h"
 
 namespace velum::test {
 
-// An Xvfb server on a free display number, stopped when the object goes.
+// A private X server for tests, on a free display number, stopped when the object goes.
 class Xvfb {
   public:
-    // Starts a screen of width x height x depth, with `options` for the server (such as
-    // "-extension", "MIT-SHM"); throws std::runtime_error when none starts.
-    Xvfb(int width, int height, int depth = 24, const std::vector<std::string>& options = {});
+    // Starts a screen of `screen` (width x height x depth, such as "40x30x24"), with `options`
+    // for the server (such as "-extension MIT-SHM"); throws std::runtime_error when none starts.
+    explicit Xvfb(const std::string& screen, const std::string& options = "");
     ~Xvfb();
     Xvfb(const Xvfb&) = delete;
     Xvfb& operator=(const Xvfb&) = delete;
@@ -26,10 +22,10 @@ class Xvfb {
     // The DISPLAY text of the server, such as ":91".
     const std::string& display() const { return display_; }
     // Sends `signal` to the server: SIGKILL to lose the display, SIGSTOP to freeze it.
-    void Signal(int signal);
+    void Signal(int signal) { kill(pid_, signal); }
 
   private:
-    pid_t pid_ = -1;
+    int pid_ = -1;
     std::string display_;
 };
 

@@ -5,7 +5,6 @@
 #include <X11/Xutil.h>
 
 #include <bit>
-#include <csignal>
 #include <memory>
 #include <stdexcept>
 
@@ -16,20 +15,15 @@
 
 namespace velum::test {
 
-namespace {
-
 using Connection = std::unique_ptr<Display, decltype(&XCloseDisplay)>;
 
-// The 8-bit value of the channel `mask` selects from `pixel`.
-std::uint32_t Channel(unsigned long pixel, unsigned long mask) {
+static std::uint32_t Channel(unsigned long pixel, unsigned long mask) {
     const int shift = std::countr_zero(mask);
     return static_cast<std::uint32_t>(((pixel & mask) >> shift) * 255 / (mask >> shift));
 }
 
-} // namespace
-
 // Xvfb takes the first free display number and writes it to the pipe once clients can connect.
-Xvfb::Xvfb(int width, int height, int depth, const std::vector<std::string>& options) {
+Xvfb::Xvfb(const std::string& screen, const std::string& options) {
     int ready[2];
     const pid_t parent = getpid();
     if (pipe2(ready, O_CLOEXEC) != 0 || (pid_ = fork()) < 0)
@@ -38,17 +32,10 @@ Xvfb::Xvfb(int width, int height, int depth, const std::vector<std::string>& opt
         prctl(PR_SET_PDEATHSIG, SIGTERM); // no stray server when the test process dies
         if (getppid() != parent || fcntl(ready[1], F_SETFD, 0) != 0)
             _exit(127);
-        dup2(open("/dev/null", O_WRONLY), 1);
-        dup2(1, 2);
-        const std::string size = std::to_string(width) + "x" + std::to_string(height) + "x" +
-                                 std::to_string(depth),
-                          fd = std::to_string(ready[1]);
-        std::vector<const char*> argv{"Xvfb",       "-displayfd", fd.c_str(), "-screen", "0",
-                                      size.c_str(), "-nolisten",  "tcp",      "-noreset"};
-        for (const std::string& option : options)
-            argv.push_back(option.c_str());
-        argv.push_back(nullptr);
-        execvp("Xvfb", const_cast<char* const*>(argv.data()));
+        const std::string command = "exec Xvfb -displayfd " + std::to_string(ready[1]) +
+                                    " -screen 0 " + screen + " -nolisten tcp -noreset " + options +
+                                    " >/dev/null 2>&1";
+        execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
         _exit(127);
     }
     close(ready[1]);
@@ -66,24 +53,18 @@ Xvfb::Xvfb(int width, int height, int depth, const std::vector<std::string>& opt
 }
 
 Xvfb::~Xvfb() {
-    if (pid_ > 0 && kill(pid_, SIGTERM) == 0) {
-        kill(pid_, SIGCONT); // a stopped server takes its SIGTERM once it runs again
-        waitpid(pid_, nullptr, 0);
-    }
-}
-
-void Xvfb::Signal(int signal) {
-    if (pid_ > 0)
-        kill(pid_, signal);
+    kill(pid_, SIGTERM);
+    kill(pid_, SIGCONT); // a stopped server takes its SIGTERM once it runs again
+    waitpid(pid_, nullptr, 0);
 }
 
 std::optional<Picture> ReadRootPixels(const std::string& display) {
     Connection dpy{XOpenDisplay(display.c_str()), XCloseDisplay};
     XWindowAttributes a;
-    if (!dpy || !XGetWindowAttributes(dpy.get(), DefaultRootWindow(dpy.get()), &a))
-        return std::nullopt;
-    XImage* image = XGetImage(dpy.get(), DefaultRootWindow(dpy.get()), 0, 0, unsigned(a.width),
-                              unsigned(a.height), AllPlanes, ZPixmap);
+    XImage* image = dpy && XGetWindowAttributes(dpy.get(), DefaultRootWindow(dpy.get()), &a)
+                        ? XGetImage(dpy.get(), DefaultRootWindow(dpy.get()), 0, 0,
+                                    unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap)
+                        : nullptr;
     if (!image)
         return std::nullopt;
     Picture out{a.width, a.height, {}};
@@ -100,9 +81,8 @@ std::optional<Picture> ReadRootPixels(const std::string& display) {
 
 unsigned long RootPixmapProperty(const std::string& display, const char* name) {
     Connection dpy{XOpenDisplay(display.c_str()), XCloseDisplay};
-    Atom type = None;
+    unsigned long type = None, count = 0, after = 0, id = 0;
     int format = 0;
-    unsigned long count = 0, after = 0, id = 0;
     unsigned char* data = nullptr;
     if (dpy)
         XGetWindowProperty(dpy.get(), DefaultRootWindow(dpy.get()),
