@@ -1,5 +1,4 @@
-// The form over a store of its own, with fakes for the settings, the desktop, the clock and the
-// dialogs.
+// The form over a store of its own, with fakes for the settings, desktop, clock and dialogs.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,30 +13,27 @@
 namespace velum::test {
 
 using Strings = std::vector<std::string>;
+using S = const std::string&;
 
-// Settings that fail as their file can: every write throws while `writesFail` (a full disk),
-// every read finds nothing while `unreadable` (a folder in the file's place).
+// Settings that fail as their file can: writes throw while `writesFail` (a full disk), reads
+// find nothing while `unreadable` (a folder in the file's place).
 struct FaultySettings final : Registry {
     MemoryRegistry& inner;
     bool writesFail = false, unreadable = false;
     explicit FaultySettings(MemoryRegistry& r) : inner(r) {}
-    std::int32_t OpenKey(HKey r, const std::string& k, std::uint32_t a, HKey* h) override {
-        return inner.OpenKey(r, k, a, h);
-    }
-    std::int32_t CreateKey(HKey r, const std::string& k, std::uint32_t a, HKey* h) override {
-        return inner.CreateKey(r, k, a, h);
-    }
-    std::int32_t QueryValue(HKey k, const std::string& n, std::uint32_t* t, unsigned char* d,
-                            std::uint32_t* s) override {
+    using I = std::int32_t;
+    using U = std::uint32_t;
+    I OpenKey(HKey r, S k, U a, HKey* h) override { return inner.OpenKey(r, k, a, h); }
+    I CreateKey(HKey r, S k, U a, HKey* h) override { return inner.CreateKey(r, k, a, h); }
+    I QueryValue(HKey k, S n, U* t, unsigned char* d, U* s) override {
         return unreadable ? reg::kFileNotFound : inner.QueryValue(k, n, t, d, s);
     }
-    std::int32_t SetValue(HKey k, const std::string& n, std::uint32_t t, const unsigned char* d,
-                          std::uint32_t s) override {
+    I SetValue(HKey k, S n, U t, const unsigned char* d, U s) override {
         if (writesFail)
             throw IoFailure("Could not save user.reg: No space left on device", 28);
         return inner.SetValue(k, n, t, d, s);
     }
-    std::int32_t CloseKey(HKey k) override { return inner.CloseKey(k); }
+    I CloseKey(HKey k) override { return inner.CloseKey(k); }
     std::string ReadFailure() override {
         return unreadable ? "Cannot read user.reg: Is a directory" : "";
     }
@@ -50,21 +46,18 @@ struct FormTest : ::testing::Test {
     FakeDialogs dialogs;
     FakeDesktop desktop{reg};
     FakeClock clock;
-    FakeRandom random;
     std::unique_ptr<frmWallPaper> window;
 
-    // A form over the store, not loaded: the window's, or velumspin's.
-    frmWallPaper& Make(FormRole role = kWindowRole) {
-        window = std::make_unique<frmWallPaper>(settings, dialogs,
+    std::unique_ptr<frmWallPaper> New(FormRole role) {
+        auto f = std::make_unique<frmWallPaper>(settings, dialogs,
                                                 FormPlaces{store.root(), store.root()}, role);
-        window->UseDesktop(desktop);
-        window->UseClock(clock);
-        window->UseRandom(random);
-        return *window;
+        f->UseDesktop(desktop);
+        f->UseClock(clock);
+        return f;
     }
+    frmWallPaper& Make() { return *(window = New(kWindowRole)); }
     // The window loaded over the stored names, the current name and velum.cfg's records.
-    frmWallPaper& Start(const std::string& names, const std::string& current,
-                        const Strings& records = {}) {
+    frmWallPaper& Start(S names, S current, const Strings& records = {}) {
         reg.Put(kOptionsKey, "Collections", reg::kSz, names + '\0');
         reg.Put(kOptionsKey, "Current", reg::kSz, current + '\0');
         WriteWholeFile(store.file("velum.cfg"), CrlfJoin(records));
@@ -73,11 +66,9 @@ struct FormTest : ::testing::Test {
     }
     // velumspin's run on the same store, beside the window; true when a save of it failed.
     bool Cycle() {
-        frmWallPaper cycler(settings, dialogs, {store.root(), store.root()}, kCyclerRole);
-        cycler.UseDesktop(desktop);
-        cycler.UseClock(clock);
-        cycler.CycleOnce();
-        return cycler.saveFailed();
+        const auto cycler = New(kCyclerRole);
+        cycler->CycleOnce();
+        return cycler->saveFailed();
     }
 };
 
