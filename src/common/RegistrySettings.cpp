@@ -121,6 +121,9 @@ void SaveViewBmp(Registry& reg, int viewBmpState) {
 
 void SaveTileWallpaper(Registry& reg, bool tile) {
     EnsureRegKey(reg, kDesktopKey, reg::kCurrentUser);
+    // Windows 7 and later read WallpaperStyle first, and a fresh profile holds "10" (Fill): "0"
+    // leaves the choice to TileWallpaper.
+    WriteSetting(reg, kDesktopKey, "WallpaperStyle", std::string("0"), reg::kSz);
     WriteSetting(reg, kDesktopKey, "TileWallpaper", std::string(tile ? "1" : "0"), reg::kSz);
 }
 

@@ -38,7 +38,8 @@ std::string ReadSetting(Registry& reg, const std::string& keyPath, const std::st
 // Writes ViewBmp ("YES" for check state 1, else "NO").
 void SaveViewBmp(Registry& reg, int viewBmpState);
 
-// Writes the desktop's TileWallpaper flag: "1" tiles, "0" centres.
+// Writes the desktop's TileWallpaper flag ("1" tiles, "0" centres) after a WallpaperStyle of "0",
+// which lets the flag decide.
 void SaveTileWallpaper(Registry& reg, bool tile);
 
 // Writes ViewBmp ("YES" for check state 1, else "NO"), Collections and Current.

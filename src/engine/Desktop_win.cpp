@@ -12,7 +12,7 @@ namespace velum {
 namespace {
 
 // The system call: stores the text in the user's profile and tells every top-level window.
-// The style comes from the profile's TileWallpaper, written before the call.
+// The style comes from the profile's WallpaperStyle and TileWallpaper, written before the call.
 class WinDesktop final : public Desktop {
   public:
     DesktopResult SetDeskWallpaper(const std::string& text) override {
@@ -20,7 +20,9 @@ class WinDesktop final : public Desktop {
         // call, which would otherwise record it in the profile.
         if (text != kNoWallpaper && !Readable(text))
             return DesktopResult::BadPicture;
-        BOOL done = SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, const_cast<char*>(text.c_str()),
+        // Current Windows removes the wallpaper for an empty text; "(None)" may set nothing.
+        std::string passed = text == kNoWallpaper ? std::string() : text;
+        BOOL done = SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, passed.data(),
                                           SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
         return done ? DesktopResult::Done : DesktopResult::BadPicture;
     }

@@ -36,7 +36,7 @@ bitmap_signature() {
 
 # Registry settings as a person's earlier session left them.
 import_settings() {
-    printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Velumor\\Options]\r\n"Collections"="Nature,Tiles"\r\n"Current"="%s"\r\n"ViewBmp"="YES"\r\n\r\n' \
+    printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Velumor\\Options]\r\n"Collections"="Nature,Tiles,Bare"\r\n"Current"="%s"\r\n"ViewBmp"="YES"\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"WallpaperStyle"="10"\r\n\r\n' \
         "$1" >"$work/settings.reg"
     "$wine" regedit /S "$("$wine" winepath -w "$work/settings.reg")"
 }
@@ -57,7 +57,8 @@ printf '%s\r\n' \
     '"CycleOptions","Nature","0"' '"TileWallpaper","Nature","0"' \
     '"Bmp","Tiles","C:\velumtest\tile.bmp"' \
     '"Max","Tiles","1"' '"Minutes","Tiles","5"' '"Hours","Tiles","0"' '"Days","Tiles","0"' \
-    '"CycleOptions","Tiles","0"' '"TileWallpaper","Tiles","1"' >"$windir/velum.cfg"
+    '"CycleOptions","Tiles","0"' '"TileWallpaper","Tiles","1"' \
+    '"Bmp","Bare","C:\velumtest\red.bmp"' '"TileWallpaper","Bare","99"' >"$windir/velum.cfg"
 import_settings Nature
 
 # Two runs with no display: two consecutive bitmaps, the position recorded after each.
@@ -67,6 +68,8 @@ for expect in 'red.bmp 1 0' 'green.bmp 2 1'; do
     [ "$(desktop_value Wallpaper)" = "C:\\velumtest\\$name" ] ||
         fail "Wallpaper is '$(desktop_value Wallpaper)', not $name"
     [ "$(desktop_value TileWallpaper)" = 0 ] || fail "TileWallpaper is not 0"
+    # A fresh Windows 10 profile's Fill would show the centred bitmap cropped.
+    [ "$(desktop_value WallpaperStyle)" = 0 ] || fail "WallpaperStyle is not 0"
     grep -q "^\"Index\",\"Nature\",\" $index\"" "$windir/velum.cfg" || fail "Index is not $index"
     grep -q "^\"CurrentIndex\",\"Nature\",\" $current\"" "$windir/velum.cfg" ||
         fail "CurrentIndex is not $current"
@@ -104,4 +107,8 @@ done
 for at in 24x16+0+0 24x16+24+0 24x16+48+32 24x16+600+448; do
     [ "$(screen_signature "$at")" = "$tile" ] || fail "tile.bmp is not tiled at $at"
 done
+# None removes the wallpaper with the empty text current Windows documents.
+import_settings Bare
+"$wine" "$exe" || fail "velumspin.exe with None exited with $?"
+[ -z "$(desktop_value Wallpaper)" ] || fail "None left Wallpaper '$(desktop_value Wallpaper)'"
 echo "velumspin.exe applied, recorded and showed every bitmap"
