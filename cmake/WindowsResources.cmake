@@ -23,22 +23,20 @@ add_custom_command(OUTPUT ${VELUM_ICON}
     DEPENDS ${icon_pngs} VERBATIM)
 add_custom_target(velum_icon DEPENDS ${VELUM_ICON})
 
-# velum_add_windows_resources(TARGET NAME DESCRIPTION [MANIFEST file]): the icon as resource 1,
-# the version resource, and a manifest when one is given.
+# velum_add_windows_resources(TARGET NAME DESCRIPTION): the icon as resource 1, the version
+# resource and the program's manifest.
 function(velum_add_windows_resources target name description)
-    cmake_parse_arguments(arg "" "MANIFEST" "" ${ARGN})
     set(VELUM_RC_NAME ${name})
     set(VELUM_RC_DESCRIPTION ${description})
     set(dir ${CMAKE_BINARY_DIR}/resources/${name})
-    configure_file(${PROJECT_SOURCE_DIR}/src/mainwindow/win32/version.rc.in ${dir}/version.rc
-                   @ONLY)
-    set(rc "#include \"version.rc\"\n1 ICON \"${VELUM_ICON}\"\n")
-    if(arg_MANIFEST)
-        string(APPEND rc "1 24 \"${arg_MANIFEST}\"\n")
-    endif()
+    set(templates ${PROJECT_SOURCE_DIR}/src/common/win32)
+    configure_file(${templates}/version.rc.in ${dir}/version.rc @ONLY)
+    configure_file(${templates}/program.manifest.in ${dir}/${name}.manifest @ONLY)
+    set(rc "#include \"version.rc\"\n1 ICON \"${VELUM_ICON}\"\n1 24 \"${dir}/${name}.manifest\"\n")
     file(WRITE ${dir}/${name}.rc.new "${rc}")
     configure_file(${dir}/${name}.rc.new ${dir}/${name}.rc COPYONLY)
-    set_source_files_properties(${dir}/${name}.rc PROPERTIES OBJECT_DEPENDS ${VELUM_ICON})
+    set_source_files_properties(${dir}/${name}.rc PROPERTIES OBJECT_DEPENDS
+                                "${VELUM_ICON};${dir}/${name}.manifest")
     target_sources(${target} PRIVATE ${dir}/${name}.rc)
     add_dependencies(${target} velum_icon)
 endfunction()

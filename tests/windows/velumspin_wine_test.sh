@@ -45,6 +45,10 @@ import_settings() {
 headers=$("${VELUM_OBJDUMP:?}" -p "$exe")
 grep -q 'Subsystem.*Windows GUI' <<<"$headers" ||
     fail "velumspin.exe is not a windows-subsystem program"
+# Its manifest keeps it unelevated and unredirected, with today's message boxes.
+for want in 'level="asInvoker"' 'Microsoft.Windows.Common-Controls' '8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a'; do
+    grep -qaF "$want" "$exe" || fail "velumspin.exe's manifest lacks $want"
+done
 
 mkdir -p "$pics"
 "$convert" -size 50x20 xc:'#00c000' -fill '#ff00ff' -draw 'rectangle 0,0 4,4' "BMP3:$pics/green.bmp"
