@@ -7,8 +7,14 @@
 
 namespace velum {
 
-// The folder that holds the store, with its trailing separator; empty when it cannot be found.
+// The Windows folder, with its trailing separator; on Linux the folder that stands for it, which
+// holds the store. Empty when it cannot be found.
 std::string GetWinDir();
+
+// The folder that holds velum.cfg, with its trailing separator; empty when it cannot be found.
+// On Windows the person's roaming application data, which takes over an older install's store
+// on first use.
+std::string StoreFolder();
 
 // The system's text for one of its error numbers (errno on Linux, GetLastError on Windows).
 std::string SystemErrorText(int code);

@@ -279,6 +279,10 @@ std::string GetWinDir() {
     return JoinPath(base, "velumor") + PathSeparator();
 }
 
+std::string StoreFolder() {
+    return GetWinDir();
+}
+
 std::string SystemErrorText(int code) {
     return std::strerror(code);
 }

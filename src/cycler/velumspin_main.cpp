@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
     // What the form does not handle itself is told on the same path, never a crash.
     try {
         auto registry = velum::CreatePlatformRegistry();
-        velum::frmWallPaper form(*registry, *dialogs, {velum::GetWinDir(), velum::CurrentFolder()},
+        velum::frmWallPaper form(*registry, *dialogs,
+                                 {velum::StoreFolder(), velum::CurrentFolder()},
                                  velum::kCyclerRole);
         form.CycleOnce();
         if (form.desktopUnreachable()) {

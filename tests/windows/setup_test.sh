@@ -154,7 +154,8 @@ wine regedit /S "$(wine winepath -w "$work/settings.reg" | tr -d '\r')"
 wine "$instdir\\velumspin.exe" || fail "the installed velumspin.exe exited with $?"
 [ "$(reg_value 'HKCU\Control Panel\Desktop' Wallpaper)" = 'REG_SZ C:\velumtest\red.bmp' ] ||
     fail "the installed velumspin.exe did not set the wallpaper"
-cp "$windir/velum.cfg" "$work/velum.cfg.before"
+store=$(unix_path "$(wine cmd /c echo %APPDATA% | tr -d '\r')\\Velumor")
+cp "$store/velum.cfg" "$work/velum.cfg.before" || fail "no velum.cfg in the person's profile"
 
 echo "== silent uninstall"
 quiet=$(reg_value "$key" QuietUninstallString)
@@ -169,7 +170,7 @@ wine "$uninstaller" "${arguments[@]}" || fail "the uninstaller exited with $?"
 [ ! -e "$menu" ] || fail "the Start menu folder is still there"
 [ ! -e "$startup/Velum - next wallpaper.lnk" ] || fail "the logon shortcut is still there"
 wine reg query "$key" >/dev/null 2>&1 && fail "the Uninstall key is still there"
-cmp -s "$windir/velum.cfg" "$work/velum.cfg.before" || fail "velum.cfg was not kept"
+cmp -s "$store/velum.cfg" "$work/velum.cfg.before" || fail "velum.cfg was not kept"
 [ "$(reg_value 'HKCU\Software\Velumor\Options' Current)" = 'REG_SZ Nature' ] ||
     fail "HKEY_CURRENT_USER\\Software\\Velumor was not kept"
 echo "setup and uninstall did what they say, and kept velum.cfg and the settings"

@@ -11,13 +11,15 @@ exe=$1
 screenshot=$2
 convert=/usr/bin/convert
 import=/usr/bin/import
-windir=$WINEPREFIX/drive_c/windows
 pics=$WINEPREFIX/drive_c/velumdesktest
 width=800
 height=600
 work=$(mktemp -d)
-cleanup_more="$pics $windir/velum.cfg"
+cleanup_more=$pics
 source "$(dirname "$0")/wine_test_lib.sh"
+store=$(store_folder)
+cleanup_more="$pics $store/velum.cfg"
+mkdir -p "$store"
 
 command -v xdotool >/dev/null || {
     echo "xdotool is missing"
@@ -40,7 +42,7 @@ printf '%s\r\n' \
     '"Bmp","","C:\velumdesktest\green.bmp"' \
     '"Bmp","Tiles","C:\velumdesktest\tile.bmp"' '"Bmp","Tiles","C:\velumdesktest\green.bmp"' \
     '"Max","Tiles","2"' '"Minutes","Tiles","0"' '"Hours","Tiles","0"' '"Days","Tiles","0"' \
-    '"CycleOptions","Tiles","0"' '"TileWallpaper","Tiles","1"' >"$windir/velum.cfg"
+    '"CycleOptions","Tiles","0"' '"TileWallpaper","Tiles","1"' >"$store/velum.cfg"
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Velumor\\Options]\r\n"Collections"="Tiles"\r\n"Current"="Tiles"\r\n"ViewBmp"="no"\r\n\r\n' \
     >"$work/settings.reg"
 "$wine" regedit /S "$("$wine" winepath -w "$work/settings.reg")"
@@ -78,10 +80,10 @@ done
 status=0
 wait "$program" || status=$?
 [ "$status" = 0 ] || fail "velumdesk.exe exited with $status"
-grep -q '^"Bmp","","C:\\velumdesktest\\tile.bmp"' "$windir/velum.cfg" || fail "history not written"
-grep -q '^"Bmp","","C:\\velumdesktest\\green.bmp"' "$windir/velum.cfg" || fail "history lost"
-grep -q '^"Index","Tiles"," 1"' "$windir/velum.cfg" || fail "Index is not 1"
-grep -q '^"CurrentIndex","Tiles"," 0"' "$windir/velum.cfg" || fail "CurrentIndex is not 0"
+grep -q '^"Bmp","","C:\\velumdesktest\\tile.bmp"' "$store/velum.cfg" || fail "history not written"
+grep -q '^"Bmp","","C:\\velumdesktest\\green.bmp"' "$store/velum.cfg" || fail "history lost"
+grep -q '^"Index","Tiles"," 1"' "$store/velum.cfg" || fail "Index is not 1"
+grep -q '^"CurrentIndex","Tiles"," 0"' "$store/velum.cfg" || fail "CurrentIndex is not 0"
 [ "$(value 'HKCU\Software\Velumor\Options' ViewBmp)" = NO ] || fail "ViewBmp not written"
 [ "$(value 'HKCU\Software\Velumor\Options' Current)" = Tiles ] || fail "Current not written"
 echo "velumdesk.exe changed the wallpaper on its first tick and saved at File, Exit"

@@ -17,6 +17,9 @@ height=480
 work=$(mktemp -d)
 cleanup_more="$pics $windir/velum.cfg"
 source "$(dirname "$0")/wine_test_lib.sh"
+store=$(store_folder)
+cleanup_more="$cleanup_more $store/velum.cfg"
+rm -f "$store/velum.cfg"
 
 # Desktop settings of the current user, as the registry holds them.
 desktop_value() {
@@ -64,8 +67,10 @@ printf '%s\r\n' \
     '"CycleOptions","Tiles","0"' '"TileWallpaper","Tiles","1"' \
     '"Bmp","Bare","C:\velumtest\red.bmp"' '"TileWallpaper","Bare","99"' >"$windir/velum.cfg"
 import_settings Nature
+cp "$windir/velum.cfg" "$work/older.cfg"
 
-# Two runs with no display: two consecutive bitmaps, the position recorded after each.
+# Two runs with no display: two consecutive bitmaps, the position recorded after each. The first
+# takes over the older install's store in the Windows folder, which stays as it was.
 for expect in 'red.bmp 1 0' 'green.bmp 2 1'; do
     read -r name index current <<<"$expect"
     "$wine" "$exe" || fail "velumspin.exe exited with $?"
@@ -74,14 +79,15 @@ for expect in 'red.bmp 1 0' 'green.bmp 2 1'; do
     [ "$(desktop_value TileWallpaper)" = 0 ] || fail "TileWallpaper is not 0"
     # A fresh Windows 10 profile's Fill would show the centred bitmap cropped.
     [ "$(desktop_value WallpaperStyle)" = 0 ] || fail "WallpaperStyle is not 0"
-    grep -q "^\"Index\",\"Nature\",\" $index\"" "$windir/velum.cfg" || fail "Index is not $index"
-    grep -q "^\"CurrentIndex\",\"Nature\",\" $current\"" "$windir/velum.cfg" ||
+    grep -q "^\"Index\",\"Nature\",\" $index\"" "$store/velum.cfg" || fail "Index is not $index"
+    grep -q "^\"CurrentIndex\",\"Nature\",\" $current\"" "$store/velum.cfg" ||
         fail "CurrentIndex is not $current"
 done
-grep -q '^"Time","Nature","[0-9]*/[0-9]*/[0-9]* [0-9:]* [AP]M"' "$windir/velum.cfg" ||
+grep -q '^"Time","Nature","[0-9]*/[0-9]*/[0-9]* [0-9:]* [AP]M"' "$store/velum.cfg" ||
     fail "no time of the last change in the locale's form"
-grep -q '^"Bmp","","C:\\velumtest\\red.bmp"' "$windir/velum.cfg" || fail "history not kept"
-[ "$(grep -c '^"Bmp","Nature"' "$windir/velum.cfg")" = 2 ] || fail "rotation list changed"
+grep -q '^"Bmp","","C:\\velumtest\\red.bmp"' "$store/velum.cfg" || fail "history not kept"
+[ "$(grep -c '^"Bmp","Nature"' "$store/velum.cfg")" = 2 ] || fail "rotation list changed"
+cmp -s "$windir/velum.cfg" "$work/older.cfg" || fail "the older store was changed"
 settings=$("$wine" reg query 'HKCU\Software\Velumor\Options' | tr -d '\r')
 grep -q 'Current *REG_SZ *Nature$' <<<"$settings" || fail "Current was changed"
 grep -q 'ViewBmp *REG_SZ *YES$' <<<"$settings" || fail "ViewBmp was changed"
@@ -111,6 +117,15 @@ done
 for at in 24x16+0+0 24x16+24+0 24x16+48+32 24x16+600+448; do
     [ "$(screen_signature "$at")" = "$tile" ] || fail "tile.bmp is not tiled at $at"
 done
+# Without a store, the VirtualStore copy that Windows made of the older one is the newer.
+rm "$store/velum.cfg"
+virtual=$(dirname "$store")/../Local/VirtualStore/windows
+mkdir -p "$virtual"
+cleanup_more="$cleanup_more $virtual"
+sed 's/"Nature"/"Virtual"/' "$work/older.cfg" >"$virtual/velum.cfg"
+"$wine" "$exe" || fail "velumspin.exe exited with $? on a VirtualStore copy"
+grep -q '^"Bmp","Virtual"' "$store/velum.cfg" || fail "the VirtualStore copy was not taken over"
+
 # None removes the wallpaper with the empty text current Windows documents.
 import_settings Bare
 "$wine" "$exe" || fail "velumspin.exe with None exited with $?"

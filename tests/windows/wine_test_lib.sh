@@ -15,6 +15,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The person's store, %APPDATA%\Velumor, as a folder of the prefix.
+store_folder() {
+    local appdata
+    appdata=$("${VELUM_WINE:?}" cmd /c echo %APPDATA% | tr -d '\r')
+    "$VELUM_WINE" winepath -u "$appdata\\Velumor" | tr -d '\r'
+}
+
 # start_display WIDTH HEIGHT: a private Xvfb screen as DISPLAY, its number in `display`.
 start_display() {
     Xvfb -displayfd 3 -screen 0 "$1x$2x24" -noreset -nolisten tcp \

@@ -151,7 +151,8 @@ int main(int argc, char** argv) {
         ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
     }
 
-    velum::SingleWindow single(velum::GetWinDir());
+    const std::string store = velum::StoreFolder();
+    velum::SingleWindow single(store);
     if (single.outcome() == velum::SingleWindow::Outcome::Raised)
         return 0;
     if (single.outcome() == velum::SingleWindow::Outcome::Unreached) {
@@ -161,7 +162,7 @@ int main(int argc, char** argv) {
     }
 
     auto registry = velum::CreatePlatformRegistry();
-    velum::frmWallPaper form(*registry, dialogs, {velum::GetWinDir(), velum::CurrentFolder()});
+    velum::frmWallPaper form(*registry, dialogs, {store, velum::CurrentFolder()});
 
     single.onRaise = [&] {
         if (shown) {

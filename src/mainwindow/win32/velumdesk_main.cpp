@@ -81,7 +81,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     velum::Win32Dialogs dialogs;
     // One window per store: each rewrites the catalogue it read at its start. The system
     // releases the mutex of a window that crashed.
-    const std::string key = StoreKey(velum::GetWinDir());
+    const std::string store = velum::StoreFolder();
+    const std::string key = StoreKey(store);
     HANDLE single = CreateMutexA(nullptr, FALSE, ("Local\\" + key).c_str());
     if (single && GetLastError() == ERROR_ALREADY_EXISTS) {
         if (RaiseOpenWindow(key))
@@ -91,7 +92,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     }
 
     auto registry = velum::CreatePlatformRegistry();
-    velum::frmWallPaper form(*registry, dialogs, {velum::GetWinDir(), velum::CurrentFolder()});
+    velum::frmWallPaper form(*registry, dialogs, {store, velum::CurrentFolder()});
     velum::MainWindowWin32 view(form, instance);
     dialogs.owner = view.hwnd();
     view.driver().Complain = [&](const std::string& what) {
