@@ -1,5 +1,6 @@
-# The Windows packages: `cpack -G NSIS` makes velum-<version>-setup.exe (per machine, in
-# Program Files\Velum), `cpack -G ZIP` a .zip for people who do not install. The installer is
+# The Windows packages: from the 64-bit build `cpack -G NSIS` makes velum-<version>-setup.exe,
+# the setup program that ships (for the person running it, or /ALLUSERS for the machine), and
+# from either build `cpack -G ZIP` a .zip for people who do not install. The installer is
 # our own template for CPack's NSIS generator (windows/NSIS.template.in); CPack still gathers
 # the files and runs makensis.
 
@@ -34,14 +35,19 @@ else()
     set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
     set(CPACK_VELUM_WINDOWS_ARCH win32)
 endif()
-# The shipped 32-bit setup program is velum-<version>-setup.exe; a 64-bit one says so.
+# The shipped setup program installs the 64-bit programs; the 32-bit ones ship in their zip (a
+# setup program made from the 32-bit build says so in its name).
 if(CPACK_VELUM_WINDOWS_ARCH STREQUAL win64)
-    set(CPACK_VELUM_SETUP_FILE_NAME velum-${PROJECT_VERSION}-win64-setup)
-else()
     set(CPACK_VELUM_SETUP_FILE_NAME velum-${PROJECT_VERSION}-setup)
+else()
+    set(CPACK_VELUM_SETUP_FILE_NAME velum-${PROJECT_VERSION}-win32-setup)
 endif()
 set(CPACK_VELUM_ZIP_FILE_NAME velum-${PROJECT_VERSION}-${CPACK_VELUM_WINDOWS_ARCH})
 # The file name depends on the generator, which only cpack knows.
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/windows/CPackOptions.cmake)
-set(CPACK_GENERATOR NSIS ZIP)
+if(CPACK_VELUM_WINDOWS_ARCH STREQUAL win64)
+    set(CPACK_GENERATOR NSIS ZIP)
+else()
+    set(CPACK_GENERATOR ZIP)
+endif()
 include(CPack)

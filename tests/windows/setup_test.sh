@@ -1,8 +1,9 @@
 #!/bin/bash
 # The setup program and the zip as a person uses them, in a fresh Wine prefix of their own: a
-# silent install (Start menu, Uninstall key, Startup shortcut only when chosen with /LOGON),
-# the installed velumspin.exe on a store, and the silent uninstall that keeps the person's
-# velum.cfg and settings. The version resources of the programs and of the setup program carry
+# silent install for the person (Start menu, Uninstall key, Startup shortcut only when chosen
+# with /LOGON), the installed velumspin.exe on a store, an uninstaller that waits for the window
+# to close, the silent uninstall that keeps the person's velum.cfg and settings, and the same
+# for every user with /ALLUSERS. The version resources of the programs and of the setup program carry
 # the project's version.
 #   setup_test.sh CPACK_CONFIG VERSION
 # Environment: WINE (the build's loader), WINEARCH, WINEPREFIX (recreated).
@@ -12,8 +13,10 @@ version=$2
 wineserver=$(dirname "$WINE")/wineserver
 [ -x "$wineserver" ] || wineserver=wineserver
 work=$(mktemp -d)
+xvfb=
 cleanup() {
     "$wineserver" -k 2>/dev/null || true
+    [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -71,7 +74,7 @@ check_link() {
 echo "== packages"
 cpack --config "$config" -G "NSIS;ZIP" -B "$work/packages" >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log"; fail "cpack failed"; }
-setup=$(ls "$work/packages/velum-$version-"*setup.exe) # -win64-setup.exe from a 64-bit build
+setup=$(ls "$work/packages/velum-$version-"*setup.exe) # -win32-setup.exe from a 32-bit build
 zip=$(ls "$work/packages/velum-$version-win"*.zip)
 check_version "$setup"
 
@@ -90,13 +93,15 @@ done
 grep -q "^Velum $version," "$folder/README.txt" || fail "README.txt does not name the version"
 grep -q $'\r$' "$folder/README.txt" || fail "README.txt has no Windows line ends"
 
-echo "== silent install"
+echo "== silent install for the person running it"
 rm -rf "$WINEPREFIX"
 wine wineboot --init >/dev/null 2>&1
 "$wineserver" -w
 wine "$setup" /S || fail "setup /S exited with $?"
 "$wineserver" -w
-instdir='C:\Program Files\Velum'
+appdata=$(wine cmd /c echo %APPDATA% | tr -d '\r')
+localdata=$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')
+instdir="$localdata\\Programs\\Velum"
 inst=$(unix_path "$instdir")
 for exe in velumdesk velumspin; do
     [ -f "$inst/$exe.exe" ] || fail "$exe.exe not installed in $instdir"
@@ -106,16 +111,17 @@ for exe in velumdesk velumspin; do
         fail "installed $exe.exe is not the zip's"
 done
 [ -f "$inst/Uninstall.exe" ] || fail "no uninstaller"
-menu=$(unix_path 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Velum')
+menu=$(unix_path "$appdata\\Microsoft\\Windows\\Start Menu\\Programs\\Velum")
 check_link "$menu/Velum.lnk" "$instdir\\velumdesk.exe"
 check_link "$menu/Velum - next wallpaper.lnk" "$instdir\\velumspin.exe"
 check_link "$menu/Uninstall Velum.lnk" "$instdir\\Uninstall.exe"
-appdata=$(wine cmd /c echo %APPDATA% | tr -d '\r')
 startup=$(unix_path "$appdata\\Microsoft\\Windows\\Start Menu\\Programs\\Startup")
 [ -d "$startup" ] || fail "no Startup folder at $startup" # else the next check proves nothing
 [ ! -e "$startup/Velum - next wallpaper.lnk" ] || fail "the logon shortcut is there by default"
 
-key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velum'
+uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Velum'
+key="HKCU\\$uninstall_key"
+wine reg query "HKLM\\$uninstall_key" >/dev/null 2>&1 && fail "a per-user install wrote to HKLM"
 expect_value() {
     local got
     got=$(reg_value "$key" "$1")
@@ -154,23 +160,69 @@ wine regedit /S "$(wine winepath -w "$work/settings.reg" | tr -d '\r')"
 wine "$instdir\\velumspin.exe" || fail "the installed velumspin.exe exited with $?"
 [ "$(reg_value 'HKCU\Control Panel\Desktop' Wallpaper)" = 'REG_SZ C:\velumtest\red.bmp' ] ||
     fail "the installed velumspin.exe did not set the wallpaper"
-store=$(unix_path "$(wine cmd /c echo %APPDATA% | tr -d '\r')\\Velumor")
+store=$(unix_path "$appdata\\Velumor")
 cp "$store/velum.cfg" "$work/velum.cfg.before" || fail "no velum.cfg in the person's profile"
 
-echo "== silent uninstall"
-quiet=$(reg_value "$key" QuietUninstallString)
-quiet=${quiet#REG_SZ }
-uninstaller=${quiet#\"}
-uninstaller=${uninstaller%%\"*}
-# The uninstaller copies itself to a temporary folder and ends; wineserver -w waits for the copy.
-read -ra arguments <<<"${quiet##*\" }"
-wine "$uninstaller" "${arguments[@]}" || fail "the uninstaller exited with $?"
+echo "== no uninstall while velumdesk.exe is open"
+Xvfb -displayfd 3 -screen 0 640x480x24 -noreset -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+export DISPLAY=:$(cat "$work/display")
+# Wine keeps the display it started with: a fresh server picks up this one.
+"$wineserver" -k
 "$wineserver" -w
-[ ! -e "$inst" ] || fail "$instdir is still there: $(ls "$inst")"
-[ ! -e "$menu" ] || fail "the Start menu folder is still there"
-[ ! -e "$startup/Velum - next wallpaper.lnk" ] || fail "the logon shortcut is still there"
-wine reg query "$key" >/dev/null 2>&1 && fail "the Uninstall key is still there"
-cmp -s "$store/velum.cfg" "$work/velum.cfg.before" || fail "velum.cfg was not kept"
-[ "$(reg_value 'HKCU\Software\Velumor\Options' Current)" = 'REG_SZ Nature' ] ||
-    fail "HKEY_CURRENT_USER\\Software\\Velumor was not kept"
+wine "$instdir\\velumdesk.exe" &
+for _ in $(seq 120); do
+    xdotool search --name '^Velum' >/dev/null 2>&1 && break
+    sleep 0.5
+done
+xdotool search --name '^Velum' >/dev/null 2>&1 || fail "velumdesk.exe shows no window"
+# _?= runs the uninstaller in place, so its exit status is the one it ends with.
+status=0
+wine "$instdir\\Uninstall.exe" /S "_?=$instdir" || status=$?
+[ "$status" = 5 ] || fail "the uninstaller ran while velumdesk.exe was open (status $status)"
+[ -f "$inst/velumdesk.exe" ] || fail "the uninstaller removed files while velumdesk.exe was open"
+"$wineserver" -k
+"$wineserver" -w
+kill "$xvfb"
+unset DISPLAY
+
+echo "== silent uninstall"
+uninstall() {
+    local quiet uninstaller arguments
+    quiet=$(reg_value "$key" QuietUninstallString)
+    quiet=${quiet#REG_SZ }
+    uninstaller=${quiet#\"}
+    uninstaller=${uninstaller%%\"*}
+    # The uninstaller copies itself to a temporary folder and ends; wineserver -w waits for it.
+    read -ra arguments <<<"${quiet##*\" }"
+    wine "$uninstaller" "${arguments[@]}" || fail "the uninstaller exited with $?"
+    "$wineserver" -w
+    [ ! -e "$inst" ] || fail "$instdir is still there: $(ls "$inst")"
+    [ ! -e "$menu" ] || fail "the Start menu folder is still there"
+    [ ! -e "$startup/Velum - next wallpaper.lnk" ] || fail "the logon shortcut is still there"
+    wine reg query "$key" >/dev/null 2>&1 && fail "the Uninstall key is still there"
+    cmp -s "$store/velum.cfg" "$work/velum.cfg.before" || fail "velum.cfg was not kept"
+    [ "$(reg_value 'HKCU\Software\Velumor\Options' Current)" = 'REG_SZ Nature' ] ||
+        fail "HKEY_CURRENT_USER\\Software\\Velumor was not kept"
+}
+uninstall
+
+echo "== for every user, with /ALLUSERS /LOGON, and removed again"
+wine "$setup" /S /ALLUSERS /LOGON || fail "setup /S /ALLUSERS /LOGON exited with $?"
+"$wineserver" -w
+instdir='C:\Program Files\Velum'
+inst=$(unix_path "$instdir")
+[ -f "$inst/velumdesk.exe" ] || fail "velumdesk.exe not installed in $instdir"
+key="HKLM\\$uninstall_key"
+expect_value InstallLocation "REG_SZ $instdir"
+wine reg query "HKCU\\$uninstall_key" >/dev/null 2>&1 && fail "an install for all wrote to HKCU"
+menu=$(unix_path 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Velum')
+check_link "$menu/Velum.lnk" "$instdir\\velumdesk.exe"
+startup=$(unix_path 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\StartUp')
+check_link "$startup/Velum - next wallpaper.lnk" "$instdir\\velumspin.exe"
+uninstall
 echo "setup and uninstall did what they say, and kept velum.cfg and the settings"
