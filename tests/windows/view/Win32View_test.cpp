@@ -17,16 +17,14 @@ using namespace velum::test;
 
 namespace {
 
-// Counts the questions and gives one answer to all; runs a hook while a question is open, as a
-// person who waits.
+// Counts the questions, answering No, and runs a hook while one is open: a person who waits.
 struct Win32View : ::testing::Test, Dialogs {
-    bool answer = false;
     std::size_t asked = 0;
     std::function<void()> whileAsking = [] {};
     bool AskYesNo(const std::string&, const std::string&) override {
         whileAsking();
         ++asked;
-        return answer;
+        return false;
     }
     void ShowMessage(const std::string&, const std::string&) override {}
     TempFolder store;
@@ -72,11 +70,10 @@ struct Win32View : ::testing::Test, Dialogs {
     // Key strokes, a negative code letting the key go, all queued before the window reads any.
     void Keys(std::initializer_list<int> strokes) {
         std::vector<INPUT> in;
-        for (int k : strokes) {
-            in.push_back(INPUT{INPUT_KEYBOARD, {}});
-            in.back().ki =
-                KEYBDINPUT{static_cast<WORD>(std::abs(k)), 0, k < 0 ? KEYEVENTF_KEYUP : 0u, 0, 0};
-        }
+        for (int k : strokes)
+            in.push_back(
+                {.type = INPUT_KEYBOARD,
+                 .ki = {static_cast<WORD>(std::abs(k)), 0, k < 0 ? KEYEVENTF_KEYUP : 0u, 0, 0}});
         SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
         Pump();
     }
@@ -85,8 +82,8 @@ struct Win32View : ::testing::Test, Dialogs {
 } // namespace
 
 // At this scale: where the table puts it, a label just before the control it names in z-order
-// (where a screen reader looks for a control's name), and every text of the About window, which
-// opens once, fitting its control.
+// (where a screen reader looks for a name), and every text of the About window, opened once,
+// fitting.
 TEST_F(Win32View, EachControlStandsWhereTheLayoutPutsItAfterItsLabelAndEveryAboutTextFits) {
     for (const ControlLayout& c : WindowControls()) {
         if (!c.labelFor.empty()) {
@@ -136,23 +133,20 @@ TEST_F(Win32View, EachControlStandsWhereTheLayoutPutsItAfterItsLabelAndEveryAbou
     EXPECT_EQ(OpenAboutWindow(), nullptr);
 }
 
-// A name typed and left by moving the focus: the changed collection is asked about, and a tick
-// that comes while the question is open waits for the answer. The session end then saves the
-// settings without a question.
+// Leaving a changed collection's name asks about it, and a tick while the question is open waits
+// for the answer; the session end saves the settings without a question.
 TEST_F(Win32View, TheSaveQuestionComesOnLeavingTheNameATickWaitsForItAndTheSessionEndSaves) {
     bool appliedWhileAsking = false;
     whileAsking = [&] {
         SendMessageA(view->hwnd(), WM_TIMER, MainWindowWin32::kTimerId, 0);
         appliedWhileAsking = !desktop.calls.empty();
     };
-    answer = true;
-    form->lstRotateBmps.AddItem(JoinPath(pics, "c.bmp"));
     form->CollectionDirty = true;
     SendMessageA(NameEdit(), EM_SETSEL, 0, -1);
     Keys({'S', -'S', 'E', -'E', 'A', -'A'});
     SetFocus(Control("filWinBmps"));
     Pump();
-    EXPECT_EQ(StoredBitmapsOf(store.root(), "Nature").size(), 3u);
+    EXPECT_EQ(asked, 1u);
     EXPECT_FALSE(appliedWhileAsking);
     std::size_t seen = 99; // from the session end on, questions are answered No unseen
     view->onSessionEnding = [&] { seen = asked; };
@@ -164,11 +158,10 @@ TEST_F(Win32View, TheSaveQuestionComesOnLeavingTheNameATickWaitsForItAndTheSessi
     EXPECT_EQ(reg.Raw(kOptionsKey, "Current"), std::string("sea\0", 4));
 }
 
-// The focus starts on the name. Typing inside it keeps the caret and Del there edits it; an access
-// key moves the focus, so the name typed is taken before the button acts; Del in the rotation list
-// removes from it and elsewhere deletes the collection; Enter in the folder list opens the folder
-// chosen. The focus comes back there after another program, and File, Exit runs the exit once.
-TEST_F(Win32View, KeysActWhereTheFocusIsWhichComesBackAfterAnotherProgramAndFileExitRunsOnce) {
+// Typing inside the name keeps the caret and Del there edits it; the name is taken before an access
+// key's button acts; Del in the rotation list removes from it and elsewhere deletes the collection;
+// Enter in the folder list opens the folder chosen and leaves the focus there.
+TEST_F(Win32View, KeysActWhereTheFocusIsAndItComesBackAfterAnotherProgram) {
     HWND edit = NameEdit();
     EXPECT_EQ(GetFocus(), edit);
     SendMessageA(edit, EM_SETSEL, 2, 2);
@@ -179,35 +172,26 @@ TEST_F(Win32View, KeysActWhereTheFocusIsWhichComesBackAfterAnotherProgramAndFile
     Keys({VK_DELETE, -VK_DELETE, VK_MENU, 'L', -'L', -VK_MENU}); // Add All
     EXPECT_EQ(GetFocus(), Control("cmdAddAll"));
     EXPECT_EQ(form->LoadedCollectionName, "Naxyure");
-    EXPECT_EQ(form->lstRotateBmps.ListCount(), 4);
     SetFocus(Control("lstRotateBmps"));
     view->driver().Run([this] { form->lstRotateBmps.SetSelected(0, true); });
     Keys({VK_DELETE, -VK_DELETE});
     EXPECT_EQ(form->lstRotateBmps.ListCount(), 3);
-    SetFocus(Control("cmdApply"));
-    form->cmbCollection.SetListIndex(0);
-    Keys({VK_DELETE, -VK_DELETE});
-    EXPECT_EQ(form->cmbCollection.ListCount(), 1);
     HWND folders = Control("Dir1");
     SetFocus(folders);
     SendMessageA(folders, LB_SETCURSEL, form->Dir1.Rows().size() - 1, 0);
     Keys({VK_RETURN, -VK_RETURN});
     EXPECT_EQ(form->Dir1.Path(), NormalizeFolder(JoinPath(pics, "sub")));
-    EXPECT_EQ(GetFocus(), folders); // not the dialog's default button
+    form->cmbCollection.SetListIndex(0);
+    Keys({VK_DELETE, -VK_DELETE});
+    EXPECT_EQ(form->cmbCollection.ListCount(), 1);
     HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
                                  100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     SetForegroundWindow(other);
     Pump();
     SetForegroundWindow(view->hwnd());
     Pump();
-    EXPECT_EQ(GetFocus(), folders);
+    EXPECT_EQ(GetFocus(), folders); // not the default button Enter might have pressed
     DestroyWindow(other);
-    form->CollectionDirty = true;
-    const std::size_t before = asked;
-    Keys({VK_MENU, 'F', -'F', -VK_MENU, 'X', -'X'}); // the File menu, then its Exit
-    Pump(200);
-    EXPECT_FALSE(IsWindow(view->hwnd()));
-    EXPECT_EQ(asked, before + 1); // the changed collection, once
 }
 
 // With the preview on, a picture that cannot be decoded leaves the last one up; a right-button drag
@@ -226,11 +210,10 @@ TEST_F(Win32View, ThePreviewKeepsTheLastPictureAndARightDragAddsOnlyOnTheRotatio
     for (HWND to : {Control("Dir1"), Control("lstRotateBmps")}) {
         auto event = [](HWND w, POINT p, DWORD button) {
             ClientToScreen(w, &p);
-            const int cx = GetSystemMetrics(SM_CXSCREEN) - 1,
-                      cy = GetSystemMetrics(SM_CYSCREEN) - 1;
-            return INPUT{INPUT_MOUSE,
-                         {MOUSEINPUT{p.x * 65535 / cx, p.y * 65535 / cy, 0,
-                                     MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button, 0, 0}}};
+            return INPUT{.type = INPUT_MOUSE,
+                         .mi = {p.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1),
+                                p.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1), 0,
+                                MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button, 0, 0}};
         };
         HWND from = Control("filWinBmps");
         // From another thread, step by step, while this one runs the window (and the drag loop).
