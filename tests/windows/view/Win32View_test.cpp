@@ -49,10 +49,6 @@ struct Win32View : ::testing::Test, Dialogs {
         SetForegroundWindow(view->hwnd());
         Pump();
     }
-    void TearDown() override {
-        view.reset();
-        Pump();
-    }
     // Runs the message loop as the program does, for a while.
     void Pump(int ms = 50) {
         for (const DWORD end = GetTickCount() + ms; GetTickCount() < end; Sleep(5))
@@ -68,9 +64,8 @@ struct Win32View : ::testing::Test, Dialogs {
     void Keys(std::initializer_list<int> strokes) {
         std::vector<INPUT> in;
         for (int k : strokes)
-            in.push_back(
-                {.type = INPUT_KEYBOARD,
-                 .ki = {static_cast<WORD>(std::abs(k)), 0, k < 0 ? KEYEVENTF_KEYUP : 0u, 0, 0}});
+            in.push_back({.type = INPUT_KEYBOARD,
+                          .ki = {WORD(std::abs(k)), 0, k < 0 ? KEYEVENTF_KEYUP : 0u, 0, 0}});
         SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
         Pump();
     }
@@ -78,9 +73,8 @@ struct Win32View : ::testing::Test, Dialogs {
 
 } // namespace
 
-// At this scale: where the table puts it, a label just before the control it names in z-order
-// (where a screen reader looks for a name), and every text of the About window, opened once,
-// fitting.
+// At this scale: where the table puts it, each label just before its control in z-order (where a
+// screen reader looks for a name), and every text of the About window, opened once, fitting.
 TEST_F(Win32View, EachControlStandsWhereTheLayoutPutsItAfterItsLabelAndEveryAboutTextFits) {
     for (const ControlLayout& c : WindowControls()) {
         if (!c.labelFor.empty()) {
@@ -156,9 +150,8 @@ TEST_F(Win32View, TheSaveQuestionComesOnLeavingTheNameATickWaitsForItAndTheSessi
     EXPECT_EQ(reg.Raw(kOptionsKey, "Current"), std::string("sea\0", 4));
 }
 
-// Typing inside the name keeps the caret and Del there edits it; the name is taken before an access
-// key's button acts; Del in the rotation list removes from it and elsewhere deletes the collection;
-// Enter in the folder list opens the folder chosen and leaves the focus there.
+// Del edits the name, removes from the rotation list and elsewhere deletes the collection; the name
+// is taken before an access key's button acts; Enter in the folder list opens the folder chosen.
 TEST_F(Win32View, KeysActWhereTheFocusIsAndItComesBackAfterAnotherProgram) {
     EXPECT_EQ(GetFocus(), NameEdit());
     SendMessageA(NameEdit(), EM_SETSEL, 2, 2);
