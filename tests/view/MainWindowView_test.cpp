@@ -15,7 +15,6 @@
 using namespace velum;
 using namespace velum::test;
 namespace fs = std::filesystem;
-using namespace std::string_literals;
 
 namespace {
 
@@ -31,18 +30,13 @@ struct View : ::testing::Test, Dialogs {
     std::unique_ptr<MainWindowView> view;
 
     void SetUp() override {
-        for (const char* name : {"a.bmp", "b.bmp", "c.bmp"})
-            WriteBmp24((pics / name).string(), 40, 30, std::vector<std::uint32_t>(1200, 0x3366aa));
-        WriteBmp24((pics / "sub" / "d.bmp").string(), 40, 30,
-                   std::vector<std::uint32_t>(1200, 0xc03020));
-        // A bitmap cut short in its pixels, and bytes that only begin like one.
-        const std::string whole = ReadWholeFile((pics / "sub" / "d.bmp").string());
-        WriteWholeFile((pics / "truncated.bmp").string(), whole.substr(0, 54 + 700));
-        WriteWholeFile((pics / "garbage.bmp").string(), "BM" + std::string(900, '\x7f'));
+        for (const char* name : {"a.bmp", "b.bmp", "c.bmp", "sub/d.bmp"})
+            WriteBmp24((pics / name).string(), 40, 30,
+                       std::vector<std::uint32_t>(1200, name[0] == 's' ? 0xc03020 : 0x3366aa));
+        WriteWholeFile((pics / "cut.bmp").string(),
+                       ReadWholeFile((pics / "a.bmp").string()).substr(0, 54 + 700));
         Open();
     }
-    void TearDown() override { view.reset(); }
-    // The window over the store as it now is.
     void Open() {
         view.reset();
         form = std::make_unique<frmWallPaper>(reg, *this, FormPlaces{store.root(), pics.string()});
@@ -69,57 +63,14 @@ struct View : ::testing::Test, Dialogs {
     void key(int k, Qt::KeyboardModifiers mods = {}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(k), mods);
     }
-    // Types over the selector's text, as a person names a collection; Tab leaves it.
-    void name(const char* text, bool leave = true) {
-        get<QComboBox>("cmbCollection")->setFocus(Qt::MouseFocusReason);
-        get<QComboBox>("cmbCollection")->lineEdit()->selectAll();
-        QTest::keyClicks(QApplication::focusWidget(), text);
-        if (leave)
-            key(Qt::Key_Tab);
-    }
-    // Chooses an entry from a combo box's drop-down with the mouse.
-    void choose(QComboBox* box, const char* text) {
-        const int i = box->findText(QString::fromUtf8(text));
-        ASSERT_GE(i, 0) << text;
-        box->showPopup();
-        QAbstractItemView* popup = box->view();
-        QTest::mouseClick(popup->viewport(), Qt::LeftButton, {},
-                          popup->visualRect(popup->model()->index(i, 0)).center());
-    }
-    std::string focused() {
-        QWidget* w = QApplication::focusWidget();
-        while (w && w->objectName().startsWith(QStringLiteral("qt_")))
-            w = w->parentWidget();
-        return w ? w->objectName().toStdString() : "";
-    }
+    std::string focused() { return QApplication::focusWidget()->objectName().toStdString(); }
 };
 
 } // namespace
 
-// The offscreen platform ends a QDrag at once, so the drop is sent as the drag would send it.
-TEST_F(View, ARightPressDragsAndOnlyOurDropIsTaken) {
-    auto* files = get<QListView>("filWinBmps");
-    click(files, "a.bmp");
-    click(files, "c.bmp", Qt::ControlModifier);
-    click(files, "b.bmp", {}, Qt::RightButton);
-    EXPECT_TRUE(form->filWinBmps.Selected(0)); // a right press drags
-    EXPECT_TRUE(form->filWinBmps.Selected(2));
-    for (const char* type : {"text/uri-list", MainWindowView::kDragMimeType}) {
-        QMimeData mime;
-        mime.setData(QString::fromLatin1(type), QByteArray());
-        QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &mime, Qt::RightButton, {});
-        QDropEvent drop(QPointF(9, 9), Qt::CopyAction, &mime, Qt::RightButton, {});
-        QApplication::sendEvent(get<QListView>("lstRotateBmps")->viewport(), &enter);
-        QApplication::sendEvent(get<QListView>("lstRotateBmps")->viewport(), &drop);
-        const bool ours = type == MainWindowView::kDragMimeType; // only ours enters and drops
-        EXPECT_EQ(enter.isAccepted() + drop.isAccepted(), ours ? 2 : 0) << type;
-        EXPECT_EQ(form->lstRotateBmps.ListCount(), ours ? 2 : 0) << type;
-    }
-}
-
 // Where the table puts it, clear of the frames' captions and lines, with a name a screen reader
 // can say (a combo box's name is its text: its label's, or a description, is said instead).
-TEST_F(View, EachControlStandsWhereTheLayoutPutsItOutsideFrameLinesWithItsSpokenName) {
+TEST_F(View, EachControlStandsWhereTheLayoutPutsItWithItsSpokenNameAndTabGoesInReadingOrder) {
     ASSERT_TRUE(view->grab().save(QStringLiteral(VELUM_SCREENSHOT)));
     QWidget* client = view->centralWidget();
     EXPECT_EQ(client->size(), QSize(view->px(kClientWidthTwips), view->px(kClientHeightTwips)));
@@ -153,121 +104,105 @@ TEST_F(View, EachControlStandsWhereTheLayoutPutsItOutsideFrameLinesWithItsSpoken
     const QPoint off = view->frameGeometry().center() -
                        QGuiApplication::primaryScreen()->availableGeometry().center();
     EXPECT_LE(std::abs(off.x()) + std::abs(off.y()), 2); // centred by its outer frame
-    const std::string err = store.file("err");
-    EXPECT_EQ(WEXITSTATUS(std::system(("env -i " VELUM_BIN_DIR "/velumdesk 2>" + err).c_str())), 1);
-    EXPECT_EQ(ReadWholeFile(err), "velumdesk: no display to show the window on\n");
-}
-
-TEST_F(View, TypingInTheMiddleOfANameKeepsTheCaretAndTheSelection) {
-    name("Nature");
-    auto* selector = get<QComboBox>("cmbCollection");
-    choose(selector, "Nature"); // the entry chosen, as at start
-    QLineEdit* edit = selector->lineEdit();
-    selector->setFocus(Qt::MouseFocusReason);
-    edit->setCursorPosition(2);
-    QTest::keyClicks(selector, "XY");
-    EXPECT_EQ(edit->text(), "NaXYture");
-    EXPECT_EQ(edit->cursorPosition(), 4);
-    // A selection made leftwards keeps its caret at its left end through a tick.
-    key(Qt::Key_Left, Qt::ShiftModifier);
-    key(Qt::Key_Left, Qt::ShiftModifier);
-    view->tick();
-    EXPECT_EQ(edit->selectedText(), "XY");
-    EXPECT_EQ(edit->cursorPosition(), 2);
-    key(Qt::Key_Backspace); // back to a name of the list, which becomes its entry
-    EXPECT_EQ(edit->cursorPosition(), 2);
-    EXPECT_EQ(form->cmbCollection.ListIndex(), selector->findText("Nature"));
-}
-
-TEST_F(View, AnAccessKeyMovesTheFocusSoATypedNameIsTakenBeforeTheButtonActs) {
-    click(get<QListView>("filWinBmps"), "a.bmp");
-    name("Nature", false);
-    key(Qt::Key_D, Qt::AltModifier); // A&dd
-    EXPECT_EQ(focused(), "cmdAdd");
-    EXPECT_EQ(form->LoadedCollectionName, "Nature");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->lstRotateBmps.ListCount() == 1; }, 2000));
-    key(Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(StoredBitmapsOf(store.root(), "Nature"), std::vector{(pics / "a.bmp").string()});
-}
-
-TEST_F(View, DelRemovesFromTheRotationListEditsTextAndElsewhereDeletesTheCollection) {
-    name("Two");
-    name("Three");
-    int left = form->cmbCollection.ListCount();
-    QTest::mouseClick(get<QPushButton>("cmdAddAll"), Qt::LeftButton);
-    click(get<QListView>("lstRotateBmps"), "/b.bmp");
-    key(Qt::Key_Delete);
-    EXPECT_EQ(form->lstRotateBmps.ListCount(), 4);
-    QLineEdit* edit = get<QComboBox>("cmbCollection")->lineEdit();
-    edit->setFocus(Qt::MouseFocusReason);
-    edit->setCursorPosition(1);
-    key(Qt::Key_Delete);
-    EXPECT_EQ(edit->text(), "Tree");
-    EXPECT_EQ(form->cmbCollection.ListCount(), left);
-    QTest::keyClick(edit, Qt::Key_H); // back to the name shown, which leaving takes
-    for (const char* control : {"filWinBmps", "Dir1"}) {
-        get<QWidget>(control)->setFocus(Qt::MouseFocusReason);
-        key(Qt::Key_Delete);
-        EXPECT_EQ(form->cmbCollection.ListCount(), --left) << control;
-    }
-}
-
-TEST_F(View, APreviewThatCannotBeDecodedLeavesTheLastPictureUp) {
-    WriteBmp24((pics / "b.bmp").string(), 40, 30, std::vector<std::uint32_t>(1200, 0x20a040));
-    QTest::mouseClick(get<QCheckBox>("chkAutoView"), Qt::LeftButton);
-    // Every pixel the box draws, as one colour, or 0 when they differ.
-    auto shown = [&] {
-        const QImage image = get<QLabel>("imgThumb")->grab().toImage();
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                if (image.pixel(x, y) != image.pixel(0, 0))
-                    return 0u;
-        return image.pixel(0, 0) & 0xffffffu;
-    };
-    auto* files = get<QListView>("filWinBmps");
-    click(files, "a.bmp");
-    for (const char* bad : {"truncated.bmp", "garbage.bmp"}) {
-        click(files, bad);
-        EXPECT_EQ(shown(), 0x3366aau) << bad;
-    }
-    click(files, "b.bmp");
-    EXPECT_EQ(shown(), 0x20a040u);
-}
-
-TEST_F(View, TabGoesInReadingOrder) {
     const auto checked = [&](const char* option) {
         return get<QRadioButton>(option)->group()->checkedButton()->objectName().toStdString();
     };
-    get<QWidget>("cmbCollection")->setFocus(Qt::MouseFocusReason);
-    std::vector<std::string> visited = {focused()};
-    for (int i = 0; i < 18; ++i) {
-        key(Qt::Key_Tab);
+    std::vector<std::string> visited;
+    for (int i = 0; i < 19; ++i, key(Qt::Key_Tab))
         visited.push_back(focused());
-    }
     EXPECT_EQ(visited, (std::vector<std::string>{
                            "cmbCollection", "filWinBmps", "Drive1", "Dir1", "cmbLastBmps", "cmdAdd",
                            "cmdRemove", "cmdUpdate", "cmdAddAll", "cmdRemoveAll", "cmdApply",
                            "lstRotateBmps", checked("optTile"), "chkAutoView", "txtDays",
                            "txtHours", "txtMinutes", checked("optAscending"), "cmbCollection"}));
+    const std::string err = store.file("err");
+    EXPECT_EQ(WEXITSTATUS(std::system(("env -i " VELUM_BIN_DIR "/velumdesk 2>" + err).c_str())), 1);
+    EXPECT_EQ(ReadWholeFile(err), "velumdesk: no display to show the window on\n");
 }
 
-TEST_F(View, AHistoryEntryInASubfolderHighlightsThatSubfolder) {
-    QTest::mouseClick(get<QRadioButton>("optCenter"), Qt::LeftButton);
+// Del edits a text, elsewhere deletes the collection and in the rotation list removes from it; an
+// access key moves the focus, so the name typed is taken before the button acts.
+TEST_F(View, KeysActWhereTheFocusIsAndTypingInsideANameKeepsTheCaretAndTheSelection) {
+    auto* selector = get<QComboBox>("cmbCollection");
+    QLineEdit* edit = selector->lineEdit();
+    const int collections = form->cmbCollection.ListCount();
+    selector->setFocus(Qt::MouseFocusReason);
+    edit->setCursorPosition(2);
+    QTest::keyClicks(selector, "XY"); // the caret stays after the Y, so two steps left select XY
+    key(Qt::Key_Left, Qt::ShiftModifier);
+    key(Qt::Key_Left, Qt::ShiftModifier);
+    view->tick(); // a selection made leftwards keeps its caret at its left end
+    EXPECT_EQ(edit->selectedText(), "XY");
+    EXPECT_EQ(edit->cursorPosition(), 2);
+    key(Qt::Key_Delete); // back to a name of the list, which becomes its entry
+    EXPECT_EQ(edit->cursorPosition(), 2);
+    EXPECT_EQ(form->cmbCollection.ListCount(), collections);
+    EXPECT_EQ(form->cmbCollection.ListIndex(), selector->findText("Default"));
+    get<QWidget>("filWinBmps")->setFocus(Qt::MouseFocusReason);
+    key(Qt::Key_Delete);
+    EXPECT_EQ(form->cmbCollection.ListCount(), collections - 1);
+    selector->setFocus(Qt::MouseFocusReason);
+    edit->selectAll();
+    QTest::keyClicks(selector, "Nature");
+    key(Qt::Key_L, Qt::AltModifier); // Add A&ll
+    EXPECT_EQ(focused(), "cmdAddAll");
+    EXPECT_EQ(form->LoadedCollectionName, "Nature");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->lstRotateBmps.ListCount() == 4; }, 2000));
+    key(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(StoredBitmapsOf(store.root(), "Nature").size(), 4u);
+    click(get<QListView>("lstRotateBmps"), "/c.bmp");
+    key(Qt::Key_Delete);
+    EXPECT_EQ(form->lstRotateBmps.ListCount(), 3);
+}
+
+// With the preview on, a picture that cannot be decoded leaves the last one up. A right press drags
+// the selection, and only our drop is taken (the offscreen platform ends a QDrag at once, so the
+// drop is sent as the drag would send it). A history entry in a subfolder shows that subfolder.
+TEST_F(View, ThePreviewKeepsTheLastPictureARightPressDragsAndAHistoryEntryShowsItsFolder) {
+    QTest::mouseClick(get<QCheckBox>("chkAutoView"), Qt::LeftButton);
+    const auto shows = [&](QRgb colour) { // on every pixel of the box
+        const QImage image = get<QLabel>("imgThumb")->grab().toImage();
+        QImage all = image;
+        all.fill(QColor::fromRgb(colour));
+        return image == all;
+    };
+    auto* files = get<QListView>("filWinBmps");
     auto* folders = get<QListView>("Dir1");
+    click(files, "a.bmp");
+    click(files, "cut.bmp");
+    EXPECT_TRUE(shows(0x3366aa));
+    click(files, "a.bmp");
+    click(files, "c.bmp", Qt::ControlModifier);
+    click(files, "b.bmp", {}, Qt::RightButton); // drags the two, selecting nothing
+    for (const char* type : {"text/uri-list", MainWindowView::kDragMimeType}) {
+        QMimeData mime;
+        mime.setData(QString::fromLatin1(type), QByteArray());
+        QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &mime, Qt::RightButton, {});
+        QDropEvent drop(QPointF(9, 9), Qt::CopyAction, &mime, Qt::RightButton, {});
+        QApplication::sendEvent(get<QListView>("lstRotateBmps")->viewport(), &enter);
+        QApplication::sendEvent(get<QListView>("lstRotateBmps")->viewport(), &drop);
+        const bool ours = type == MainWindowView::kDragMimeType;
+        EXPECT_EQ(enter.isAccepted() + drop.isAccepted(), ours ? 2 : 0) << type;
+        EXPECT_EQ(form->lstRotateBmps.ListCount(), ours ? 2 : 0) << type;
+    }
     click(folders, "sub", {}, Qt::LeftButton, true);
-    click(get<QListView>("filWinBmps"), "d.bmp", {}, Qt::LeftButton, true); // into the history
+    click(files, "d.bmp", {}, Qt::LeftButton, true); // into the history
+    EXPECT_TRUE(shows(0xc03020));
     click(folders, "pics", {}, Qt::LeftButton, true);
-    choose(get<QComboBox>("cmbLastBmps"), (pics / "sub" / "d.bmp").string().c_str());
+    auto* history = get<QComboBox>("cmbLastBmps");
+    history->showPopup();
+    QAbstractItemView* popup = history->view();
+    QTest::mouseClick(popup->viewport(), Qt::LeftButton, {},
+                      popup->visualRect(popup->model()->index(0, 0)).center());
     EXPECT_EQ(folders->currentIndex().data().toString().trimmed(), "sub");
 }
 
 TEST_F(View, TheRotationListOpensScrolledToTheStoredPosition) {
-    std::vector<std::string> records;
+    std::string cfg;
     for (int i = 0; i < 80; ++i)
-        records.push_back("\"Bmp\",\"Sky\",\"/r/" + std::to_string(i) + ".bmp\"");
-    records.push_back(R"("CurrentIndex","Sky"," 70")");
-    WriteWholeFile(store.file("velum.cfg"), CrlfJoin(records));
-    reg.Put(kOptionsKey, "Current", reg::kSz, "Sky"s + '\0');
+        cfg += "\"Bmp\",\"Sky\",\"/r/" + std::to_string(i) + ".bmp\"\r\n";
+    WriteWholeFile(store.file("velum.cfg"), cfg + "\"CurrentIndex\",\"Sky\",\" 70\"\r\n");
+    reg.Put(kOptionsKey, "Current", reg::kSz, std::string("Sky", 4));
     Open();
     QTest::qWait(50);
     auto* list = get<QListView>("lstRotateBmps");

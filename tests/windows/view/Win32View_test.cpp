@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <thread>
 
@@ -18,23 +17,18 @@ using namespace velum::test;
 
 namespace {
 
-// FakeDialogs that also runs a hook while a question is open, as a person who waits.
-struct ScriptedDialogs final : Dialogs {
-    FakeDialogs fake;
+// Counts the questions, answering No, and runs a hook while one is open: a person who waits.
+struct Win32View : ::testing::Test, Dialogs {
+    std::size_t asked = 0;
     std::function<void()> whileAsking = [] {};
-    bool AskYesNo(const std::string& prompt, const std::string& caption) override {
+    bool AskYesNo(const std::string&, const std::string&) override {
         whileAsking();
-        return fake.AskYesNo(prompt, caption);
+        ++asked;
+        return false;
     }
-    void ShowMessage(const std::string& t, const std::string& c) override {
-        fake.ShowMessage(t, c);
-    }
-};
-
-struct Win32View : ::testing::Test {
+    void ShowMessage(const std::string&, const std::string&) override {}
     TempFolder store;
     MemoryRegistry reg;
-    ScriptedDialogs dialogs;
     FakeDesktop desktop{reg};
     std::string pics = JoinPath(store.root(), "pics");
     std::unique_ptr<frmWallPaper> form;
@@ -45,20 +39,14 @@ struct Win32View : ::testing::Test {
             WriteBmp24(JoinPath(pics, name), 4, 4, std::vector<std::uint32_t>(16, 0x3366aa));
         WriteWholeFile(JoinPath(pics, "cut.bmp"),
                        ReadWholeFile(JoinPath(pics, "a.bmp")).substr(0, 60));
+        CreateDirectoryA(JoinPath(pics, "sub").c_str(), nullptr);
         reg.Put(kOptionsKey, "Collections", reg::kSz, std::string("Nature\0", 7));
         reg.Put(kOptionsKey, "Current", reg::kSz, std::string("Nature\0", 7));
-        WriteWholeFile(store.file("velum.cfg"),
-                       CrlfJoin({"\"Bmp\",\"Nature\",\"" + JoinPath(pics, "a.bmp") + "\"",
-                                 "\"Bmp\",\"Nature\",\"" + JoinPath(pics, "b.bmp") + "\""}));
-        form = std::make_unique<frmWallPaper>(reg, dialogs, FormPlaces{store.root(), pics});
+        form = std::make_unique<frmWallPaper>(reg, *this, FormPlaces{store.root(), pics});
         form->UseDesktop(desktop);
         view = std::make_unique<MainWindowWin32>(*form, GetModuleHandleA(nullptr));
         ShowWindow(view->hwnd(), SW_SHOW);
         SetForegroundWindow(view->hwnd());
-        Pump();
-    }
-    void TearDown() override {
-        view.reset();
         Pump();
     }
     // Runs the message loop as the program does, for a while.
@@ -75,29 +63,19 @@ struct Win32View : ::testing::Test {
     // Key strokes, a negative code letting the key go, all queued before the window reads any.
     void Keys(std::initializer_list<int> strokes) {
         std::vector<INPUT> in;
-        for (int k : strokes) {
-            in.push_back(INPUT{INPUT_KEYBOARD, {}});
-            in.back().ki =
-                KEYBDINPUT{static_cast<WORD>(std::abs(k)), 0, k < 0 ? KEYEVENTF_KEYUP : 0u, 0, 0};
-        }
+        for (int k : strokes)
+            in.push_back({.type = INPUT_KEYBOARD,
+                          .ki = {WORD(std::abs(k)), 0, k < 0 ? KEYEVENTF_KEYUP : 0u, 0, 0}});
         SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-        Pump();
-    }
-    // Typed over the selection from..to, as the keyboard gives it.
-    void Type(HWND into, int from, int to, const std::string& text) {
-        SetFocus(into);
-        SendMessageA(into, EM_SETSEL, from, to);
-        for (char c : text)
-            SendMessageA(into, WM_CHAR, static_cast<WPARAM>(c), 1);
         Pump();
     }
 };
 
 } // namespace
 
-// Where the table puts it; a label just before the control it names in z-order, where a screen
-// reader looks for a control's name.
-TEST_F(Win32View, EveryControlStandsWhereTheSharedLayoutPutsItAndEachLabelBeforeItsControl) {
+// At this scale: where the table puts it, each label just before its control in z-order (where a
+// screen reader looks for a name), and every text of the About window, opened once, fitting.
+TEST_F(Win32View, EachControlStandsWhereTheLayoutPutsItAfterItsLabelAndEveryAboutTextFits) {
     for (const ControlLayout& c : WindowControls()) {
         if (!c.labelFor.empty()) {
             EXPECT_EQ(GetWindow(Control(c.labelFor.c_str()), GW_HWNDPREV), Control(c.name.c_str()))
@@ -116,82 +94,112 @@ TEST_F(Win32View, EveryControlStandsWhereTheSharedLayoutPutsItAndEachLabelBefore
     GetClientRect(view->hwnd(), &client);
     EXPECT_EQ((std::vector<LONG>{client.right, client.bottom}),
               (std::vector<LONG>{view->px(kClientWidthTwips), view->px(kClientHeightTwips)}));
+    ShowAboutWindow(view->hwnd(), GetModuleHandleA(nullptr), reg, *this, "1.0.0");
+    HWND about = OpenAboutWindow();
+    ASSERT_NE(about, nullptr);
+    ShowAboutWindow(view->hwnd(), GetModuleHandleA(nullptr), reg, *this, "1.0.0");
+    EXPECT_EQ(OpenAboutWindow(), about);
+    int texts = 0;
+    for (HWND c = GetWindow(about, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        char text[256] = {}, cls[16] = {};
+        GetWindowTextA(c, text, sizeof text);
+        if (!*text)
+            continue;
+        RECT box{};
+        GetClientRect(c, &box);
+        GetClassNameA(c, cls, sizeof cls);
+        const bool button = lstrcmpiA(cls, "Button") == 0;
+        RECT need{0, 0, button ? 0 : box.right, 0};
+        HDC dc = GetDC(c);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
+        DrawTextA(dc, text, -1, &need, DT_CALCRECT | (button ? DT_SINGLELINE : DT_WORDBREAK));
+        SelectObject(dc, old);
+        ReleaseDC(c, dc);
+        EXPECT_LE(need.bottom, box.bottom) << text;
+        EXPECT_LE(need.right, box.right) << text;
+        ++texts;
+    }
+    EXPECT_EQ(texts, 6); // title, version, description, warning, OK, System Info
+    SendMessageA(about, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(OpenAboutWindow(), nullptr);
 }
 
-TEST_F(Win32View, TypingAnAccessKeyAndDelActWhereTheFocusIs) {
-    HWND edit = NameEdit();
-    Type(edit, 2, 2, "XY");
-    DWORD start = 0;
-    SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
-    EXPECT_EQ(form->cmbCollection.Text() + std::to_string(start), "NaXYture4");
-    Keys({VK_MENU, 'L', -'L', -VK_MENU}); // Add All
-    EXPECT_EQ(GetFocus(), Control("cmdAddAll"));
-    EXPECT_EQ(form->LoadedCollectionName, "NaXYture"); // taken before the button acted
-    EXPECT_EQ(form->lstRotateBmps.ListCount(), 4);
-    SetFocus(Control("lstRotateBmps"));
-    view->driver().Run([this] { form->lstRotateBmps.SetSelected(0, true); });
-    Keys({VK_DELETE, -VK_DELETE});
-    EXPECT_EQ(form->lstRotateBmps.ListCount(), 3);
-    Type(Control("txtDays"), 0, -1, "12");
-    Type(Control("txtDays"), 0, 0, ""); // the caret before the 1
-    Keys({VK_DELETE, -VK_DELETE});
-    EXPECT_EQ(form->txtDays.Text(), "2");
-    EXPECT_EQ(form->cmbCollection.ListCount(), 2);
-    SetFocus(Control("cmdApply"));
-    form->cmbCollection.SetListIndex(0);
-    Keys({VK_DELETE, -VK_DELETE});
-    EXPECT_EQ(form->cmbCollection.ListCount(), 1);
-}
-
-// A name typed and left by moving the focus: the changed collection is asked about, and a tick
-// that comes while the question is open waits for the answer.
-TEST_F(Win32View, TheSaveQuestionIsAskedOnLeavingTheNameAndATickWaitsForTheAnswer) {
+// Leaving a changed collection's name asks about it, and a tick while the question is open waits
+// for the answer; the session end saves the settings without a question.
+TEST_F(Win32View, TheSaveQuestionComesOnLeavingTheNameATickWaitsForItAndTheSessionEndSaves) {
     bool appliedWhileAsking = false;
-    dialogs.whileAsking = [&] {
+    whileAsking = [&] {
         SendMessageA(view->hwnd(), WM_TIMER, MainWindowWin32::kTimerId, 0);
         appliedWhileAsking = !desktop.calls.empty();
     };
-    dialogs.fake.answers = {true};
-    form->lstRotateBmps.AddItem(JoinPath(pics, "c.bmp"));
+    form->lstRotateBmps.AddItem(JoinPath(pics, "a.bmp"));
     form->CollectionDirty = true;
-    Type(NameEdit(), 0, -1, "Sea");
+    SendMessageA(NameEdit(), EM_SETSEL, 0, -1);
+    Keys({'S', -'S', 'E', -'E', 'A', -'A'});
     SetFocus(Control("filWinBmps"));
     Pump();
-    EXPECT_EQ(StoredBitmapsOf(store.root(), "Nature").size(), 3u);
+    EXPECT_EQ(asked, 1u);
     EXPECT_FALSE(appliedWhileAsking);
-}
-
-TEST_F(Win32View, TheMenusOpenByKeyboardAndFileExitRunsTheExitOnce) {
-    SetFocus(Control("filWinBmps"));
-    form->CollectionDirty = true;
-    Keys({VK_MENU, 'F', -'F', -VK_MENU, 'X', -'X'}); // the File menu, then its Exit
-    Pump(200);
-    EXPECT_FALSE(IsWindow(view->hwnd()));
-    EXPECT_EQ(dialogs.fake.questions.size(), 1u); // the changed collection, once
-    EXPECT_EQ(reg.Raw(kOptionsKey, "Current"), std::string("Nature\0", 7));
-}
-
-TEST_F(Win32View, TheSessionEndSavesWithoutAQuestion) {
     std::size_t seen = 99; // from the session end on, questions are answered No unseen
-    view->onSessionEnding = [&] { seen = dialogs.fake.questions.size(); };
+    view->onSessionEnding = [&] { seen = asked; };
     form->CollectionDirty = true;
     EXPECT_EQ(SendMessageA(view->hwnd(), WM_QUERYENDSESSION, 0, 0), TRUE);
     SendMessageA(view->hwnd(), WM_ENDSESSION, TRUE, 0);
     Pump();
-    EXPECT_EQ(seen, 0u);
-    EXPECT_EQ(reg.Raw(kOptionsKey, "Collections"), std::string("Nature\0", 7));
+    EXPECT_EQ(seen, 1u);
+    EXPECT_EQ(reg.Raw(kOptionsKey, "Current"), std::string("sea\0", 4));
 }
 
-TEST_F(Win32View, ARightButtonDragFromTheFileListAddsOnlyWhenDroppedOnTheRotationList) {
-    view->driver().Run([this] { form->filWinBmps.SetSelected(2, true); }); // c.bmp
-    for (HWND to : {Control("Dir1"), Control("lstRotateBmps")}) {          // refused anywhere else
+// Del edits the name, removes from the rotation list and elsewhere deletes the collection; the name
+// is taken before an access key's button acts; Enter in the folder list opens the folder chosen.
+TEST_F(Win32View, KeysActWhereTheFocusIsAndItComesBackAfterAnotherProgram) {
+    EXPECT_EQ(GetFocus(), NameEdit());
+    SendMessageA(NameEdit(), EM_SETSEL, 2, 2);
+    Keys({'X', -'X', 'Y', -'Y', VK_DELETE, -VK_DELETE, VK_MENU, 'L', -'L', -VK_MENU}); // Add All
+    EXPECT_EQ(GetFocus(), Control("cmdAddAll"));
+    EXPECT_EQ(form->LoadedCollectionName, "Naxyure"); // the caret stayed after the y
+    SetFocus(Control("lstRotateBmps"));
+    view->driver().Run([this] { form->lstRotateBmps.SetSelected(0, true); });
+    Keys({VK_DELETE, -VK_DELETE});
+    EXPECT_EQ(form->lstRotateBmps.ListCount(), 3);
+    HWND folders = Control("Dir1");
+    SetFocus(folders);
+    SendMessageA(folders, LB_SETCURSEL, form->Dir1.Rows().size() - 1, 0);
+    Keys({VK_RETURN, -VK_RETURN});
+    EXPECT_EQ(form->Dir1.Path(), NormalizeFolder(JoinPath(pics, "sub")));
+    form->cmbCollection.SetListIndex(0);
+    Keys({VK_DELETE, -VK_DELETE});
+    EXPECT_EQ(form->cmbCollection.ListCount(), 1);
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(other);
+    Pump();
+    SetForegroundWindow(view->hwnd());
+    Pump();
+    EXPECT_EQ(GetFocus(), folders); // not the default button Enter might have pressed
+    DestroyWindow(other);
+}
+
+// With the preview on, a picture that cannot be decoded leaves the last one up; a right-button drag
+// from the file list adds its selection only when dropped on the rotation list.
+TEST_F(Win32View, ThePreviewKeepsTheLastPictureAndARightDragAddsOnlyOnTheRotationList) {
+    form->chkAutoView.SetValue(1);
+    view->driver().Run([&] { form->filWinBmps.SetSelected(0, true); });
+    view->driver().Run([&] {
+        form->filWinBmps.SetSelected(0, false);
+        form->filWinBmps.SetSelected(3, true); // cut.bmp
+    });
+    Pump(100);
+    HDC dc = GetDC(Control("imgThumb"));
+    EXPECT_EQ(GetPixel(dc, 10, 10), RGB(0x33, 0x66, 0xaa));
+    ReleaseDC(Control("imgThumb"), dc);
+    for (HWND to : {Control("Dir1"), Control("lstRotateBmps")}) {
         auto event = [](HWND w, POINT p, DWORD button) {
             ClientToScreen(w, &p);
-            const int cx = GetSystemMetrics(SM_CXSCREEN) - 1,
-                      cy = GetSystemMetrics(SM_CYSCREEN) - 1;
-            return INPUT{INPUT_MOUSE,
-                         {MOUSEINPUT{p.x * 65535 / cx, p.y * 65535 / cy, 0,
-                                     MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button, 0, 0}}};
+            return INPUT{.type = INPUT_MOUSE,
+                         .mi = {p.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1),
+                                p.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1), 0,
+                                MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button, 0, 0}};
         };
         HWND from = Control("filWinBmps");
         // From another thread, step by step, while this one runs the window (and the drag loop).
@@ -204,82 +212,6 @@ TEST_F(Win32View, ARightButtonDragFromTheFileListAddsOnlyWhenDroppedOnTheRotatio
         });
         Pump(600);
         hand.join();
-        EXPECT_EQ(form->lstRotateBmps.ListCount(), to == Control("Dir1") ? 2 : 3);
+        EXPECT_EQ(form->lstRotateBmps.ListCount(), to == Control("Dir1") ? 0 : 1);
     }
-}
-
-TEST_F(Win32View, APreviewThatCannotBeDecodedLeavesTheLastPicture) {
-    form->chkAutoView.SetValue(1);
-    view->driver().Run([&] { form->filWinBmps.SetSelected(0, true); });
-    view->driver().Run([&] {
-        form->filWinBmps.SetSelected(0, false);
-        form->filWinBmps.SetSelected(3, true); // cut.bmp
-    });
-    Pump(100);
-    HDC dc = GetDC(Control("imgThumb"));
-    EXPECT_EQ(GetPixel(dc, 10, 10), RGB(0x33, 0x66, 0xaa));
-    ReleaseDC(Control("imgThumb"), dc);
-}
-
-TEST_F(Win32View, TheFocusStartsOnTheNameAndComesBackToWhereItWasLeft) {
-    EXPECT_EQ(GetFocus(), NameEdit());
-    SetFocus(Control("lstRotateBmps"));
-    // Another program comes to the front, then the window again.
-    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
-                                 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    SetForegroundWindow(other);
-    Pump();
-    SetForegroundWindow(view->hwnd());
-    Pump();
-    EXPECT_EQ(GetFocus(), Control("lstRotateBmps"));
-    DestroyWindow(other);
-}
-
-TEST_F(Win32View, EnterInTheFolderListOpensTheFolderChosen) {
-    CreateDirectoryA(JoinPath(pics, "sub").c_str(), nullptr);
-    form->Dir1.SetPath(store.root()); // the folder list now shows pics among its subfolders
-    view->SyncFromForm();
-    HWND folders = Control("Dir1");
-    const auto rows = form->Dir1.Rows();
-    const auto at = std::find_if(rows.begin(), rows.end(), [&](const FolderRow& r) {
-        return r.path == NormalizeFolder(pics);
-    });
-    ASSERT_NE(at, rows.end());
-    SetFocus(folders);
-    SendMessageA(folders, LB_SETCURSEL, static_cast<WPARAM>(at - rows.begin()), 0);
-    Keys({VK_RETURN, -VK_RETURN});
-    EXPECT_EQ(form->Dir1.Path(), NormalizeFolder(pics));
-    EXPECT_EQ(GetFocus(), folders); // not the dialog's default button
-}
-
-TEST_F(Win32View, TheAboutWindowOpensOnceAndEveryTextFitsItsControlAtThisScale) {
-    ShowAboutWindow(view->hwnd(), GetModuleHandleA(nullptr), reg, dialogs, "1.0.0");
-    HWND about = OpenAboutWindow();
-    ASSERT_NE(about, nullptr);
-    ShowAboutWindow(view->hwnd(), GetModuleHandleA(nullptr), reg, dialogs, "1.0.0");
-    EXPECT_EQ(OpenAboutWindow(), about);
-    int texts = 0;
-    for (HWND c = GetWindow(about, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        char text[256] = {};
-        GetWindowTextA(c, text, sizeof text);
-        if (!*text)
-            continue;
-        RECT box{};
-        GetClientRect(c, &box);
-        HDC dc = GetDC(c);
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
-        char cls[16] = {};
-        GetClassNameA(c, cls, sizeof cls);
-        const bool button = lstrcmpiA(cls, "Button") == 0;
-        RECT need{0, 0, button ? 0 : box.right, 0};
-        DrawTextA(dc, text, -1, &need, DT_CALCRECT | (button ? DT_SINGLELINE : DT_WORDBREAK));
-        SelectObject(dc, old);
-        ReleaseDC(c, dc);
-        EXPECT_LE(need.bottom, box.bottom) << text;
-        EXPECT_LE(need.right, box.right) << text;
-        ++texts;
-    }
-    EXPECT_EQ(texts, 6); // title, version, description, warning, OK, System Info
-    SendMessageA(about, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(OpenAboutWindow(), nullptr);
 }
