@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <iterator>
 
 #include "common/DateTime.h"
 #include "common/Folders.h"
@@ -33,9 +32,7 @@ TEST(WinRegistry, ValuesWithTwoNulsMissingKeysAndSaving) {
     clean();
 }
 
-TEST(WinFiles, WindowsFolderFileExistsAndStartingPrograms) {
-    char expected[MAX_PATH];
-    EXPECT_EQ(GetWinDir(), std::string(expected, GetWindowsDirectoryA(expected, MAX_PATH)) + "\\");
+TEST(WinFiles, FileExistsAndStartingPrograms) {
     EXPECT_TRUE(FileExists(GetWinDir() + "win.ini"));
     EXPECT_FALSE(FileExists(GetWinDir() + std::string(200, 'x') + ".cfg")); // past MAX_PATH
     EXPECT_FALSE(StartProgram("C:\\no-such-folder\\MSINFO32.EXE"));
@@ -43,9 +40,9 @@ TEST(WinFiles, WindowsFolderFileExistsAndStartingPrograms) {
 }
 
 // Replacing under the lock, with the old file given to the writer, is what StoreProcesses checks.
-TEST(WinFiles, AFailedRewriteLeavesTheOldFileSeeksWorkFromEachEndAndSpecialFilesAreRefused) {
+TEST(WinFiles, AFailedRewriteLeavesTheOldFileAndSpecialFilesAreRefused) {
     TempStore store;
-    const std::string cfg = store.file("velum.cfg"), text = std::string(100000, 'a') + "0123456789";
+    const std::string cfg = store.file("velum.cfg");
     EXPECT_EQ(OpenForReading(cfg), nullptr);
     const auto write = [&](const std::string& text, bool fail) {
         RewriteFile(cfg, "~velum.tmp", [&](std::istream*, std::ostream& out) {
@@ -54,15 +51,9 @@ TEST(WinFiles, AFailedRewriteLeavesTheOldFileSeeksWorkFromEachEndAndSpecialFiles
                 throw std::runtime_error("disk full");
         });
     };
-    write(text, false);
+    write("one\r\n", false);
     EXPECT_THROW(write("half", true), IoFailure);
-    EXPECT_TRUE(ReadWholeFile(cfg) == text);
-    auto in = OpenForReading(cfg);
-    char got[4] = {};
-    EXPECT_EQ(in->seekg(0, std::ios::end).tellg(), 100010);
-    in->seekg(100003).read(got, 3);
-    EXPECT_STREQ(got, "345");
-    in.reset();
+    EXPECT_EQ(ReadWholeFile(cfg), "one\r\n");
     EXPECT_THROW(OpenForReading("NUL"), IoFailure); // a character device, as CON is
     std::filesystem::remove(cfg);
     std::filesystem::create_directory(cfg); // a folder where the file should be is never replaced
@@ -84,11 +75,10 @@ TEST(WinFolders, DrivesFoldersAndBitmapsInAnyLetterCase) {
     EXPECT_EQ(NormalizeFolder("c:/Pictures//x\\..\\"), "C:\\Pictures");
 }
 
-// Wine's default user locale here is English (United States); Linux writes ISO.
-TEST(WinDateTime, TheLocaleFormIsWrittenAndEitherFormRead) {
+// Wine's default user locale here is English (United States).
+TEST(WinDateTime, TheLocaleFormIsWrittenAndRead) {
     const DateTime evening{2026, 12, 6, 19, 4, 5};
     EXPECT_EQ(DateTimeToStoredText(evening), "12/6/2026 7:04:05 PM");
     EXPECT_EQ(DateTimeFromText("12/6/2026 7:04:05 PM"), evening);
-    EXPECT_EQ(DateTimeFromText("2026-12-06 19:04:05"), evening);
     EXPECT_EQ(DateTimeFromText("not a date"), std::nullopt);
 }
