@@ -36,7 +36,7 @@ TEST(WriteSetting, TextGetsOneNulDwordsFourBytesAndOtherTypesAreNotWritten) {
 TEST(WriteSetting, AMissingKeyIsNotCreatedButSaveOptionsCreatesItAndWritesAllThree) {
     MemoryRegistry reg;
     WriteSetting(reg, "Control Panel\\desktop", "TileWallpaper", std::string("1"), reg::kSz);
-    EXPECT_FALSE(reg.HasKey("Control Panel\\desktop"));
+    EXPECT_EQ(reg.Raw("Control Panel\\desktop", ""), "<no key>");
     SaveOptions(reg, 1, "Default,Nature", "Nature");
     EXPECT_EQ(reg.Raw(kOptionsKey, "ViewBmp"), "YES\0"s);
     EXPECT_EQ(reg.Raw(kOptionsKey, "Collections"), "Default,Nature\0"s);
