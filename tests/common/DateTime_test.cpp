@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
-
 namespace velum {
 namespace {
 
@@ -21,28 +19,23 @@ template <class Parse> void ExpectRejected(Parse parse, std::initializer_list<co
 }
 
 TEST(DateTimeValidity, CalendarDaysLeapYearsAndRanges) {
-    for (DateTime dt : {At(2024, 2, 29), At(2000, 2, 29), At(2023, 12, 31), At(100, 1, 1),
+    for (DateTime dt : {At(2024, 2, 29), At(2000, 2, 29), At(100, 1, 1),
                         At(9999, 12, 31, 23, 59, 59), ZeroDate()})
         EXPECT_TRUE(IsValidDateTime(dt)) << Iso(dt);
     for (DateTime dt :
-         {At(1900, 2, 29), At(2023, 2, 29), At(2023, 4, 31), At(2023, 1, 0), At(2023, 0, 1),
-          At(2023, 13, 1), At(99, 12, 31), At(10000, 1, 1), At(2023, 1, 1, 24),
-          At(2023, 1, 1, 0, 60), At(2023, 1, 1, 0, 0, 60), At(2023, 1, 1, -1)})
+         {At(1900, 2, 29), At(2023, 4, 31), At(2023, 1, 0), At(2023, 13, 1), At(99, 12, 31),
+          At(10000, 1, 1), At(2023, 1, 1, 24), At(2023, 1, 1, 0, 60), At(2023, 1, 1, 0, 0, 60)})
         EXPECT_FALSE(IsValidDateTime(dt)) << Iso(dt);
 }
 
 TEST(IsoDateTime, ParsesFormatsAndRejects) {
     EXPECT_EQ(Iso(ParseIsoDateTime("2026-12-06T19:04:05")), "2026-12-06 19:04:05");
-    EXPECT_EQ(Iso(ParseIsoDateTime("2026-12-06 19:04")), "2026-12-06 19:04:00");
-    EXPECT_EQ(Iso(ParseIsoDateTime("  2026-12-06\t\r\n")), "2026-12-06 00:00:00");
-    for (DateTime dt : {At(2026, 1, 6, 9, 4, 5), At(100, 2, 3), ZeroDate()})
-        EXPECT_EQ(ParseIsoDateTime(FormatIsoDateTime(dt)), dt) << Iso(dt);
+    EXPECT_EQ(Iso(ParseIsoDateTime("  2026-12-06 19:04\t\r\n")), "2026-12-06 19:04:00");
     EXPECT_EQ(FormatIsoDateTime(At(2026, 1, 6, 9, 4, 5)), "2026-01-06 09:04:05");
     ExpectRejected(ParseIsoDateTime,
-                   {"", "   ", "2026-12-06 19:04:05x", "2026-12-06 19:04:05 PM", "2026-12-06x",
-                    "2026-12", "26-12-06", "20261-12-06", "2026-123-06", "2026-02-30",
-                    "2026-12-06 19:04:5", "2026-12-06 19", "2026-12-06T", "2026-12-06 19:04:05:01",
-                    "2026/12/06", "-2026-12-06"});
+                   {"", "2026-12-06 19:04:05x", "2026-12-06 19:04:05 PM", "2026-12-06x", "2026-12",
+                    "26-12-06", "20261-12-06", "2026-02-30", "2026-12-06 19:04:5", "2026-12-06 19",
+                    "2026-12-06T", "2026/12/06"});
 }
 
 TEST(UsDateTime, ParsesBothClocksPivotsTwoDigitYearsAtThirtyAndRejects) {
@@ -51,17 +44,14 @@ TEST(UsDateTime, ParsesBothClocksPivotsTwoDigitYearsAtThirtyAndRejects) {
     EXPECT_EQ(Iso(ParseUsDateTime("6/12/98 12:30 pM")), "1998-06-12 12:30:00");
     EXPECT_EQ(Iso(ParseUsDateTime("6/12/98 4:37PM")), "1998-06-12 16:37:00");
     EXPECT_EQ(Iso(ParseUsDateTime("06/12/1998 16:05")), "1998-06-12 16:05:00");
-    EXPECT_EQ(Iso(ParseUsDateTime(" 2/29/2024 \t")), "2024-02-29 00:00:00");
-    EXPECT_EQ(Iso(ParseUsDateTime("1/1/0")), "2000-01-01 00:00:00");
     EXPECT_EQ(Iso(ParseUsDateTime("1/1/29")), "2029-01-01 00:00:00");
     EXPECT_EQ(Iso(ParseUsDateTime("1/1/30")), "1930-01-01 00:00:00");
     EXPECT_EQ(Iso(ParseUsDateTime("1/1/0100")), "0100-01-01 00:00:00");
     ExpectRejected(ParseUsDateTime,
-                   {"", "6/12", "6/12/", "6/12/98 x", "6/12/98 4:37:38 PMx", "6/12/98 4:37:38 P",
-                    "6/12/98 4", "6/12/98 4:7", "6/12/198", "6/12/12345", "6/12/98PM", "6/12/98 PM",
-                    "6-12-98", "123/1/98", "6/12/984:37"});
-    ExpectRejected(ParseUsDateTime, {"6/12/98 13:00 PM", "6/12/98 0:30 AM", "6/12/98 24:00",
-                                     "2/29/2023", "1/1/0099"});
+                   {"6/12", "6/12/98 x", "6/12/98 4:37:38 PMx", "6/12/98 4:37:38 P", "6/12/98 4",
+                    "6/12/98 4:7", "6/12/198", "6/12/12345", "6/12/98PM", "6-12-98", "123/1/98",
+                    "6/12/98 13:00 PM", "6/12/98 0:30 AM", "6/12/98 24:00", "2/29/2023",
+                    "1/1/0099"});
 }
 
 } // namespace

@@ -4,152 +4,107 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
-#include <string>
 #include <tuple>
-#include <utility>
-#include <vector>
 
 #include "support/TestSupport.h"
 
-namespace velum {
-namespace {
-
+using namespace velum;
+using namespace velum::test;
 using namespace std::string_literals;
 using Pixels = std::vector<std::uint32_t>;
+const auto Le = LittleEndian;
 
-using test::MakeBmp;
-const auto Le = test::LittleEndian;
-
-std::tuple<int, int, Pixels> Decoded(const std::string& file) {
+static std::tuple<int, int, Pixels> Decoded(const std::string& file) {
     const std::optional<Picture> p = DecodeBitmap(file);
     return p ? std::tuple(p->width, p->height, p->pixels) : std::tuple(0, 0, Pixels());
 }
 
-const std::string kPalette = Le(0x112233, 4) + Le(0xAA0000, 4) + Le(0x00BB00, 4) + Le(0xCC, 4);
-constexpr std::uint32_t c0 = 0x112233, c1 = 0xAA0000, c2 = 0x00BB00, c3 = 0x0000CC;
-
-TEST(BitmapTest, DecodesToTheExactPixels) {
-    // RLE8 from the bottom: a run, an odd absolute run (padded) whose index 9 is past the palette;
-    // a run, then a delta to the top row, where a run ends the bitmap.
-    EXPECT_EQ(
-        Decoded(MakeBmp(6, 3, 8, 1, "\3\1\0\3\2\11\1\0\0\0\2\2\0\2\2\1\2\3\0\1"s, kPalette)),
-        std::tuple(6, 3, Pixels{0, 0, 0, 0, c3, c3, c2, c2, 0, 0, 0, 0, c1, c1, c1, c2, 0, c1}));
-    // RLE4: a run of 5 from 0x12, end of line, 5 absolute nibbles in 3 bytes plus padding.
-    EXPECT_EQ(Decoded(MakeBmp(5, 2, 4, 2, "\5\x12\0\0\0\5\x30\x12\x20\0\0\1"s, kPalette)),
-              std::tuple(5, 2, Pixels{c3, c0, c1, c2, c2, c1, c2, c1, c2, c1}));
-    EXPECT_EQ(Decoded(MakeBmp(1, -2, 24, 0, "\1\2\3\0\4\5\6\0"s)), // top-down, padded rows
-              std::tuple(1, 2, Pixels{0x030201, 0x060504}));
-    EXPECT_EQ(Decoded(MakeBmp(3, 1, 8, 0, "\1\2\11\0"s, kPalette, 2)), // 2 of the 4 colours
-              std::tuple(3, 1, Pixels{c1, 0, 0}));
-    const std::string m565 = Le(0xF800, 4) + Le(0x07E0, 4) + Le(0x001F, 4); // after the header
-    EXPECT_EQ(Decoded(MakeBmp(2, 1, 16, 3, Le(0xF800, 2) + Le(0x8410, 2), m565)),
-              std::tuple(2, 1, Pixels{0xFF0000, 0x848284}));
-    EXPECT_EQ(Decoded(MakeBmp(2, 1, 16, 0, Le(0x7C00, 2) + Le(0x03FF, 2))), // 5-5-5 by default
-              std::tuple(2, 1, Pixels{0xFF0000, 0x00FFFF}));
-    const std::string m101010 = Le(0x3FF00000, 4) + Le(0x000FFC00, 4) + Le(0x3FF, 4) + Le(0, 4);
-    EXPECT_EQ(Decoded(MakeBmp(2, 1, 32, 6, Le(0xFFF00000, 4) + Le(0x80000 | 1023, 4), m101010)),
-              std::tuple(2, 1, Pixels{0xFF0000, 0x0080FF}));
-}
-
-TEST(BitmapTest, RefusesBrokenAndOversizedFilesQuickly) {
-    constexpr int kMax = kMaxBitmapSide;
-    const std::string rle = "\3\1\0\3\2\11\1\0\0\0\4\2\0\0\0\1"s, rows(4 * 5, '\x7F');
-    const std::string good = MakeBmp(5, 4, 8, 0, std::string(32, 1), kPalette);
-    ASSERT_TRUE(DecodeBitmap(good));
-    ASSERT_TRUE(DecodeBitmap(MakeBmp(6, 3, 8, 1, rle, kPalette)));
-    const auto start = std::chrono::steady_clock::now();
-    for (const std::string& bad : {""s, "XY" + good.substr(2), good.substr(0, good.size() - 12)})
-        EXPECT_FALSE(DecodeBitmap(bad)) << bad.size();
-    EXPECT_FALSE(DecodeBitmap(good.substr(0, 10) + Le(200, 4) + good.substr(14))); // past the end
-    for (std::size_t cut : {5, 12}) // in an absolute run; before the last row
-        EXPECT_FALSE(DecodeBitmap(MakeBmp(6, 3, 8, 1, rle.substr(0, cut), kPalette))) << cut;
-    for (auto [w, h] : {std::pair{0, 4}, {5, 0}, {-5, 4}, {kMax + 1, 1}, {1, -kMax - 1}})
-        EXPECT_FALSE(DecodeBitmap(MakeBmp(w, h, 8, 0, std::string(4 * kMax + 4, 0)))) << w << h;
-    EXPECT_FALSE(DecodeBitmap(MakeBmp(kMax, -kMax, 32, 0, rows))); // far too little data
-    EXPECT_FALSE(DecodeBitmap(MakeBmp(kMax, kMax, 8, 1, rle)));    // or RLE for the sides
-    EXPECT_FALSE(DecodeBitmap(MakeBmp(5, 4, 24, 5, rows)));        // PNG inside
-    EXPECT_FALSE(DecodeBitmap(MakeBmp(5, 4, 7, 0, rows)));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
-    EXPECT_FALSE(DecodeBitmapFile("no such file.bmp"));
-}
-
-std::string Noise(std::size_t n) {
+static std::string Noise(std::size_t n) {
     std::string b;
     for (std::size_t i = 0; i < n; ++i)
         b += static_cast<char>(i * 2654435761u >> 13);
     return b;
 }
 
+const std::string kPalette = Le(0x112233, 4) + Le(0xAA0000, 4) + Le(0x00BB00, 4) + Le(0xCC, 4);
+constexpr std::uint32_t c0 = 0x112233, c1 = 0xAA0000, c2 = 0x00BB00, c3 = 0x0000CC;
+// RLE8 from the bottom: a run, an odd absolute run (padded) whose index 9 is past the palette;
+// a run, then a delta to the top row, where a run ends the bitmap.
+const std::string kRle = "\3\1\0\3\2\11\1\0\0\0\2\2\0\2\2\1\2\3\0\1"s;
 const std::string kLarge = MakeBmp(700, 600, 24, 0, Noise(2100 * 600));
 
+TEST(BitmapTest, DecodesToTheExactPixels) {
+    EXPECT_EQ(
+        Decoded(MakeBmp(6, 3, 8, 1, kRle, kPalette)),
+        std::tuple(6, 3, Pixels{0, 0, 0, 0, c3, c3, c2, c2, 0, 0, 0, 0, c1, c1, c1, c2, 0, c1}));
+    // RLE4: a run of 5 from 0x12, end of line, 5 absolute nibbles in 3 bytes plus padding.
+    EXPECT_EQ(Decoded(MakeBmp(5, 2, 4, 2, "\5\x12\0\0\0\5\x30\x12\x20\0\0\1"s, kPalette)),
+              std::tuple(5, 2, Pixels{c3, c0, c1, c2, c2, c1, c2, c1, c2, c1}));
+    EXPECT_EQ(Decoded(MakeBmp(1, -2, 24, 0, "\1\2\3\0\4\5\6\0"s)), // top-down, padded rows
+              std::tuple(1, 2, Pixels{0x030201, 0x060504}));
+    EXPECT_EQ(Decoded(MakeBmp(2, 1, 16, 0, Le(0x7C00, 2) + Le(0x03FF, 2))), // 5-5-5 by default
+              std::tuple(2, 1, Pixels{0xFF0000, 0x00FFFF}));
+    EXPECT_EQ(Decoded(MakeBmp(2, 1, 32, 6, Le(0xFFF00000, 4) + Le(0x80000 | 1023, 4),
+                              Le(0x3FF00000, 4) + Le(0x000FFC00, 4) + Le(0x3FF, 4) + Le(0, 4))),
+              std::tuple(2, 1, Pixels{0xFF0000, 0x0080FF})); // 10-10-10 masks after the header
+}
+
+TEST(BitmapTest, RefusesBrokenAndOversizedFilesQuickly) {
+    constexpr int kMax = kMaxBitmapSide;
+    const std::string rows(4 * 5, '\x7F'), good = MakeBmp(5, 4, 8, 0, std::string(32, 1), kPalette);
+    ASSERT_TRUE(DecodeBitmap(good));
+    const auto start = std::chrono::steady_clock::now();
+    for (const std::string& bad :
+         {"XY" + good.substr(2),
+          good.substr(0, 10) + Le(200, 4) + good.substr(14) /* pixels past the end */,
+          MakeBmp(6, 3, 8, 1, kRle.substr(0, 5), kPalette) /* cut in an absolute run */,
+          MakeBmp(6, 3, 8, 1, kRle.substr(0, 12), kPalette) /* cut before the last row */,
+          MakeBmp(kMax, -kMax, 32, 0, rows), MakeBmp(kMax, kMax, 8, 1, kRle),
+          MakeBmp(5, 4, 24, 5, rows) /* PNG inside */, MakeBmp(5, 4, 7, 0, rows)})
+        EXPECT_FALSE(DecodeBitmap(bad)) << bad.size();
+    for (auto [w, h] : {std::pair{0, 4}, {kMax + 1, 1}, {1, -kMax - 1}})
+        EXPECT_FALSE(DecodeBitmap(MakeBmp(w, h, 8, 0, std::string(4 * kMax + 4, 0)))) << w << h;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+}
+
 // Every form, decoded a rectangle at a time from memory and from a file, gives the whole picture's
-// pixels; the 24-bit one spans several reads of rows.
-TEST(BitmapTest, RectanglesFromMemoryAndFilesMatchTheWholePicture) {
-    const std::string rle = "\3\1\0\3\2\11\1\0\0\0\2\2\0\2\2\1\2\3\0\1"s;
-    const std::string files[] = {MakeBmp(37, 9, 1, 0, Noise(8 * 9), kPalette),
-                                 MakeBmp(37, -9, 4, 0, Noise(20 * 9), kPalette),
-                                 MakeBmp(37, 9, 8, 0, Noise(40 * 9), kPalette),
-                                 MakeBmp(37, 9, 16, 0, Noise(76 * 9)),
-                                 kLarge,
-                                 MakeBmp(37, -9, 32, 0, Noise(148 * 9)),
-                                 MakeBmp(6, 3, 8, 1, rle, kPalette)};
-    const test::TempFolder temp;
+// pixels; the 24-bit one spans several reads of rows, and its preview is sampled from it.
+TEST(BitmapTest, RectanglesAndPreviewsMatchTheWholePictureAndAFileCutShortIsRefused) {
+    const TempFolder temp;
     const std::string path = temp.file("a.bmp");
-    for (const std::string& file : files) {
-        const Picture whole = DecodeBitmap(file).value();
-        test::WriteWholeFile(path, file);
+    for (const std::string& file :
+         {MakeBmp(37, 9, 1, 0, Noise(8 * 9), kPalette),
+          MakeBmp(37, -9, 4, 0, Noise(20 * 9), kPalette), MakeBmp(37, 9, 16, 0, Noise(76 * 9)),
+          MakeBmp(37, -9, 32, 0, Noise(148 * 9)), MakeBmp(6, 3, 8, 1, kRle, kPalette), kLarge}) {
+        const Picture all = DecodeBitmap(file).value();
+        WriteWholeFile(path, file);
+        const int x = all.width / 3, y = all.height / 4, w = all.width - x - 1, h = all.height - y;
         for (auto bitmap : {BitmapFile::FromBytes(file), BitmapFile::Open(path)}) {
-            ASSERT_TRUE(bitmap);
-            ASSERT_EQ(std::pair(bitmap->width(), bitmap->height()),
-                      std::pair(whole.width, whole.height));
-            const int x = whole.width / 3, y = whole.height / 4, w = whole.width - x - 1;
-            const int h = whole.height - y;
             Pixels part(static_cast<std::size_t>(w + 2) * h, 7); // two spare pixels a row
-            ASSERT_TRUE(bitmap->Decode(x, y, w, h, part.data(), w + 2));
+            ASSERT_TRUE(bitmap.value().Decode(x, y, w, h, part.data(), w + 2));
             for (int r = 0; r < h; ++r)
                 for (int c = 0; c < w + 2; ++c)
-                    ASSERT_EQ(part[r * (w + 2) + c], c < w ? whole.at(x + c, y + r) : 7) << c << r;
+                    ASSERT_EQ(part[r * (w + 2) + c], c < w ? all.at(x + c, y + r) : 7) << c << r;
             EXPECT_FALSE(bitmap->Decode(x, y, w + 2, h, part.data(), w + 2)) << "outside";
         }
     }
-#ifndef _WIN32 // Windows keeps an open file from being cut
-    auto opened = BitmapFile::Open(path);
-    std::filesystem::resize_file(path, 1000);
-    Pixels row(700);
-    ASSERT_TRUE(opened);
-    EXPECT_FALSE(opened->Decode(0, 0, 700, 600, row.data(), 0)) << "cut after opening";
-#endif
-    for (const std::string& bad : {MakeBmp(6, 3, 8, 1, rle.substr(0, 12), kPalette),
-                                   MakeBmp(5, 4, 7, 0, Noise(80)), kLarge.substr(0, 9000)}) {
-        test::WriteWholeFile(path, bad);
-        EXPECT_FALSE(BitmapFile::FromBytes(bad)) << bad.size();
-        EXPECT_FALSE(BitmapFile::Open(path)) << bad.size();
-    }
-}
-
-TEST(BitmapTest, APreviewDecodesTheWholePictureSampledToItsBoxOrItsCornerCutToTheWindow) {
-    const test::TempFolder temp;
-    const std::string path = temp.file("a.bmp");
-    test::WriteWholeFile(path, kLarge);
     const Picture whole = DecodeBitmap(kLarge).value();
-
     const Picture fit = DecodeBitmapFileFor(path, 70, 200, true).value();
-    ASSERT_EQ(std::pair(fit.width, fit.height), std::pair(70, 200));
-    for (int y = 0; y < 200; ++y)
-        for (int x = 0; x < 70; ++x) // the middle of each box pixel: x 5, 15, ..., y 1, 4, ...
-            ASSERT_EQ(fit.at(x, y), whole.at(x * 10 + 5, y * 3 + 1)) << x << " " << y;
     const Picture corner = DecodeBitmapFileFor(path, 100, 800, false).value();
-    ASSERT_EQ(std::pair(corner.width, corner.height), std::pair(100, 600));
+    ASSERT_EQ(std::tuple(fit.width, fit.height, corner.width, corner.height),
+              std::tuple(70, 200, 100, 600));
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 100; ++x)
             ASSERT_EQ(corner.at(x, y), whole.at(x, y)) << x << " " << y;
-    EXPECT_EQ(DecodeBitmapFileFor(path, 900, 900, true).value().pixels, whole.pixels)
-        << "a smaller picture is decoded whole, for the view to smooth";
-    test::WriteWholeFile(path, kLarge.substr(0, 9000));
-    EXPECT_FALSE(DecodeBitmapFileFor(path, 70, 60, true)) << "cut short";
+    for (int i = 0; i < 70 * 200; ++i) // the middle of each box pixel: x 5, 15, ..., y 1, 4, ...
+        ASSERT_EQ(fit.pixels[i], whole.at(i % 70 * 10 + 5, i / 70 * 3 + 1)) << i;
+    EXPECT_EQ(DecodeBitmapFileFor(path, 900, 900, true).value().pixels, whole.pixels) << "smaller";
+#ifndef _WIN32 // Windows keeps an open file from being cut
+    const BitmapFile opened = BitmapFile::Open(path).value();
+    std::filesystem::resize_file(path, 1000);
+    EXPECT_FALSE(opened.Decode(0, 0, 700, 600, Pixels(700).data(), 0)) << "cut after opening";
+#endif
+    WriteWholeFile(path, kLarge.substr(0, 9000));
+    EXPECT_FALSE(BitmapFile::Open(path));
 }
-
-} // namespace
-} // namespace velum

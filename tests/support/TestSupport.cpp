@@ -1,10 +1,8 @@
 #include "support/TestSupport.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <stdexcept>
 
@@ -14,60 +12,48 @@ namespace fs = std::filesystem;
 
 namespace velum::test {
 
-namespace {
-
-fs::path MakeTempFolder() {
-    std::random_device rd;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path p = fs::temp_directory_path() / ("velum-test-" + std::to_string(rd()));
-        if (std::error_code ec; fs::create_directory(p, ec))
-            return p;
-    }
-    throw std::runtime_error("cannot create a temporary folder");
+TempFolder::TempFolder()
+    : root_((fs::temp_directory_path() / ("velum-test-" + std::to_string(std::random_device{}())))
+                .string()) {
+    if (!fs::create_directory(root_))
+        throw std::runtime_error("cannot create a temporary folder " + root_);
 }
-
-#ifdef _WIN32
-// The store lives in the Windows folder, which cannot be moved.
-void RemoveStoreFiles() {
-    // Never the velum.cfg of a person's own Windows: CTest marks the prefix it made.
-    const char* mark = std::getenv("VELUM_TEST_PREFIX");
-    if (!mark || std::string(mark) != "1")
-        throw std::runtime_error(
-            "the store tests run only in the test prefix (VELUM_TEST_PREFIX=1)");
-    std::error_code ec;
-    for (const char* name : {"velum.cfg", "~velum.tmp", "~velum.lock"})
-        fs::remove_all(GetWinDir() + name, ec);
-}
-#else
-const char* const kEnv = "XDG_CONFIG_HOME";
-#endif
-
-} // namespace
-
-TempFolder::TempFolder() : root_(MakeTempFolder().string()) {}
 
 TempFolder::~TempFolder() {
     std::error_code ec;
     fs::remove_all(root_, ec);
 }
 
-TempStore::TempStore() {
 #ifdef _WIN32
+// The store lives in the Windows folder, which cannot be moved; never the velum.cfg of a person's
+// own Windows: CTest marks the prefix it made.
+static void RemoveStoreFiles() {
+    if (const char* mark = std::getenv("VELUM_TEST_PREFIX"); !mark || std::string(mark) != "1")
+        throw std::runtime_error("store tests run only in the test prefix (VELUM_TEST_PREFIX=1)");
+    std::error_code ec;
+    for (const char* name : {"velum.cfg", "~velum.tmp", "~velum.lock"})
+        fs::remove_all(GetWinDir() + name, ec);
+}
+
+TempStore::TempStore() {
     RemoveStoreFiles();
+}
+TempStore::~TempStore() {
+    RemoveStoreFiles();
+}
 #else
+static const char* const kEnv = "XDG_CONFIG_HOME";
+
+TempStore::TempStore() {
     if (const char* old = std::getenv(kEnv))
         savedEnv_ = old;
     setenv(kEnv, root().c_str(), 1);
-#endif
 }
 
 TempStore::~TempStore() {
-#ifdef _WIN32
-    RemoveStoreFiles();
-#else
     savedEnv_ ? setenv(kEnv, savedEnv_->c_str(), 1) : unsetenv(kEnv);
-#endif
 }
+#endif
 
 CollectionContent TestPictures(const std::string& tag, int count) {
     CollectionContent c{{}, "0", "1", "0", "0", "1"};
@@ -117,13 +103,11 @@ const std::vector<std::string> kWorkedExample = {
     R"("Index","Nature"," 2")", R"("Time","Nature","6/12/98 4:37:38 PM")",
     R"("CurrentIndex","Nature"," 1")", R"("Bmp","Nature","C:\Pictures\Forest.bmp")",
     R"("Bmp","Nature","C:\Pictures\Lake.bmp")", R"("Bmp","Nature","C:\Pictures\Meadow.bmp")",
-    R"("Max","Nature","3")", R"("Minutes","Nature","0")",
-    R"("Hours","Nature","0")", R"("Days","Nature","1")",
-    R"("CycleOptions","Nature","0")", R"("TileWallpaper","Nature","0")",
+    R"("Max","Nature","3")", R"("Minutes","Nature","0")", R"("Hours","Nature","0")",
+    R"("Days","Nature","1")", R"("CycleOptions","Nature","0")", R"("TileWallpaper","Nature","0")",
     R"("Bmp","Default","C:\WINDOWS\Clouds.bmp")", R"("Bmp","Default","C:\WINDOWS\Setup.bmp")",
-    R"("Max","Default","2")", R"("Minutes","Default","0")",
-    R"("Hours","Default","1")", R"("Days","Default","0")",
-    R"("CycleOptions","Default","0")", R"("TileWallpaper","Default","1")"};
+    R"("Max","Default","2")", R"("Minutes","Default","0")", R"("Hours","Default","1")",
+    R"("Days","Default","0")", R"("CycleOptions","Default","0")", R"("TileWallpaper","Default","1")"};
 // clang-format on
 
 std::string LittleEndian(std::uint64_t value, int bytes) {
@@ -134,13 +118,12 @@ std::string LittleEndian(std::uint64_t value, int bytes) {
 }
 
 std::string MakeBmp(std::int32_t width, std::int32_t height, int bpp, std::uint32_t compression,
-                    const std::string& data, const std::string& extra, std::uint32_t coloursUsed) {
+                    const std::string& data, const std::string& extra) {
     const auto Le = LittleEndian;
     const std::size_t offset = 54 + extra.size();
     return "BM" + Le(offset + data.size(), 4) + Le(0, 4) + Le(offset, 4) + Le(40, 4) +
            Le(std::uint32_t(width), 4) + Le(std::uint32_t(height), 4) + Le(1, 2) + Le(bpp, 2) +
-           Le(compression, 4) + Le(data.size(), 4) + Le(0, 8) + Le(coloursUsed, 4) + Le(0, 4) +
-           extra + data;
+           Le(compression, 4) + Le(data.size(), 4) + std::string(16, 0) + extra + data;
 }
 
 void WriteBmp24(const std::string& path, int width, int height,
@@ -167,17 +150,12 @@ std::string RawValue(Registry& reg, const std::string& keyPath, const std::strin
     HKey key = 0;
     if (reg.OpenKey(reg::kCurrentUser, keyPath, reg::kSettingsAccess, &key) != reg::kSuccess)
         return "<no key>";
-    std::uint32_t size = 0;
-    std::string bytes;
-    std::int32_t rc = reg.QueryValue(key, name, nullptr, nullptr, &size);
-    if (rc == reg::kSuccess) {
-        bytes.resize(size);
-        rc = reg.QueryValue(key, name, nullptr, reinterpret_cast<unsigned char*>(bytes.data()),
-                            &size);
-        bytes.resize(size);
-    }
+    std::string bytes(1 << 16, '\0'); // more than any value the tests store
+    auto size = static_cast<std::uint32_t>(bytes.size());
+    const std::int32_t rc =
+        reg.QueryValue(key, name, nullptr, reinterpret_cast<unsigned char*>(bytes.data()), &size);
     reg.CloseKey(key);
-    return rc == reg::kSuccess ? bytes : "<no value>";
+    return rc == reg::kSuccess ? bytes.substr(0, size) : "<no value>";
 }
 
 std::int32_t MemoryRegistry::Open(HKey root, const std::string& subKey, bool create, HKey* result) {
@@ -188,31 +166,27 @@ std::int32_t MemoryRegistry::Open(HKey root, const std::string& subKey, bool cre
                                                     : "";
     if (path.empty())
         return reg::kInvalidHandle;
-    if (!subKey.empty())
-        path += "\\" + subKey;
-    if (create)
-        hive_.AddKey(path);
-    else if (!hive_.KeyExists(path))
+    path += subKey.empty() ? "" : "\\" + subKey;
+    if (!create && !hive_.KeyExists(path))
         return reg::kFileNotFound;
+    hive_.AddKey(path);
     handles_[*result = next_++] = path;
     return reg::kSuccess;
 }
 
 std::int32_t MemoryRegistry::QueryValue(HKey key, const std::string& name, std::uint32_t* type,
                                         unsigned char* data, std::uint32_t* size) {
-    if (!handles_.count(key))
-        return reg::kInvalidHandle;
-    const HiveKey* section = hive_.FindKey(handles_[key]);
+    const HiveKey* section = handles_.count(key) ? hive_.FindKey(handles_[key]) : nullptr;
     const HiveValue* v = section ? section->FindValue(name) : nullptr;
     if (!v)
-        return reg::kFileNotFound;
+        return handles_.count(key) ? reg::kFileNotFound : reg::kInvalidHandle;
     const auto n = static_cast<std::uint32_t>(v->data.size()), room = size ? *size : 0;
     if (type)
         *type = v->type;
     if (size)
         *size = n;
     if (data && room >= n)
-        std::memcpy(data, v->data.data(), n);
+        v->data.copy(reinterpret_cast<char*>(data), n);
     return data && room < n ? reg::kMoreData : reg::kSuccess;
 }
 

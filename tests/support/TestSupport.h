@@ -1,11 +1,8 @@
 #pragma once
 
-#include <cstdint>
 #include <deque>
 #include <map>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "common/Clock.h"
 #include "common/Dialogs.h"
@@ -18,32 +15,23 @@
 namespace velum::test {
 
 // A fresh empty folder for one test, removed with everything in it at the end.
-class TempFolder {
-  public:
+struct TempFolder {
     TempFolder();
     ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
     const std::string& root() const { return root_; }
     std::string file(const std::string& name) const { return JoinPath(root_, name); }
-
-  private:
     std::string root_;
 };
 
-// A TempFolder the programs' store folder (GetWinDir) points into while it lives: on Linux
-// through XDG_CONFIG_HOME; on Windows it is the Windows folder, emptied of the store's files at
-// the start and the end.
-class TempStore : TempFolder {
-  public:
+// A TempFolder the store folder (GetWinDir) points into while it lives, through XDG_CONFIG_HOME;
+// on Windows the Windows folder, emptied of the store's files at the start and the end.
+struct TempStore : private TempFolder {
     TempStore();
     ~TempStore();
     using TempFolder::root;
     // With its trailing separator; created on the first write.
     std::string winDir() const { return GetWinDir(); }
     std::string file(const std::string& name) const { return winDir() + name; }
-
-  private:
     std::optional<std::string> savedEnv_;
 };
 
@@ -56,12 +44,10 @@ std::string CrlfJoin(const std::vector<std::string>& lines);
 // velum.cfg after saving Default and Nature and leaving with Nature shown, line by line.
 extern const std::vector<std::string> kWorkedExample;
 
-// `value` as `bytes` bytes, least significant first.
 std::string LittleEndian(std::uint64_t value, int bytes);
 // A bitmap file with a 40-byte info header; `extra` (masks, palette) precedes the pixel data.
 std::string MakeBmp(std::int32_t width, std::int32_t height, int bpp, std::uint32_t compression,
-                    const std::string& data, const std::string& extra = "",
-                    std::uint32_t coloursUsed = 0);
+                    const std::string& data, const std::string& extra = "");
 // A 24-bit bottom-up Windows bitmap of `pixels` (0x00RRGGBB, rows top to bottom).
 void WriteBmp24(const std::string& path, int width, int height,
                 const std::vector<std::uint32_t>& pixels);
@@ -77,34 +63,25 @@ void PutValue(Registry& reg, const std::string& keyPath, const std::string& name
 // The raw bytes of a value under HKEY_CURRENT_USER\keyPath; "<no key>" or "<no value>".
 std::string RawValue(Registry& reg, const std::string& keyPath, const std::string& name);
 
-// An in-memory registry with Win32 semantics, for tests that need no platform.
+// An in-memory registry with Win32 semantics; Put and Raw work under HKEY_CURRENT_USER.
 class MemoryRegistry final : public Registry {
   public:
-    std::int32_t OpenKey(HKey root, const std::string& subKey, std::uint32_t,
-                         HKey* result) override {
-        return Open(root, subKey, false, result);
+    std::int32_t OpenKey(HKey root, const std::string& sub, std::uint32_t, HKey* out) override {
+        return Open(root, sub, false, out);
     }
-    std::int32_t CreateKey(HKey root, const std::string& subKey, std::uint32_t,
-                           HKey* result) override {
-        return Open(root, subKey, true, result);
+    std::int32_t CreateKey(HKey root, const std::string& sub, std::uint32_t, HKey* out) override {
+        return Open(root, sub, true, out);
     }
     std::int32_t QueryValue(HKey key, const std::string& name, std::uint32_t* type,
                             unsigned char* data, std::uint32_t* size) override;
     std::int32_t SetValue(HKey key, const std::string& name, std::uint32_t type,
                           const unsigned char* data, std::uint32_t size) override;
-    std::int32_t CloseKey(HKey key) override {
-        return handles_.erase(key) ? 0 : reg::kInvalidHandle;
-    }
+    std::int32_t CloseKey(HKey k) override { return handles_.erase(k) ? 0 : reg::kInvalidHandle; }
 
-    // Under HKEY_CURRENT_USER.
-    void Put(const std::string& keyPath, const std::string& name, std::uint32_t type,
-             const std::string& bytes) {
-        PutValue(*this, keyPath, name, type, bytes);
+    void Put(const std::string& k, const std::string& n, std::uint32_t type, const std::string& b) {
+        PutValue(*this, k, n, type, b);
     }
-    std::string Raw(const std::string& keyPath, const std::string& name) {
-        return RawValue(*this, keyPath, name);
-    }
-    bool HasKey(const std::string& keyPath) { return Raw(keyPath, "") != "<no key>"; }
+    std::string Raw(const std::string& k, const std::string& n) { return RawValue(*this, k, n); }
     int openHandles() const { return static_cast<int>(handles_.size()); }
 
   private:
@@ -121,8 +98,7 @@ template <class T> T PopFront(std::deque<T>& queue) {
 }
 
 // Records every question and message; answers questions from a script (No when it runs out).
-class FakeDialogs final : public Dialogs {
-  public:
+struct FakeDialogs final : Dialogs {
     struct Shown {
         std::string text, caption;
     };
@@ -139,12 +115,12 @@ class FakeDialogs final : public Dialogs {
 };
 
 // Records every wallpaper call with the tiling flag the registry held at that moment.
-class FakeDesktop final : public Desktop {
-  public:
+struct FakeDesktop final : Desktop {
     struct Call {
         std::string text, tile;
     };
     explicit FakeDesktop(MemoryRegistry& reg) : reg_(reg) {}
+    MemoryRegistry& reg_;
     std::vector<Call> calls;
     std::string unreadable; // a bitmap refused as the desktop refuses one it cannot read
     DesktopResult SetDeskWallpaper(const std::string& text) override {
@@ -152,20 +128,15 @@ class FakeDesktop final : public Desktop {
         return text == unreadable && !text.empty() ? DesktopResult::BadPicture
                                                    : DesktopResult::Done;
     }
-
-  private:
-    MemoryRegistry& reg_;
 };
 
-class FakeClock final : public Clock {
-  public:
+struct FakeClock final : Clock {
     DateTime now{2026, 12, 6, 19, 4, 5};
     DateTime Now() override { return now; }
 };
 
 // Draws the numbers the test lines up, then 0.
-class FakeRandom final : public RandomSource {
-  public:
+struct FakeRandom final : RandomSource {
     std::deque<double> draws;
     int randomized = 0;
     void Randomize() override { ++randomized; }

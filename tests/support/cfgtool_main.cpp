@@ -1,6 +1,5 @@
-// Writes a known set of collections to velum.cfg through the form, or prints the collections
-// the form reads back, so that the files of one platform can be read on the other.
-//   velum_cfgtool write | dump NAME...
+// velum_cfgtool write | dump NAME...: writes a known set of collections to velum.cfg through the
+// form, or prints those the form reads back, so that the files of one platform read on the other.
 #include <iostream>
 
 #include "common/Folders.h"
@@ -10,12 +9,14 @@
 using namespace velum;
 using namespace velum::test;
 
-namespace {
+static MemoryRegistry registry;
+static FakeDialogs dialogs;
 
-void Fill(frmWallPaper& form, const std::string& name, const std::vector<std::string>& bitmaps,
-          OptionButton& style, OptionButton& order, const char* days, const char* minutes) {
+static void Fill(frmWallPaper& form, const char* name, const std::vector<std::string>& bitmaps,
+                 OptionButton& style, OptionButton& order, const char* days, const char* minutes) {
     form.cmbCollection.SetText(name);
     form.cmbCollection_LostFocus();
+    form.cmdRemoveAll_click();
     for (const auto& b : bitmaps)
         form.lstRotateBmps.AddItem(b);
     form.styleGroup.Select(style);
@@ -25,20 +26,14 @@ void Fill(frmWallPaper& form, const std::string& name, const std::vector<std::st
     form.mnuSave_Click();
 }
 
-int Write() {
-    MemoryRegistry reg;
-    FakeDialogs dialogs;
-    frmWallPaper form(reg, dialogs, {GetWinDir(), CurrentFolder()});
+static int Write() {
+    frmWallPaper form(registry, dialogs, {GetWinDir(), CurrentFolder()});
     form.Form_Load();
     Fill(form, "Default", {R"(C:\WINDOWS\Clouds.bmp)", R"(C:\WINDOWS\Setup.bmp)"}, form.optTile,
          form.optAscending, "0", "0");
-    form.cmdRemoveAll_click();
+    Fill(form, "Empty", {}, form.optNone, form.optRandom, "0", "0");
     Fill(form, "Nature", {R"(C:\My Pictures\Sea, sun.bmp)", "/home/ann/Meadow.bmp"}, form.optCenter,
          form.optDescending, "1", "30");
-    form.cmdRemoveAll_click();
-    Fill(form, "Empty", {}, form.optNone, form.optRandom, "0", "0");
-    form.cmbCollection.SetText("Nature");
-    form.cmbCollection_LostFocus();
     form.AddLastBmp(R"(C:\WINDOWS\Setup.bmp)");
     form.NextIndex = 2;
     form.CurrentIndex = 1;
@@ -47,11 +42,9 @@ int Write() {
     return form.saveFailed() ? 1 : 0;
 }
 
-int Dump(int count, char** names) {
-    MemoryRegistry reg;
-    FakeDialogs dialogs;
+static int Dump(int count, char** names) {
     for (int i = 0; i < count; ++i) {
-        frmWallPaper form(reg, dialogs, {GetWinDir(), CurrentFolder()});
+        frmWallPaper form(registry, dialogs, {GetWinDir(), CurrentFolder()});
         form.LoadBmpCollection(names[i]);
         form.LoadTileSetting(names[i]);
         std::cout << "[" << names[i] << "]\n";
@@ -67,8 +60,6 @@ int Dump(int count, char** names) {
     }
     return dialogs.messages.empty() ? 0 : 1;
 }
-
-} // namespace
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
