@@ -1,10 +1,10 @@
 #include "common/DateTime.h"
 
-#include <algorithm>
-
 #include <windows.h>
 
 #include <oleauto.h> // needs windows.h first
+
+#include "common/WideText.h"
 
 namespace velum {
 
@@ -25,29 +25,13 @@ std::optional<double> ToVariantTime(const DateTime& dt) {
     return date;
 }
 
-std::string Narrow(const wchar_t* text, int length) {
-    int n = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(std::max(n, 0)), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_ACP, 0, text, length, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Widen(const std::string& text) {
-    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(std::max(n, 0)), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
 // The user's locale form, as the system's date conversion gives it.
 std::string LocaleText(const DateTime& dt) {
     std::optional<double> date = ToVariantTime(dt);
     BSTR text = nullptr;
     if (!date || FAILED(VarBstrFromDate(*date, LOCALE_USER_DEFAULT, 0, &text)) || !text)
         return FormatIsoDateTime(dt);
-    std::string out = Narrow(text, static_cast<int>(SysStringLen(text)));
+    std::string out = Narrow(std::wstring_view(text, SysStringLen(text)));
     SysFreeString(text);
     return out;
 }

@@ -33,6 +33,11 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // exists but cannot be opened, a folder included. Read errors later set the stream's badbit.
 std::unique_ptr<std::istream> OpenForReading(const std::string& path);
 
+// OpenForReading for a text file of the store. On Windows a file that is not UTF-8, written by
+// an older install in the system's ANSI code page, reads as that text in UTF-8 (the old content
+// of RewriteFileIf too); Linux reads the bytes as they are.
+std::unique_ptr<std::istream> OpenTextForReading(const std::string& path);
+
 // Writes the new content of a rewrite from the old one (null when the file does not exist);
 // false abandons the rewrite and leaves the file as it was.
 using RewriteBody = std::function<bool(std::istream* old, std::ostream& out)>;

@@ -300,6 +300,10 @@ std::unique_ptr<std::istream> OpenForReading(const std::string& path) {
     return OpenStream(path, nullptr);
 }
 
+std::unique_ptr<std::istream> OpenTextForReading(const std::string& path) {
+    return OpenForReading(path);
+}
+
 bool RewriteFileIf(const std::string& path, const std::string& tempName, const RewriteBody& body) {
     const std::string folder = FolderOf(path);
     MakeFolders(folder);

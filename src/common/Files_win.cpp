@@ -1,8 +1,8 @@
 #include "common/Files.h"
 
 #include <algorithm>
-#include <cstring>
 #include <istream>
+#include <iterator>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -11,6 +11,7 @@
 
 #include "common/FileBuffers.h"
 #include "common/IoFailure.h"
+#include "common/WideText.h"
 
 namespace velum {
 
@@ -48,14 +49,65 @@ class HandleReadBuffer final : public ReadBuffer {
     HANDLE h_;
 };
 
-class HandleIStream final : public std::istream {
+// A text file of the store, given as UTF-8. One written by an older install in the ANSI code
+// page is not valid UTF-8: it is decoded from that code page, so the next save writes UTF-8.
+// The whole file is read at the first read, as the check needs every byte.
+class TextReadBuffer final : public ReadBuffer {
+  public:
+    TextReadBuffer(HANDLE h, const std::string& path) : ReadBuffer(path), raw_(h, path) {}
+
+  protected:
+    std::size_t RawRead(char* dst, std::size_t n, int& err) override {
+        if (!Load(err))
+            return 0;
+        n = std::min(n, text_.size() - at_);
+        text_.copy(dst, n, at_);
+        at_ += n;
+        return n;
+    }
+    std::int64_t RawSeek(std::int64_t offset, std::ios::seekdir dir) override {
+        int err = 0;
+        if (!Load(err))
+            return -1;
+        const std::int64_t base = dir == std::ios::beg   ? 0
+                                  : dir == std::ios::cur ? static_cast<std::int64_t>(at_)
+                                                         : static_cast<std::int64_t>(text_.size());
+        if (base + offset < 0 || base + offset > static_cast<std::int64_t>(text_.size()))
+            return -1;
+        at_ = static_cast<std::size_t>(base + offset);
+        return base + offset;
+    }
+
+  private:
+    bool Load(int& err) {
+        if (loaded_)
+            return true;
+        std::string bytes;
+        try {
+            bytes.assign(std::istreambuf_iterator<char>(&raw_), {});
+        } catch (const IoFailure&) {
+            err = raw_.error(); // told again, as this buffer's own, by the caller
+            return false;
+        }
+        text_ = Utf8FromAnsiUnlessUtf8(std::move(bytes));
+        loaded_ = true;
+        return true;
+    }
+
+    HandleReadBuffer raw_;
+    std::string text_;
+    std::size_t at_ = 0;
+    bool loaded_ = false;
+};
+
+template <typename Buffer> class HandleIStream final : public std::istream {
   public:
     HandleIStream(HANDLE h, const std::string& path) : std::istream(nullptr), buf_(h, path) {
         rdbuf(&buf_);
     }
 
   private:
-    HandleReadBuffer buf_;
+    Buffer buf_;
 };
 
 // Writes a handle that someone else closes.
@@ -89,7 +141,7 @@ std::string FolderOf(const std::string& path) {
 }
 
 bool IsFolder(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(Widen(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -99,7 +151,7 @@ void MakeFolders(const std::string& folder) {
     std::string parent = FolderOf(folder);
     if (parent != folder && parent != "." && !parent.empty())
         MakeFolders(parent);
-    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    if (!CreateDirectoryW(Widen(folder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
         FailOn("Could not create the folder", folder, GetLastError());
 }
 
@@ -116,12 +168,13 @@ void RefuseSpecialFile(HANDLE h, const std::string& what, const std::string& pat
     throw IoFailure(what + " " + path + ": " + kNotRegularFile, ERROR_INVALID_FUNCTION);
 }
 
-// Opens an existing file for reading; null when it is missing.
-std::unique_ptr<HandleIStream> OpenStream(const std::string& path) {
+// Opens an existing file for reading, its bytes as they are or as text; null when it is missing.
+template <typename Buffer = HandleReadBuffer>
+std::unique_ptr<std::istream> OpenStream(const std::string& path) {
     // A folder in the file's place is reported, never read as the file.
     if (IsFolder(path))
         FailOn("Could not open", path, ERROR_ACCESS_DENIED);
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+    HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         DWORD err = GetLastError();
@@ -130,7 +183,7 @@ std::unique_ptr<HandleIStream> OpenStream(const std::string& path) {
         FailOn("Could not open", path, err);
     }
     RefuseSpecialFile(h, "Could not open", path);
-    return std::make_unique<HandleIStream>(h, path);
+    return std::make_unique<HandleIStream<Buffer>>(h, path);
 }
 
 // The exclusive lock of a folder, held while the object lives.
@@ -138,7 +191,7 @@ class FolderLock {
   public:
     explicit FolderLock(const std::string& folder) {
         std::string path = JoinPath(folder, kLockName);
-        h_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+        h_ = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h_ == INVALID_HANDLE_VALUE)
             FailOn("Could not lock", path, GetLastError());
@@ -165,10 +218,10 @@ class FolderLock {
 // The new content on its way; removed unless it was moved into place.
 class TempFile {
   public:
-    explicit TempFile(std::string path) : path_(std::move(path)) {
+    explicit TempFile(std::string path) : path_(std::move(path)), wide_(Widen(path_)) {
         // A leftover from a crash may be read-only.
-        SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        h_ = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        SetFileAttributesW(wide_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        h_ = CreateFileW(wide_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h_ == INVALID_HANDLE_VALUE)
             FailOn("Could not create", path_, GetLastError());
@@ -176,14 +229,14 @@ class TempFile {
     ~TempFile() {
         Close();
         if (!kept_) {
-            SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(path_.c_str());
+            SetFileAttributesW(wide_.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(wide_.c_str());
         }
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
     HANDLE handle() const { return h_; }
-    const std::string& path() const { return path_; }
+    const std::wstring& widePath() const { return wide_; }
     void Close() {
         if (h_ != INVALID_HANDLE_VALUE)
             CloseHandle(h_);
@@ -193,6 +246,7 @@ class TempFile {
 
   private:
     std::string path_;
+    std::wstring wide_;
     HANDLE h_;
     bool kept_ = false;
 };
@@ -200,11 +254,12 @@ class TempFile {
 } // namespace
 
 std::string SystemErrorText(int code) {
-    char* text = nullptr;
-    DWORD n = FormatMessageA(
+    wchar_t* text = nullptr;
+    DWORD n = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string out = n && text ? std::string(text, n) : "error " + std::to_string(code);
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string out =
+        n && text ? Narrow(std::wstring_view(text, n)) : "error " + std::to_string(code);
     LocalFree(text);
     // The system's texts end in a full stop and a line break; ours are spliced into sentences.
     while (!out.empty() &&
@@ -214,30 +269,25 @@ std::string SystemErrorText(int code) {
 }
 
 std::string GetWinDir() {
-    std::vector<char> buffer(145, '\0');
-    UINT n = GetWindowsDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
+    std::vector<wchar_t> buffer(MAX_PATH, L'\0');
+    UINT n = GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
     // A longer path does not fit: the call gives the size it needs, NUL included.
     if (n >= buffer.size()) {
-        buffer.assign(n + 1, '\0');
-        n = GetWindowsDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
+        buffer.assign(n + 1, L'\0');
+        n = GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
         if (n >= buffer.size())
             n = 0;
     }
-    std::string dir(buffer.data(), n);
+    std::string dir = Narrow(std::wstring_view(buffer.data(), n));
     if (!dir.empty() && dir.back() != '\\')
         dir += '\\';
     return dir;
 }
 
 bool FileExists(const std::string& path) {
-    // OpenFile takes names shorter than its record's buffer; longer ones are asked directly.
-    if (path.size() < OFS_MAXPATHNAME) {
-        OFSTRUCT record;
-        std::memset(&record, 0, sizeof record);
-        OpenFile(path.c_str(), &record, OF_EXIST);
-        return record.nErrCode != ERROR_FILE_NOT_FOUND;
-    }
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
+    // As OpenFile's OF_EXIST answered: only "file not found" is missing; a folder that is not
+    // there (path not found) or a file that cannot be opened counts as present.
+    return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES ||
            GetLastError() != ERROR_FILE_NOT_FOUND;
 }
 
@@ -249,12 +299,16 @@ std::unique_ptr<std::istream> OpenForReading(const std::string& path) {
     return OpenStream(path);
 }
 
+std::unique_ptr<std::istream> OpenTextForReading(const std::string& path) {
+    return OpenStream<TextReadBuffer>(path);
+}
+
 bool RewriteFileIf(const std::string& path, const std::string& tempName, const RewriteBody& body) {
     const std::string folder = FolderOf(path);
     MakeFolders(folder);
     FolderLock lock(folder);
 
-    std::unique_ptr<HandleIStream> old = OpenStream(path);
+    std::unique_ptr<std::istream> old = OpenStream<TextReadBuffer>(path);
     TempFile temp(JoinPath(folder, tempName));
     HandleWriteBuffer out(temp.handle());
     if (!FillNewContent(path, old.get(), out, ERROR_IO_DEVICE, body))
@@ -265,11 +319,13 @@ bool RewriteFileIf(const std::string& path, const std::string& tempName, const R
     old.reset();
     // The new file takes the old one's attributes. Windows refuses to replace a read-only file,
     // which is reported and leaves it as it was.
-    if (DWORD attributes = GetFileAttributesA(path.c_str()); attributes != INVALID_FILE_ATTRIBUTES)
-        SetFileAttributesA(temp.path().c_str(),
+    const std::wstring target = Widen(path);
+    if (DWORD attributes = GetFileAttributesW(target.c_str());
+        attributes != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesW(temp.widePath().c_str(),
                            attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                          FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
-    if (!MoveFileExA(temp.path().c_str(), path.c_str(),
+    if (!MoveFileExW(temp.widePath().c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         FailOn("Could not save", path, GetLastError());
     temp.Keep();

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
+#include <cwchar>
+#include <iterator>
 
 #include <windows.h>
 
 #include "common/Files.h"
 #include "common/IoFailure.h"
+#include "common/WideText.h"
 
 namespace velum {
 
@@ -37,12 +39,12 @@ std::string RootOf(const std::string& path) {
 
 std::vector<std::string> ListVolumes() {
     std::vector<std::string> roots;
-    char buffer[512];
-    DWORD n = GetLogicalDriveStringsA(sizeof buffer, buffer);
-    if (n == 0 || n > sizeof buffer)
+    wchar_t buffer[512];
+    DWORD n = GetLogicalDriveStringsW(std::size(buffer), buffer);
+    if (n == 0 || n > std::size(buffer))
         return roots;
-    for (const char* p = buffer; *p; p += std::strlen(p) + 1)
-        roots.emplace_back(p);
+    for (const wchar_t* p = buffer; *p; p += std::wcslen(p) + 1)
+        roots.push_back(Narrow(p));
     return roots;
 }
 
@@ -50,12 +52,13 @@ std::string NormalizeFolder(const std::string& path) {
     std::string base = path;
     std::replace(base.begin(), base.end(), '/', '\\');
     // Relative and drive-relative paths are taken from the current folder.
-    std::vector<char> full(MAX_PATH);
+    const std::wstring wide = Widen(base);
+    std::vector<wchar_t> full(MAX_PATH);
     DWORD n;
-    while ((n = GetFullPathNameA(base.c_str(), static_cast<DWORD>(full.size()), full.data(),
+    while ((n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(),
                                  nullptr)) >= full.size())
         full.resize(n + 1);
-    std::string out = n ? std::string(full.data(), n) : base;
+    std::string out = n ? Narrow(std::wstring_view(full.data(), n)) : base;
     // Drive letters in capitals, as the drive list has them, so that paths compare exactly.
     if (out.size() >= 2 && out[1] == ':')
         out[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(out[0])));
@@ -70,17 +73,17 @@ bool IsVolumeQualified(const std::string& folder) {
 }
 
 std::string CurrentFolder() {
-    std::vector<char> buffer(MAX_PATH);
+    std::vector<wchar_t> buffer(MAX_PATH);
     DWORD n;
-    while ((n = GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data())) >=
+    while ((n = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data())) >=
            buffer.size())
         buffer.resize(n + 1);
-    return n ? std::string(buffer.data(), n) : std::string("C:\\");
+    return n ? Narrow(std::wstring_view(buffer.data(), n)) : std::string("C:\\");
 }
 
 std::vector<FolderEntry> ListFolder(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(Widen(JoinPath(folder, "*")).c_str(), &found);
     if (h == INVALID_HANDLE_VALUE) {
         DWORD err = GetLastError();
         if (err == ERROR_FILE_NOT_FOUND || err == ERROR_NO_MORE_FILES)
@@ -91,11 +94,11 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
     }
     std::vector<FolderEntry> entries;
     do {
-        std::string name = found.cFileName;
+        std::string name = Narrow(found.cFileName);
         if (name == "." || name == ".." || (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN))
             continue;
         entries.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
-    } while (FindNextFileA(h, &found));
+    } while (FindNextFileW(h, &found));
     FindClose(h);
     std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
         return NameListOrder(a.name, b.name);

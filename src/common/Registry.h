@@ -38,9 +38,10 @@ inline constexpr std::uint32_t kSettingsAccess = 0x3F;
 
 } // namespace reg
 
-// The five registry operations the programs use, with the Win32 semantics of RegOpenKeyExA,
-// RegCreateKeyExA, RegQueryValueExA, RegSetValueExA and RegCloseKey. Key paths use '\'.
-// Key and value names are compared without regard to letter case.
+// The five registry operations the programs use, with the Win32 semantics of RegOpenKeyEx,
+// RegCreateKeyEx, RegQueryValueEx, RegSetValueEx and RegCloseKey. Key paths use '\'.
+// Key and value names are compared without regard to letter case. Names and text values are
+// UTF-8, and the sizes of text values those of their UTF-8 bytes.
 class Registry {
   public:
     virtual ~Registry() = default;

@@ -7,19 +7,11 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include "common/WideText.h"
+
 namespace velum {
 
 namespace {
-
-std::string Utf8(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                            nullptr, nullptr);
-    return out;
-}
 
 // A known folder of the person's profile, without a trailing separator; empty when unknown.
 std::wstring KnownFolder(REFKNOWNFOLDERID id) {
@@ -76,7 +68,7 @@ std::string StoreFolder() {
     CreateDirectoryW(store.c_str(), nullptr);
     if (!Exists(store + L"\\velum.cfg") && GetLastError() == ERROR_FILE_NOT_FOUND)
         TakeOverOlderStore(store);
-    return Utf8(store) + "\\";
+    return Narrow(store) + "\\";
 }
 
 } // namespace velum

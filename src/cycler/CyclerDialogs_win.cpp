@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/WideText.h"
+
 namespace velum {
 
 namespace {
@@ -20,7 +22,8 @@ class MessageBoxDialogs final : public Dialogs {
   private:
     static int Show(const std::string& text, const std::string& caption, UINT style) {
         // No window of ours is on the screen, so the box must not hide behind others.
-        return MessageBoxA(nullptr, text.c_str(), caption.empty() ? kTitle : caption.c_str(),
+        return MessageBoxW(nullptr, Widen(text).c_str(),
+                           Widen(caption.empty() ? kTitle : caption).c_str(),
                            style | MB_SETFOREGROUND | MB_TASKMODAL);
     }
 };

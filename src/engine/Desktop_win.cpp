@@ -4,6 +4,7 @@
 
 #include "common/Files.h"
 #include "common/IoFailure.h"
+#include "common/WideText.h"
 
 #include <windows.h>
 
@@ -21,8 +22,8 @@ class WinDesktop final : public Desktop {
         if (text != kNoWallpaper && !Readable(text))
             return DesktopResult::BadPicture;
         // Current Windows removes the wallpaper for an empty text; "(None)" may set nothing.
-        std::string passed = text == kNoWallpaper ? std::string() : text;
-        BOOL done = SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, passed.data(),
+        std::wstring passed = text == kNoWallpaper ? std::wstring() : Widen(text);
+        BOOL done = SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, passed.data(),
                                           SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
         return done ? DesktopResult::Done : DesktopResult::BadPicture;
     }

@@ -112,7 +112,7 @@ StoredRecords LoadCollectionFile(const std::string& storeFolder, const std::stri
     const std::string path = ConfigFilePath(storeFolder);
     if (!FileExists(path))
         return {};
-    std::unique_ptr<std::istream> in = OpenForReading(path);
+    std::unique_ptr<std::istream> in = OpenTextForReading(path);
     if (!in)
         return {};
     StoredRecords records = ReadCollectionRecords(*in, name);
@@ -128,7 +128,7 @@ std::optional<std::string> LoadTileSettingFile(const std::string& storeFolder,
         return std::nullopt;
     std::unique_ptr<std::istream> in;
     try {
-        in = OpenForReading(path);
+        in = OpenTextForReading(path);
     } catch (const IoFailure&) {
         return std::nullopt;
     }

@@ -4,13 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "common/DateTime.h"
+#include "common/Files.h"
 #include "common/Folders.h"
 #include "common/IoFailure.h"
 #include "common/Launch.h"
 #include "common/PlatformRegistry.h"
 #include "common/RegistrySettings.h"
+#include "common/WideText.h"
+#include "mainwindow/frmWallPaper.h"
+#include "store/CollectionStore.h"
 #include "support/TestSupport.h"
 
 using namespace velum;
@@ -81,4 +87,91 @@ TEST(WinDateTime, TheLocaleFormIsWrittenAndRead) {
     EXPECT_EQ(DateTimeToStoredText(evening), "12/6/2026 7:04:05 PM");
     EXPECT_EQ(DateTimeFromText("12/6/2026 7:04:05 PM"), evening);
     EXPECT_EQ(DateTimeFromText("not a date"), std::nullopt);
+}
+
+// Letters outside Wine's ANSI code page (1252) in every name the programs pass to Windows.
+TEST(WinRegistry, ACollectionNamedInAnyLettersIsSavedAsUtf8AndUtf16AndReadBack) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Velumor");
+    std::unique_ptr<Registry> reg = CreatePlatformRegistry();
+    const std::string name = "Zoë 日本";
+    TempStore store;
+    TempFolder pictures;
+    const std::string folder = pictures.root() + "\\Łódź";
+    const std::string bmp = folder + "\\日本.bmp";
+    std::filesystem::create_directory(std::filesystem::path(Widen(folder)));
+    std::ofstream(std::filesystem::path(Widen(bmp)), std::ios::binary) << "BM";
+
+    const std::vector<FolderEntry> listed = ListFolder(pictures.root());
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].name, "Łódź");
+    EXPECT_EQ(ReadFolderContents(folder).bitmaps, std::vector<std::string>{"日本.bmp"});
+    EXPECT_EQ(NormalizeFolder(folder + "\\.\\"), folder);
+    EXPECT_NE(OpenForReading(bmp), nullptr);
+
+    FakeDialogs dialogs;
+    {
+        frmWallPaper form(*reg, dialogs, {store.winDir(), folder});
+        form.Form_Load();
+        form.cmbCollection.SetText(name);
+        form.lstRotateBmps.AddItem(bmp);
+        form.mnuSave_Click();
+    }
+    EXPECT_NE(
+        ReadWholeFile(store.file("velum.cfg")).find("\"Bmp\",\"" + name + "\",\"" + bmp + "\"\r\n"),
+        std::string::npos);
+    wchar_t stored[64] = {};
+    DWORD size = sizeof stored;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Velumor\\Options", L"Current",
+                           RRF_RT_REG_SZ, nullptr, stored, &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(stored, L"Zoë 日本");
+    EXPECT_EQ(RawValue(*reg, kOptionsKey, "Collections"),
+              "Default," + name + '\0'); // sizes in UTF-8 bytes
+    frmWallPaper again(*reg, dialogs, {store.winDir(), folder});
+    again.Form_Load();
+    EXPECT_EQ(again.cmbCollection.Text(), name);
+    EXPECT_EQ(again.lstRotateBmps.items(), std::vector<std::string>{bmp});
+    EXPECT_TRUE(dialogs.messages.empty());
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Velumor");
+}
+
+TEST(WinFiles, AVelumCfgInTheAnsiCodePageReadsAsUtf8AndTheNextSaveWritesUtf8) {
+    ASSERT_EQ(GetACP(), 1252u); // Wine's default, where E9 is é
+    TempStore store;
+    const std::string cfg = store.file("velum.cfg");
+    WriteWholeFile(cfg, "\"Bmp\",\"Caf\xe9\",\"C:\\a.bmp\"\r\n");
+    EXPECT_EQ(LoadCollectionFile(store.winDir(), "Café").collection.bitmaps,
+              std::vector<std::string>{"C:\\a.bmp"});
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(*OpenForReading(cfg)), {}),
+              "\"Bmp\",\"Caf\xe9\",\"C:\\a.bmp\"\r\n"); // a bitmap's bytes stay bytes
+    SaveCollectionFile(store.winDir(), "Zoë", {{"C:\\日.bmp"}, "0", "0", "1", "0", "0"});
+    const std::string saved = ReadWholeFile(cfg);
+    EXPECT_NE(saved.find("\"Bmp\",\"Café\",\"C:\\a.bmp\"\r\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\"Bmp\",\"Zoë\",\"C:\\日.bmp\"\r\n"), std::string::npos);
+    // UTF-8 is read as it is: a second save changes nothing of the first.
+    SaveCollectionFile(store.winDir(), "Zoë", {{"C:\\日.bmp"}, "0", "0", "1", "0", "0"});
+    EXPECT_EQ(ReadWholeFile(cfg), saved);
+}
+
+TEST(WinDateTime, AmPmMarkersOutsideTheCodePageAreStoredAndReadBack) {
+    const DateTime evening{2026, 12, 6, 19, 4, 5};
+    const LCTYPE kinds[] = {LOCALE_S1159, LOCALE_S2359, LOCALE_STIMEFORMAT};
+    wchar_t saved[3][80] = {};
+    for (int i = 0; i < 3; ++i)
+        GetLocaleInfoW(LOCALE_USER_DEFAULT, kinds[i], saved[i], 80);
+    // Korean and Greek, as HKCU\Control Panel\International holds the person's choice. The
+    // marker follows the time: Wine's VarDateFromStr reads no marker before it.
+    const std::tuple<const wchar_t*, const wchar_t*, const wchar_t*, std::string> locales[] = {
+        {L"오전", L"오후", L"h:mm:ss tt", "7:04:05 오후"},
+        {L"πμ", L"μμ", L"h:mm:ss tt", "7:04:05 μμ"}};
+    for (const auto& [am, pm, form, evening_text] : locales) {
+        SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_S1159, am);
+        SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_S2359, pm);
+        SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, form);
+        const std::string text = DateTimeToStoredText(evening);
+        EXPECT_NE(text.find(evening_text), std::string::npos) << text;
+        EXPECT_EQ(DateTimeFromText(text), evening) << text;
+    }
+    for (int i = 0; i < 3; ++i)
+        SetLocaleInfoW(LOCALE_USER_DEFAULT, kinds[i], saved[i]);
 }

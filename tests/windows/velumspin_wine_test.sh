@@ -130,4 +130,24 @@ grep -q '^"Bmp","Virtual"' "$store/velum.cfg" || fail "the VirtualStore copy was
 import_settings Bare
 "$wine" "$exe" || fail "velumspin.exe with None exited with $?"
 [ -z "$(desktop_value Wallpaper)" ] || fail "None left Wallpaper '$(desktop_value Wallpaper)'"
-echo "velumspin.exe applied, recorded and showed every bitmap"
+
+# Names outside the ANSI code page: the collection, its folder and its bitmap go to Windows and
+# back unchanged, velum.cfg stays UTF-8 and the registry holds the same names.
+name='Zoë 日本'
+folder=$WINEPREFIX/drive_c/Bilder/Łódź
+cleanup_more="$cleanup_more $WINEPREFIX/drive_c/Bilder"
+mkdir -p "$folder"
+cp "$pics/green.bmp" "$folder/日本.bmp"
+printf '%s\r\n' "\"Bmp\",\"$name\",\"C:\\Bilder\\Łódź\\日本.bmp\"" "\"TileWallpaper\",\"$name\",\"0\"" \
+    >"$store/velum.cfg"
+"$wine" reg add 'HKCU\Software\Velumor\Options' /v Collections /d "$name" /f >/dev/null
+"$wine" reg add 'HKCU\Software\Velumor\Options' /v Current /d "$name" /f >/dev/null
+"$wine" "$exe" || fail "velumspin.exe with $name exited with $?"
+# reg export writes UTF-16, so no code page stands between the registry and the check.
+"$wine" reg export 'HKCU\Control Panel\Desktop' "$("$wine" winepath -w "$work/desktop.reg")" /y >/dev/null
+iconv -f UTF-16 -t UTF-8 "$work/desktop.reg" | tr -d '\r' |
+    grep -qxF '"Wallpaper"="C:\\Bilder\\Łódź\\日本.bmp"' || fail "Wallpaper is not 日本.bmp"
+grep -qF "\"Index\",\"$name\",\" 1\"" "$store/velum.cfg" || fail "no Index for $name in UTF-8"
+grep -qF "\"Bmp\",\"$name\",\"C:\\Bilder\\Łódź\\日本.bmp\"" "$store/velum.cfg" ||
+    fail "the bitmap's record changed"
+echo "velumspin.exe applied, recorded and showed every bitmap, in any letters"

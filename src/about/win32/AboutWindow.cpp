@@ -5,13 +5,14 @@
 
 #include "about/SystemInfo.h"
 #include "common/Launch.h"
+#include "common/WideText.h"
 #include "common/win32/Win32Shared.h"
 
 namespace velum {
 
 namespace {
 
-constexpr char kClassName[] = "VelumAboutWindow";
+constexpr wchar_t kClassName[] = L"VelumAboutWindow";
 constexpr int kSysInfoId = 101;
 
 struct About {
@@ -24,13 +25,13 @@ struct About {
 
 About about;
 
-HWND Child(HWND parent, const char* cls, const char* text, DWORD style, int x, int y, int w, int h,
-           int id, HFONT font) {
-    HWND c = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                             reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
+HWND Child(HWND parent, const wchar_t* cls, const std::string& text, DWORD style, int x, int y,
+           int w, int h, int id, HFONT font) {
+    HWND c = CreateWindowExW(0, cls, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h,
+                             parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
                              nullptr);
-    SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     return c;
 }
 
@@ -52,7 +53,7 @@ LRESULT CALLBACK AboutProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         about.hwnd = nullptr;
         return 0;
     default:
-        return DefWindowProcA(hwnd, msg, wp, lp);
+        return DefWindowProcW(hwnd, msg, wp, lp);
     }
 }
 
@@ -71,13 +72,13 @@ void ShowAboutWindow(HWND owner, HINSTANCE instance, Registry& reg, Dialogs& dia
     RegisterWindowClass(instance, kClassName, AboutProc);
     about.reg = &reg;
     about.dialogs = &dialogs;
-    const LOGFONTA message = MessageFont();
+    const LOGFONTW message = MessageFont();
     if (!about.font)
-        about.font = CreateFontIndirectA(&message);
-    LOGFONTA big = message;
+        about.font = CreateFontIndirectW(&message);
+    LOGFONTW big = message;
     big.lfWeight = FW_BOLD;
     big.lfHeight = big.lfHeight * 3 / 2;
-    about.bold = CreateFontIndirectA(&big);
+    about.bold = CreateFontIndirectW(&big);
 
     // Laid out at the system's DPI from the texts' own measured sizes, so that no text is cut
     // whatever the scale and the person's message font.
@@ -87,7 +88,8 @@ void ShowAboutWindow(HWND owner, HINSTANCE instance, Registry& reg, Dialogs& dia
     const auto measure = [screen](HFONT font, const std::string& text, int width) {
         HGDIOBJ old = SelectObject(screen, font);
         RECT r{0, 0, width, 0};
-        DrawTextA(screen, text.c_str(), -1, &r,
+        const std::wstring wide = Widen(text);
+        DrawTextW(screen, wide.c_str(), static_cast<int>(wide.size()), &r,
                   DT_CALCRECT | DT_NOPREFIX | (width > 0 ? DT_WORDBREAK : DT_SINGLELINE));
         SelectObject(screen, old);
         return r;
@@ -124,29 +126,29 @@ void ShowAboutWindow(HWND owner, HINSTANCE instance, Registry& reg, Dialogs& dia
     const int ow = outer.right - outer.left, oh = outer.bottom - outer.top;
     const std::string title = std::string("About ") + kProgramTitle;
     HWND hwnd =
-        CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName, title.c_str(), style,
-                        ownerRect.left + (ownerRect.right - ownerRect.left - ow) / 2,
+        CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName, Widen(title).c_str(),
+                        style, ownerRect.left + (ownerRect.right - ownerRect.left - ow) / 2,
                         ownerRect.top + (ownerRect.bottom - ownerRect.top - oh) / 2, ow, oh, owner,
                         nullptr, instance, nullptr);
     about.hwnd = hwnd;
-    HWND picture = Child(hwnd, "STATIC", "", SS_ICON | SS_REALSIZECONTROL, margin, margin, icon,
+    HWND picture = Child(hwnd, L"STATIC", "", SS_ICON | SS_REALSIZECONTROL, margin, margin, icon,
                          icon, 0, about.font);
-    SendMessageA(picture, STM_SETICON,
-                 reinterpret_cast<WPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON,
+    SendMessageW(picture, STM_SETICON,
+                 reinterpret_cast<WPARAM>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
                                                      icon, icon, LR_DEFAULTCOLOR)),
                  0);
-    Child(hwnd, "STATIC", kProgramTitle, SS_LEFT | SS_NOPREFIX, textLeft, margin, textWidth,
+    Child(hwnd, L"STATIC", kProgramTitle, SS_LEFT | SS_NOPREFIX, textLeft, margin, textWidth,
           titleHeight, 0, about.bold);
-    Child(hwnd, "STATIC", versionText.c_str(), SS_LEFT | SS_NOPREFIX, textLeft, versionTop,
-          textWidth, versionHeight, 0, about.font);
-    Child(hwnd, "STATIC", description, SS_LEFT | SS_NOPREFIX, textLeft, descriptionTop, textWidth,
+    Child(hwnd, L"STATIC", versionText, SS_LEFT | SS_NOPREFIX, textLeft, versionTop, textWidth,
+          versionHeight, 0, about.font);
+    Child(hwnd, L"STATIC", description, SS_LEFT | SS_NOPREFIX, textLeft, descriptionTop, textWidth,
           descriptionHeight, 0, about.font);
-    Child(hwnd, "STATIC", "", SS_ETCHEDHORZ, margin, rule, w - 2 * margin, 2, 0, about.font);
-    Child(hwnd, "STATIC", disclaimer, SS_LEFT | SS_NOPREFIX, margin, lower, disclaimerWidth,
+    Child(hwnd, L"STATIC", "", SS_ETCHEDHORZ, margin, rule, w - 2 * margin, 2, 0, about.font);
+    Child(hwnd, L"STATIC", disclaimer, SS_LEFT | SS_NOPREFIX, margin, lower, disclaimerWidth,
           disclaimerHeight, 0, about.font);
-    HWND ok = Child(hwnd, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP,
+    HWND ok = Child(hwnd, L"BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP,
                     w - margin - buttonWidth, lower, buttonWidth, buttonHeight, IDOK, about.font);
-    Child(hwnd, "BUTTON", sysInfo, BS_PUSHBUTTON | WS_TABSTOP, w - margin - buttonWidth,
+    Child(hwnd, L"BUTTON", sysInfo, BS_PUSHBUTTON | WS_TABSTOP, w - margin - buttonWidth,
           lower + buttonHeight + gap, buttonWidth, buttonHeight, kSysInfoId, about.font);
     ShowWindow(hwnd, SW_SHOW);
     SetFocus(ok);

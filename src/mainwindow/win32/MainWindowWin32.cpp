@@ -8,6 +8,7 @@
 #include <cmath>
 #include <set>
 
+#include "common/WideText.h"
 #include "common/win32/Win32Shared.h"
 #include "mainwindow/win32/Win32Controls.h"
 
@@ -15,7 +16,7 @@ namespace velum {
 
 namespace {
 
-constexpr char kClassName[] = "VelumMainWindow";
+constexpr wchar_t kClassName[] = L"VelumMainWindow";
 
 } // namespace
 
@@ -32,24 +33,24 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
     // Fixed size: the menu bar and the client area of the layout.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     hwnd_ =
-        CreateWindowExA(WS_EX_CONTROLPARENT, kClassName, form_.Caption.c_str(), style,
+        CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, Widen(form_.Caption).c_str(), style,
                         CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance_, this);
 
-    const LOGFONTA message = MessageFont();
-    font_ = CreateFontIndirectA(&message);
+    const LOGFONTW message = MessageFont();
+    font_ = CreateFontIndirectW(&message);
 
     CreateMenus();
     CreateControls();
     // The collection's name has the focus when the window first comes up, as in a dialog box:
     // the text of its combo box, where the keys go.
     HWND first = control(WindowControls().front().name);
-    HWND text = FindWindowExA(first, nullptr, "Edit", nullptr);
+    HWND text = FindWindowExW(first, nullptr, L"Edit", nullptr);
     lastFocus_ = text ? text : first;
 
     RECT outer{0, 0, px(kClientWidthTwips), px(kClientHeightTwips)};
     AdjustWindowRectEx(&outer, style, TRUE, WS_EX_CONTROLPARENT);
     RECT work{};
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int w = outer.right - outer.left, h = outer.bottom - outer.top;
     // Centred by its outer frame on the work area.
     SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - w) / 2,
@@ -59,7 +60,7 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
     form_.LoadPicture = [this](const std::string& path) { return LoadPicture(path); };
     form_.MousePointerChanged = [this](MousePointer pointer) {
         waitCursor_ = pointer == MousePointer::Hourglass;
-        SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(waitCursor_ ? 32514 : 32512)));
+        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(waitCursor_ ? 32514 : 32512)));
     };
     driver_.Sync = [this] { SyncFromForm(); };
     driver_.Quit = [this] {
@@ -72,7 +73,7 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
            : void(KillTimer(hwnd_, kTimerId));
     };
     // Posted, so that the close comes from the message loop as the title bar's would.
-    driver_.Close = [this] { PostMessageA(hwnd_, WM_CLOSE, 0, 0); };
+    driver_.Close = [this] { PostMessageW(hwnd_, WM_CLOSE, 0, 0); };
     driver_.About = [this] {
         if (onAbout)
             onAbout();
@@ -84,7 +85,7 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
         if (row->kind == ControlKind::List) {
             const ListBox& list = *row->state(form_).list;
             if (list.TopIndex >= 0 && list.TopIndex < list.ListCount())
-                SendMessageA(control(row->name), LB_SETTOPINDEX, static_cast<WPARAM>(list.TopIndex),
+                SendMessageW(control(row->name), LB_SETTOPINDEX, static_cast<WPARAM>(list.TopIndex),
                              0);
         }
 }
@@ -137,7 +138,7 @@ std::string MainWindowWin32::FocusedName() const {
 }
 
 void MainWindowWin32::CreateControls() {
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
                                nullptr, instance_, nullptr);
     // Frames first, below the controls they surround; then the controls in tab order, which is
@@ -164,32 +165,27 @@ void MainWindowWin32::CreateControls() {
         const bool combo = c->kind == ControlKind::Combo || c->kind == ControlKind::DriveList;
         // Combo boxes are as tall as their open list; the closed box keeps its own height.
         const int height = combo ? px(c->height) + px(2400) : px(c->height);
-        HWND w =
-            CreateWindowExA(0, kind.cls, c->caption.c_str(), WS_CHILD | WS_VISIBLE | kind.style,
-                            px(c->left), px(c->top), px(c->width), height, hwnd_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
-        SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+        HWND w = CreateWindowExW(
+            0, kind.cls, Widen(c->caption).c_str(), WS_CHILD | WS_VISIBLE | kind.style, px(c->left),
+            px(c->top), px(c->width), height, hwnd_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+        SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
         controls_[c->name] = w;
         rows_.push_back(c);
         if (combo)
-            SendMessageA(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), px(c->height) - px(90));
+            SendMessageW(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), px(c->height) - px(90));
         else if (c->kind == ControlKind::FolderList)
-            SendMessageA(w, LB_SETITEMHEIGHT, 0, px(270));
+            SendMessageW(w, LB_SETITEMHEIGHT, 0, px(270));
         else if (c->kind == ControlKind::Picture) // beneath every other control, as it grows
             SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         // Mouse messages reach the tooltip from PreTranslate: a subclassed control handles
         // every message far slower, which a list of 20,000 entries would feel.
-        TOOLINFOA tip{sizeof tip,
-                      TTF_IDISHWND,
-                      hwnd_,
-                      reinterpret_cast<UINT_PTR>(w),
-                      {},
-                      nullptr,
-                      const_cast<char*>(c->tip.c_str()),
-                      0,
+        std::wstring tipText = Widen(c->tip); // the tooltip keeps a copy
+        TOOLINFOW tip{sizeof tip, TTF_IDISHWND, hwnd_,          reinterpret_cast<UINT_PTR>(w),
+                      {},         nullptr,      tipText.data(), 0,
                       nullptr};
         if (!c->tip.empty() && c->kind != ControlKind::Label)
-            SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tip));
+            SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tip));
     }
 }
 
@@ -200,23 +196,23 @@ void MainWindowWin32::CreateMenus() {
         HMENU popup = CreatePopupMenu();
         for (const auto& entry : menu.entries) {
             if (entry.name.empty()) {
-                AppendMenuA(popup, MF_SEPARATOR, 0, nullptr);
+                AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
                 continue;
             }
             const int id = kFirstMenuId + static_cast<int>(menuIds_.size());
             menuIds_.push_back(&entry);
             const std::string text =
                 entry.caption + (entry.shortcut.empty() ? "" : "\t" + entry.shortcut);
-            AppendMenuA(popup, MF_STRING, static_cast<UINT_PTR>(id), text.c_str());
+            AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(id), Widen(text).c_str());
             // The key carries the entry's id; the high word of its WM_COMMAND tells it apart.
             if (ACCEL key{}; !entry.shortcut.empty() && ParseShortcut(entry.shortcut, key)) {
                 key.cmd = static_cast<WORD>(id);
                 keys.push_back(key);
             }
         }
-        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), menu.caption.c_str());
+        AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Widen(menu.caption).c_str());
     }
-    accelerators_ = CreateAcceleratorTableA(keys.data(), static_cast<int>(keys.size()));
+    accelerators_ = CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
     SetMenu(hwnd_, bar);
 }
 
@@ -224,7 +220,7 @@ bool MainWindowWin32::PreTranslate(MSG& msg) {
     if (!IsWindow(hwnd_) || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)))
         return false;
     if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST)
-        SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+        SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
     // A right press in a list bitmaps are dragged from starts a drag of its selected ones.
     const ControlLayout* row = RowOf(msg.hwnd);
     if (msg.message == WM_RBUTTONDOWN && row && !row->dropTarget.empty()) {
@@ -242,34 +238,34 @@ bool MainWindowWin32::PreTranslate(MSG& msg) {
     }
     // In a text field Del deletes text, as everywhere else: no accelerator then.
     const bool delInEdit = msg.message == WM_KEYDOWN && msg.wParam == VK_DELETE && inEdit;
-    if (!delInEdit && TranslateAcceleratorA(hwnd_, accelerators_, &msg))
+    if (!delInEdit && TranslateAcceleratorW(hwnd_, accelerators_, &msg))
         return true;
     // Enter in the folder list opens the folder chosen, in the drive list takes the drive; it is
     // not the dialog's default button there.
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && row &&
         (row->kind == ControlKind::FolderList ||
          (row->kind == ControlKind::DriveList &&
-          !SendMessageA(msg.hwnd, CB_GETDROPPEDSTATE, 0, 0)))) {
+          !SendMessageW(msg.hwnd, CB_GETDROPPEDSTATE, 0, 0)))) {
         const UINT current = row->kind == ControlKind::FolderList ? LB_GETCURSEL : CB_GETCURSEL;
-        driver_.Pick(row->name, static_cast<int>(SendMessageA(msg.hwnd, current, 0, 0)));
+        driver_.Pick(row->name, static_cast<int>(SendMessageW(msg.hwnd, current, 0, 0)));
         return true;
     }
     // Enter in a box that acts when left (the collection's name) presses no button.
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && combo &&
         combo->CallOn(ControlEvent::LostFocus))
         return true;
-    return IsDialogMessageA(hwnd_, &msg) != FALSE;
+    return IsDialogMessageW(hwnd_, &msg) != FALSE;
 }
 
 LRESULT CALLBACK MainWindowWin32::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
         auto* self =
-            static_cast<MainWindowWin32*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+            static_cast<MainWindowWin32*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
         self->hwnd_ = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    auto* self = reinterpret_cast<MainWindowWin32*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    return self ? self->Handle(msg, wp, lp) : DefWindowProcA(hwnd, msg, wp, lp);
+    auto* self = reinterpret_cast<MainWindowWin32*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return self ? self->Handle(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 LRESULT MainWindowWin32::Handle(UINT msg, WPARAM wp, LPARAM lp) {
@@ -298,7 +294,7 @@ LRESULT MainWindowWin32::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         return TRUE;
     case WM_SETCURSOR:
         if (waitCursor_) {
-            SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); // IDC_WAIT
+            SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // IDC_WAIT
             return TRUE;
         }
         break;
@@ -332,7 +328,7 @@ LRESULT MainWindowWin32::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     default:
         break;
     }
-    return DefWindowProcA(hwnd_, msg, wp, lp);
+    return DefWindowProcW(hwnd_, msg, wp, lp);
 }
 
 // A control's notification, looked up by its kind and code, as the driver's call.
@@ -344,13 +340,13 @@ void MainWindowWin32::OnCommand(const ControlLayout& row, int code, HWND from) {
     else if (is(K::List, LBN_DBLCLK) || is(K::Picture, STN_DBLCLK))
         driver_.Raise(row.name, ControlEvent::DblClick);
     else if (is(K::CheckBox, BN_CLICKED))
-        driver_.Check(row.name, SendMessageA(from, BM_GETCHECK, 0, 0) == BST_CHECKED);
+        driver_.Check(row.name, SendMessageW(from, BM_GETCHECK, 0, 0) == BST_CHECKED);
     else if (is(K::TextBox, EN_CHANGE) || is(K::Combo, CBN_EDITCHANGE))
         driver_.Edit(row.name, WindowText(from));
     else if (is(K::Combo, CBN_SELCHANGE) || is(K::DriveList, CBN_SELCHANGE))
-        driver_.Pick(row.name, static_cast<int>(SendMessageA(from, CB_GETCURSEL, 0, 0)));
+        driver_.Pick(row.name, static_cast<int>(SendMessageW(from, CB_GETCURSEL, 0, 0)));
     else if (is(K::FolderList, LBN_DBLCLK))
-        driver_.Pick(row.name, static_cast<int>(SendMessageA(from, LB_GETCURSEL, 0, 0)));
+        driver_.Pick(row.name, static_cast<int>(SendMessageW(from, LB_GETCURSEL, 0, 0)));
     else if (is(K::List, LBN_SELCHANGE))
         PushSelection(row, from);
     else if (is(K::Combo, CBN_KILLFOCUS)) // not to its drop-down, a menu or another program
@@ -359,18 +355,18 @@ void MainWindowWin32::OnCommand(const ControlLayout& row, int code, HWND from) {
 }
 
 void MainWindowWin32::PushSelection(const ControlLayout& row, HWND list) {
-    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
     std::vector<bool> chosen(static_cast<std::size_t>(std::max(count, 0)), false);
-    const int selected = static_cast<int>(SendMessageA(list, LB_GETSELCOUNT, 0, 0));
+    const int selected = static_cast<int>(SendMessageW(list, LB_GETSELCOUNT, 0, 0));
     if (selected > 0) {
         std::vector<int> items(static_cast<std::size_t>(selected));
-        SendMessageA(list, LB_GETSELITEMS, static_cast<WPARAM>(selected),
+        SendMessageW(list, LB_GETSELITEMS, static_cast<WPARAM>(selected),
                      reinterpret_cast<LPARAM>(items.data()));
         for (int i : items)
             if (i >= 0 && i < count)
                 chosen[static_cast<std::size_t>(i)] = true;
     }
-    const int current = static_cast<int>(SendMessageA(list, LB_GETCARETINDEX, 0, 0));
+    const int current = static_cast<int>(SendMessageW(list, LB_GETCARETINDEX, 0, 0));
     shown_[list].selected = chosen; // what the control shows now, as the person left it
     driver_.Select(row.name, chosen, current);
 }
@@ -388,7 +384,7 @@ void MainWindowWin32::Drag(const ControlLayout& row, POINT start) {
         bool dragging = false, dropped = false;
         MSG msg;
         while (GetCapture() == from) {
-            if (const BOOL got = GetMessageA(&msg, nullptr, 0, 0); got <= 0) {
+            if (const BOOL got = GetMessageW(&msg, nullptr, 0, 0); got <= 0) {
                 // A quit ends the drag and, posted again, the program's own loop.
                 if (got == 0)
                     PostQuitMessage(static_cast<int>(msg.wParam));
@@ -399,7 +395,7 @@ void MainWindowWin32::Drag(const ControlLayout& row, POINT start) {
                 ClientToScreen(msg.hwnd, &at);
                 if (!dragging && !PtInRect(&still, at)) {
                     dragging = true;
-                    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649))); // carrying bitmaps
+                    SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649))); // carrying bitmaps
                 }
                 if (msg.message == WM_RBUTTONUP) {
                     dropped = dragging && target && WindowFromPoint(at) == target;
@@ -410,11 +406,11 @@ void MainWindowWin32::Drag(const ControlLayout& row, POINT start) {
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
                 break;
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
         if (GetCapture() == from)
             ReleaseCapture();
-        SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));
+        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));
         if (dropped) // anywhere else the drop is refused
             driver_.Raise(row.dropTarget, ControlEvent::Drop);
     });
@@ -433,7 +429,7 @@ void MainWindowWin32::SyncFromForm() {
         return;
     syncing_ = true;
     if (WindowText(hwnd_) != form_.Caption)
-        SetWindowTextA(hwnd_, form_.Caption.c_str());
+        SetWindowTextW(hwnd_, Widen(form_.Caption).c_str());
     for (std::size_t i = 0; i < rows_.size(); ++i)
         SyncControl(*rows_[i], control(rows_[i]->name));
     syncing_ = false;
@@ -446,26 +442,26 @@ void MainWindowWin32::SyncControl(const ControlLayout& row, HWND w) {
     const auto setText = [w](const std::string& text) {
         // Only a different text is put in: the caret and selection of the person typing stay.
         if (WindowText(w) != text)
-            SetWindowTextA(w, text.c_str());
+            SetWindowTextW(w, Widen(text).c_str());
     };
     if (s.combo) {
         Fill(w, s.combo->items(), true);
-        if (SendMessageA(w, CB_GETCURSEL, 0, 0) != s.combo->ListIndex())
-            SendMessageA(w, CB_SETCURSEL, static_cast<WPARAM>(s.combo->ListIndex()), 0);
+        if (SendMessageW(w, CB_GETCURSEL, 0, 0) != s.combo->ListIndex())
+            SendMessageW(w, CB_SETCURSEL, static_cast<WPARAM>(s.combo->ListIndex()), 0);
         setText(s.combo->Text());
     } else if (s.list) {
         SyncList(w, *s.list);
     } else if (s.text) {
         setText(s.text->Text());
     } else if (s.option) {
-        SendMessageA(w, BM_SETCHECK, s.option->Value() ? BST_CHECKED : BST_UNCHECKED, 0);
+        SendMessageW(w, BM_SETCHECK, s.option->Value() ? BST_CHECKED : BST_UNCHECKED, 0);
     } else if (s.check) { // 0, 1 and 2 are BST_UNCHECKED, BST_CHECKED and BST_INDETERMINATE
-        SendMessageA(w, BM_SETCHECK, static_cast<WPARAM>(s.check->Value()), 0);
+        SendMessageW(w, BM_SETCHECK, static_cast<WPARAM>(s.check->Value()), 0);
     } else if (s.drives) {
         const auto& volumes = s.drives->volumes;
         Fill(w, volumes, true);
         const auto found = std::find(volumes.begin(), volumes.end(), s.drives->Drive());
-        SendMessageA(w, CB_SETCURSEL, found == volumes.end() ? -1 : found - volumes.begin(), 0);
+        SendMessageW(w, CB_SETCURSEL, found == volumes.end() ? -1 : found - volumes.begin(), 0);
     } else if (s.folders) {
         SyncFolders(w, *s.folders);
     } else if (s.picture) {
@@ -478,18 +474,24 @@ void MainWindowWin32::Fill(HWND w, const std::vector<std::string>& items, bool c
     if (shown.items == items)
         return;
     // Room for every entry at once and no drawing until the end.
-    SendMessageA(w, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(w, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
+    SendMessageW(w, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(w, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
     if (!combo) {
+        std::vector<std::wstring> wide;
+        wide.reserve(items.size());
         std::size_t bytes = 0;
+        for (const auto& item : items) {
+            wide.push_back(Widen(item));
+            bytes += (wide.back().size() + 1) * sizeof(wchar_t);
+        }
+        SendMessageW(w, LB_INITSTORAGE, items.size(), bytes);
+        for (const auto& item : wide)
+            SendMessageW(w, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    } else {
         for (const auto& item : items)
-            bytes += item.size() + 1;
-        SendMessageA(w, LB_INITSTORAGE, items.size(), bytes);
+            SendMessageW(w, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
     }
-    for (const auto& item : items)
-        SendMessageA(w, combo ? CB_ADDSTRING : LB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(item.c_str()));
-    SendMessageA(w, WM_SETREDRAW, TRUE, 0);
+    SendMessageW(w, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(w, nullptr, TRUE);
     shown.items = items;
     shown.selected.assign(items.size(), false);
@@ -504,12 +506,12 @@ void MainWindowWin32::SyncList(HWND list, const ListBox& box) {
     if (want != shown.selected) {
         for (std::size_t i = 0; i < want.size(); ++i)
             if (want[i] != shown.selected[i])
-                SendMessageA(list, LB_SETSEL, want[i] ? TRUE : FALSE, static_cast<LPARAM>(i));
+                SendMessageW(list, LB_SETSEL, want[i] ? TRUE : FALSE, static_cast<LPARAM>(i));
         shown.selected = want;
     }
     const int current = box.ListIndex() < box.ListCount() ? box.ListIndex() : -1;
-    if (current >= 0 && SendMessageA(list, LB_GETCARETINDEX, 0, 0) != current)
-        SendMessageA(list, LB_SETCARETINDEX, static_cast<WPARAM>(current), FALSE);
+    if (current >= 0 && SendMessageW(list, LB_GETCARETINDEX, 0, 0) != current)
+        SendMessageW(list, LB_SETCARETINDEX, static_cast<WPARAM>(current), FALSE);
     EnableWindow(list, box.enabled ? TRUE : FALSE);
 }
 
@@ -521,8 +523,8 @@ void MainWindowWin32::SyncFolders(HWND list, const DirListBox& box) {
     Fill(list, texts, false);
     // The folder shown is the one highlighted.
     for (std::size_t i = 0; i < folders_.size(); ++i)
-        if (folders_[i].shown && SendMessageA(list, LB_GETCURSEL, 0, 0) != static_cast<LRESULT>(i))
-            SendMessageA(list, LB_SETCURSEL, i, 0);
+        if (folders_[i].shown && SendMessageW(list, LB_GETCURSEL, 0, 0) != static_cast<LRESULT>(i))
+            SendMessageW(list, LB_SETCURSEL, i, 0);
 }
 
 void MainWindowWin32::OnDrawItem(const DRAWITEMSTRUCT& item) {

@@ -6,6 +6,8 @@
 #include <cctype>
 #include <iterator>
 
+#include "common/WideText.h"
+
 namespace velum {
 
 // The Win32 class and styles of each kind of control, in the order of ControlKind. An option
@@ -14,22 +16,22 @@ namespace {
 
 constexpr DWORD kFocusable = WS_TABSTOP | WS_GROUP;
 constexpr struct {
-    const char* cls;
+    const wchar_t* cls;
     DWORD style;
 } kKinds[] = {
-    {"BUTTON", BS_PUSHBUTTON | kFocusable},                                 // Button
-    {"STATIC", SS_LEFT | SS_NOPREFIX},                                      // Label
-    {"BUTTON", BS_AUTORADIOBUTTON},                                         // Option
-    {"EDIT", ES_AUTOHSCROLL | WS_BORDER | kFocusable},                      // TextBox
-    {"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | kFocusable}, // Combo
-    {"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | kFocusable},               // DriveList
-    {"LISTBOX", LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT |
-                    WS_VSCROLL | WS_BORDER | kFocusable}, // FolderList
-    {"LISTBOX", LBS_NOTIFY | LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL |
-                    WS_BORDER | kFocusable},         // List
-    {"BUTTON", BS_GROUPBOX},                         // Frame
-    {"BUTTON", BS_AUTOCHECKBOX | kFocusable},        // CheckBox
-    {"STATIC", SS_OWNERDRAW | SS_NOTIFY | WS_GROUP}, // Picture
+    {L"BUTTON", BS_PUSHBUTTON | kFocusable},                                 // Button
+    {L"STATIC", SS_LEFT | SS_NOPREFIX},                                      // Label
+    {L"BUTTON", BS_AUTORADIOBUTTON},                                         // Option
+    {L"EDIT", ES_AUTOHSCROLL | WS_BORDER | kFocusable},                      // TextBox
+    {L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | kFocusable}, // Combo
+    {L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | kFocusable},               // DriveList
+    {L"LISTBOX", LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT |
+                     WS_VSCROLL | WS_BORDER | kFocusable}, // FolderList
+    {L"LISTBOX", LBS_NOTIFY | LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL |
+                     WS_BORDER | kFocusable},         // List
+    {L"BUTTON", BS_GROUPBOX},                         // Frame
+    {L"BUTTON", BS_AUTOCHECKBOX | kFocusable},        // CheckBox
+    {L"STATIC", SS_OWNERDRAW | SS_NOTIFY | WS_GROUP}, // Picture
 };
 static_assert(std::size(kKinds) == static_cast<std::size_t>(ControlKind::Picture) + 1);
 
@@ -65,17 +67,17 @@ bool ParseShortcut(std::string text, ACCEL& key) {
 }
 
 bool IsEdit(HWND w) {
-    char cls[16] = {};
-    GetClassNameA(w, cls, sizeof cls);
-    return lstrcmpiA(cls, "Edit") == 0;
+    wchar_t cls[16] = {};
+    GetClassNameW(w, cls, static_cast<int>(std::size(cls)));
+    return lstrcmpiW(cls, L"Edit") == 0;
 }
 
 std::string WindowText(HWND w) {
-    const int n = GetWindowTextLengthA(w);
-    std::string text(static_cast<std::size_t>(n) + 1, '\0');
-    GetWindowTextA(w, text.data(), n + 1);
-    text.resize(static_cast<std::size_t>(n));
-    return text;
+    const int n = GetWindowTextLengthW(w);
+    std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+    const int got = GetWindowTextW(w, text.data(), n + 1);
+    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+    return Narrow(text);
 }
 
 void PaintFolderRow(const DRAWITEMSTRUCT& item, const FolderRow& folder) {
@@ -85,8 +87,8 @@ void PaintFolderRow(const DRAWITEMSTRUCT& item, const FolderRow& folder) {
     // Spacing in steps of the small icon, which follows the system's scale.
     const int icon = GetSystemMetrics(SM_CXSMICON), step = std::max(1, icon / 4);
     const int left = item.rcItem.left + step / 2 + static_cast<int>(indent) * step;
-    SHFILEINFOA info{};
-    if (SHGetFileInfoA("folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
+    SHFILEINFOW info{};
+    if (SHGetFileInfoW(L"folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
                        SHGFI_ICON | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES |
                            (folder.open ? SHGFI_OPENICON : 0))) {
         DrawIconEx(item.hDC, left,
@@ -98,8 +100,8 @@ void PaintFolderRow(const DRAWITEMSTRUCT& item, const FolderRow& folder) {
     SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     RECT textRect = item.rcItem;
     textRect.left = left + icon + step;
-    const std::string name = folder.text.substr(indent);
-    DrawTextA(item.hDC, name.c_str(), static_cast<int>(name.size()), &textRect,
+    const std::wstring name = Widen(folder.text.substr(indent));
+    DrawTextW(item.hDC, name.c_str(), static_cast<int>(name.size()), &textRect,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     if (item.itemState & ODS_FOCUS)
         DrawFocusRect(item.hDC, &item.rcItem);

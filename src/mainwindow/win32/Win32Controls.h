@@ -15,7 +15,7 @@ namespace velum {
 // The window class and styles of a kind of control; an option button that starts its group is
 // the group's one tab stop.
 struct Win32Class {
-    const char* cls;
+    const wchar_t* cls;
     DWORD style;
 };
 Win32Class ClassOf(ControlKind kind, bool startsGroup);

@@ -3,7 +3,6 @@
 
 #include <commctrl.h>
 
-#include <cctype>
 #include <clocale>
 #include <cstdint>
 #include <string>
@@ -13,6 +12,7 @@
 #include "common/Folders.h"
 #include "common/Numbers.h"
 #include "common/PlatformRegistry.h"
+#include "common/WideText.h"
 #include "mainwindow/frmWallPaper.h"
 #include "mainwindow/win32/MainWindowWin32.h"
 #include "mainwindow/win32/Win32Dialogs.h"
@@ -21,15 +21,19 @@ namespace {
 
 // The names of the store's guard: the same folder however its path is spelt in letter case.
 std::string StoreKey(const std::string& folder) {
-    std::string folded = folder;
-    for (char& c : folded)
-        c = c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return "Velumdesk-" + velum::TextKey(folded);
+    // Folded as the file system folds names, any letters, not byte by byte.
+    std::wstring folded = velum::Widen(folder);
+    for (wchar_t& c : folded)
+        c = c == L'/' ? L'\\' : c;
+    if (!folded.empty())
+        CharLowerBuffW(folded.data(), static_cast<DWORD>(folded.size()));
+    return "Velumdesk-" + velum::TextKey(velum::Narrow(folded));
 }
 
 // The open window of the store, published by it in a small shared block; nullptr when none.
 HWND OpenWindowOf(const std::string& key) {
-    HANDLE block = OpenFileMappingA(FILE_MAP_READ, FALSE, ("Local\\" + key + "-window").c_str());
+    HANDLE block =
+        OpenFileMappingW(FILE_MAP_READ, FALSE, velum::Widen("Local\\" + key + "-window").c_str());
     if (!block)
         return nullptr;
     HWND found = nullptr;
@@ -60,8 +64,9 @@ bool RaiseOpenWindow(const std::string& key) {
 
 // Publishes the window for later starts; the block lives as long as the process.
 void PublishWindow(const std::string& key, HWND window) {
-    HANDLE block = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                      sizeof(std::uint64_t), ("Local\\" + key + "-window").c_str());
+    HANDLE block =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(std::uint64_t),
+                           velum::Widen("Local\\" + key + "-window").c_str());
     if (!block)
         return;
     if (auto* value = static_cast<std::uint64_t*>(
@@ -83,7 +88,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     // releases the mutex of a window that crashed.
     const std::string store = velum::StoreFolder();
     const std::string key = StoreKey(store);
-    HANDLE single = CreateMutexA(nullptr, FALSE, ("Local\\" + key).c_str());
+    HANDLE single = CreateMutexW(nullptr, FALSE, velum::Widen("Local\\" + key).c_str());
     if (single && GetLastError() == ERROR_ALREADY_EXISTS) {
         if (RaiseOpenWindow(key))
             return 0;
@@ -108,13 +113,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     ShowWindow(view.hwnd(), show);
     UpdateWindow(view.hwnd());
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (HWND about = velum::OpenAboutWindow(); about && IsDialogMessageA(about, &msg))
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (HWND about = velum::OpenAboutWindow(); about && IsDialogMessageW(about, &msg))
             continue;
         if (view.PreTranslate(msg))
             continue;
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
     // A save of the run that failed was told; the status says so too.
     return form.saveFailed() ? 1 : 0;
