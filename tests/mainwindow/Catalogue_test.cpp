@@ -5,17 +5,12 @@ using namespace velum;
 using namespace velum::test;
 using namespace std::string_literals;
 
-namespace {
-
-struct Catalogue : FormTest {};
-
-} // namespace
+using Catalogue = FormTest;
 
 TEST_F(Catalogue, ACurrentNameOutsideTheListIsLoadedAndJoinsItWhenSavedUnlessItHasAComma) {
     for (const auto& [current, names] : {std::pair{"Other"s, "A,Other\0"s}, {"X,Y"s, "A\0"s}}) {
         auto& form = Start("A,,A", current, {R"("Bmp",")" + current + R"(","o.bmp")"});
         EXPECT_EQ(form.lstRotateBmps.items(), Strings{"o.bmp"});
-        EXPECT_FALSE(form.CollectionDirty);
         form.mnuDelete_Click();         // no entry is selected: nothing happens
         form.cmbCollection_LostFocus(); // a stored name with a comma is not refused
         form.mnuSave_Click();
@@ -28,11 +23,9 @@ TEST_F(Catalogue, TypedNamesAreKeptLoadedAddedOrSavedAndALeftCollectionIsAskedAb
     auto& form = Start("A,B", "A", {R"("Bmp","A","a.bmp")", R"("Bmp","B","b.bmp")"});
     form.lstRotateBmps.AddItem("c.bmp"); // an unsaved edit, as Add All makes it
     form.CollectionDirty = true;
-    for (const char* typed : {"A", ""}) { // a click into the name and out: the edit stays, marked
-        form.cmbCollection.SetText(typed);
-        form.cmbCollection_LostFocus();
-        EXPECT_EQ(form.cmbCollection.Text(), "A") << typed;
-    }
+    form.cmbCollection.SetText(""); // an emptied name left: the edit stays, marked
+    form.cmbCollection_LostFocus();
+    EXPECT_EQ(form.cmbCollection.Text(), "A");
     dialogs.answers = {true, true};
     form.cmbCollection.SetText("Cats"); // a new name is added and the collection left asked about
     form.cmbCollection_LostFocus();
@@ -82,9 +75,9 @@ TEST_F(Catalogue, SaveWithAnEmptySelectorSavesNoCollectionAndExitAsksNothing) {
 }
 
 TEST_F(Catalogue, ATypedNameWithACommaOrALineBreakIsRefusedOnEveryPathThatTakesIt) {
-    const std::string comma = "A collection name cannot contain a comma.",
-                      lineBreak = "A collection name cannot contain a line break.";
-    for (const auto& [name, told] : {std::pair{"A,C"s, comma}, {"C\nD"s, lineBreak}})
+    for (const auto& [name, told] :
+         {std::pair{"A,C"s, "A collection name cannot contain a comma."s},
+          {"C\nD"s, "A collection name cannot contain a line break."s}})
         for (auto leave : {&frmWallPaper::cmbCollection_LostFocus, &frmWallPaper::mnuSave_Click,
                            &frmWallPaper::mnuExit_Click}) {
             auto& form = Start("A", "A", {R"("Bmp","A","a.bmp")"});
@@ -117,12 +110,11 @@ TEST_F(Catalogue, UnreadableSettingsAreToldOnceAndNeitherProgramWritesOverThem) 
     EXPECT_TRUE(Cycle()); // velumspin applies nothing, records nothing and fails
     EXPECT_TRUE(desktop.calls.empty());
     EXPECT_EQ(ReadCrlfLines(store.file("velum.cfg")), Strings{R"("Bmp","Default","d.bmp")"});
-    ASSERT_EQ(dialogs.messages.size(), 1u);
     Make().Form_Load();
     window->mnuSave_Click();
     window->mnuExit_Click();
     EXPECT_EQ(reg.Raw(kOptionsKey, "Collections"), "Mine\0"s);
-    ASSERT_EQ(dialogs.messages.size(), 2u);
+    ASSERT_EQ(dialogs.messages.size(), 2u); // once by each program
     EXPECT_EQ(dialogs.messages[1].text, "The settings could not be read; they are left as they "
                                         "are.\n\nCannot read user.reg: Is a directory");
 }
