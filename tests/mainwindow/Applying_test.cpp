@@ -1,4 +1,5 @@
 // Applying bitmaps and running the rotation, in the window and shared with velumspin.
+#include "common/DateTime.h"
 #include "common/Folders.h"
 #include "mainwindow/FormTest.h"
 #include "store/ConfigRecord.h"
@@ -34,12 +35,17 @@ struct Applying : FormTest {
             out.push_back(c.text + (c.tile == "1\0"s ? " (tiled)" : ""));
         return out;
     }
-    // A collection's records other than its bitmaps, as stored.
+    // A collection's records other than its bitmaps, as stored; the time, which Windows writes in
+    // the locale's form, as ISO.
     std::string State(const std::string& name) {
         std::string out;
         for (const auto& line : ReadCrlfLines(store.file("velum.cfg")))
-            if (ConfigRecord r = ParseConfigRecord(line); r.name == name && r.key != "Bmp")
-                out += std::string(r.key) + "=" + std::string(r.value) + "|";
+            if (ConfigRecord r = ParseConfigRecord(line); r.name == name && r.key != "Bmp") {
+                const auto time =
+                    r.key == "Time" ? DateTimeFromText(std::string(r.value)) : std::nullopt;
+                out += std::string(r.key) + "=" +
+                       (time ? FormatIsoDateTime(*time) : std::string(r.value)) + "|";
+            }
         return out;
     }
 };
