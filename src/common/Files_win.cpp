@@ -320,14 +320,25 @@ bool RewriteFileIf(const std::string& path, const std::string& tempName, const R
     // The new file takes the old one's attributes. Windows refuses to replace a read-only file,
     // which is reported and leaves it as it was.
     const std::wstring target = Widen(path);
-    if (DWORD attributes = GetFileAttributesW(target.c_str());
-        attributes != INVALID_FILE_ATTRIBUTES)
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    const bool readOnly =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (attributes != INVALID_FILE_ATTRIBUTES)
         SetFileAttributesW(temp.widePath().c_str(),
                            attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                          FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
-    if (!MoveFileExW(temp.widePath().c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        FailOn("Could not save", path, GetLastError());
+    // A reader that does not share deletion (a virus scanner, a backup, the search indexer)
+    // holds the file for a moment: the replace is tried for about a second before it fails.
+    for (int attempt = 1; !MoveFileExW(temp.widePath().c_str(), target.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+         ++attempt) {
+        const DWORD error = GetLastError();
+        const bool held =
+            !readOnly && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION);
+        if (!held || attempt == 20)
+            FailOn("Could not save", path, error);
+        Sleep(50);
+    }
     temp.Keep();
     return true;
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "common/DateTime.h"
 #include "common/Files.h"
@@ -66,6 +67,22 @@ TEST(WinFiles, AFailedRewriteLeavesTheOldFileAndSpecialFilesAreRefused) {
     EXPECT_THROW(OpenForReading(cfg), IoFailure);
     EXPECT_THROW(write("x", false), IoFailure);
     EXPECT_TRUE(std::filesystem::is_directory(cfg));
+}
+
+TEST(WinFiles, ARewriteWaitsForAReaderThatHoldsTheFileAMoment) {
+    TempStore store;
+    const std::string cfg = store.file("velum.cfg");
+    WriteWholeFile(cfg, "old");
+    HANDLE held = CreateFileW(Widen(cfg).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread release([held] {
+        Sleep(300);
+        CloseHandle(held);
+    });
+    RewriteFile(cfg, "~velum.tmp", [](std::istream*, std::ostream& out) { out << "new"; });
+    release.join();
+    EXPECT_EQ(ReadWholeFile(cfg), "new");
 }
 
 TEST(WinFolders, DrivesFoldersAndBitmapsInAnyLetterCase) {
