@@ -158,14 +158,19 @@ void SyncList(QListView* w, const ListBox& list) {
     const QSignalBlocker block(w), blockSelection(selection);
     if (model->lines() != list.items())
         model->setLines(list.items());
+    // Compared through the few rows selected, not row by row: a list may hold 32,767 entries.
     QItemSelection want;
-    bool same = true;
-    for (int i = 0; i < list.ListCount(); ++i) {
-        const QModelIndex index = model->index(i, 0);
-        same = same && selection->isSelected(index) == list.Selected(i);
-        if (list.Selected(i))
-            want.select(index, index);
-    }
+    qsizetype wanted = 0;
+    for (int i = 0; i < list.ListCount(); ++i)
+        if (list.Selected(i)) {
+            want.select(model->index(i, 0), model->index(i, 0));
+            ++wanted;
+        }
+    const QModelIndexList have = selection->selectedIndexes();
+    const bool same =
+        have.size() == wanted && std::all_of(have.begin(), have.end(), [&](const QModelIndex& i) {
+            return i.row() < list.ListCount() && list.Selected(i.row());
+        });
     // Left alone when equal, so a selection the person is still dragging out goes on.
     if (!same)
         selection->select(want, QItemSelectionModel::ClearAndSelect);
