@@ -7,20 +7,29 @@
 
 namespace velum {
 
-bool NameListOrder(const std::string& a, const std::string& b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[i]);
-        // ASCII letters only, by hand: the locale's tolower is a call per letter, and sorting a
-        // large folder makes millions of them.
-        const int la = ca >= 'A' && ca <= 'Z' ? ca + 32 : ca,
-                  lb = cb >= 'A' && cb <= 'Z' ? cb + 32 : cb;
-        if (la != lb)
-            return la < lb;
+void SortInNameListOrder(std::vector<FolderEntry>& entries) {
+    // Each name folded once (ASCII letters) and then compared whole: a large folder sorts in a
+    // fraction of the time that folding at every comparison takes.
+    struct Keyed {
+        std::string key;
+        FolderEntry entry;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(entries.size());
+    for (FolderEntry& entry : entries) {
+        std::string key = entry.name;
+        for (char& c : key)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c + ('a' - 'A'));
+        keyed.push_back({std::move(key), std::move(entry)});
     }
-    if (a.size() != b.size())
-        return a.size() < b.size();
-    return a < b;
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        if (const int order = a.key.compare(b.key); order != 0)
+            return order < 0;
+        return a.entry.name < b.entry.name;
+    });
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        entries[i] = std::move(keyed[i].entry);
 }
 
 std::string VolumeOf(const std::string& path, const std::vector<std::string>& volumes) {

@@ -26,11 +26,11 @@ struct FolderEntry {
     bool isFolder = false;
 };
 
-// The order of the browser's lists: names without regard to letter case (ASCII letters), ties
-// broken by the exact name so the order is stable.
-bool NameListOrder(const std::string& a, const std::string& b);
+// Puts entries in the order of the browser's lists: names without regard to letter case (ASCII
+// letters), ties broken by the exact name so the order is stable.
+void SortInNameListOrder(std::vector<FolderEntry>& entries);
 
-// Platform half: a folder's entries in NameListOrder, hidden ones, . and .., and
+// Platform half: a folder's entries in that order, hidden ones, . and .., and
 // names with a line break (velum.cfg could not store them) left out; throws IoFailure when the
 // folder cannot be read.
 std::vector<FolderEntry> ListFolder(const std::string& folder);

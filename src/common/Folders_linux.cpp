@@ -127,9 +127,7 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
         entries.push_back({std::move(name), isFolder});
     }
     closedir(dir);
-    std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
-        return NameListOrder(a.name, b.name);
-    });
+    SortInNameListOrder(entries);
     return entries;
 }
 

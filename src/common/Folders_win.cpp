@@ -100,9 +100,7 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
         entries.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
     } while (FindNextFileW(h, &found));
     FindClose(h);
-    std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
-        return NameListOrder(a.name, b.name);
-    });
+    SortInNameListOrder(entries);
     return entries;
 }
 

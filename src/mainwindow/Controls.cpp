@@ -17,6 +17,7 @@ void Run(const std::function<void()>& handler) {
 
 void ItemList::RemoveItem(int i) {
     items_.erase(items_.begin() + i);
+    ++revision_;
     if (listIndex_ == i)
         listIndex_ = -1;
     else if (listIndex_ > i)
@@ -25,6 +26,7 @@ void ItemList::RemoveItem(int i) {
 
 void ItemList::Clear() {
     items_.clear();
+    ++revision_;
     listIndex_ = -1;
 }
 
@@ -91,6 +93,7 @@ int ListBox::RemoveSelected() {
     }
     const int removed = static_cast<int>(items_.size() - kept);
     items_.resize(kept);
+    ++revision_;
     selected_.resize(kept);
     listIndex_ = current;
     return removed;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -15,15 +16,21 @@ class ItemList {
     int ListCount() const { return static_cast<int>(items_.size()); }
     const std::string& List(int i) const { return items_.at(static_cast<std::size_t>(i)); }
     const std::vector<std::string>& items() const { return items_; }
-    void AddItem(const std::string& text) { items_.push_back(text); }
+    void AddItem(const std::string& text) {
+        items_.push_back(text);
+        ++revision_;
+    }
     void RemoveItem(int i);
     void Clear();
     // The current entry, -1 when none.
     int ListIndex() const { return listIndex_; }
+    // Changes with every change of the entries: a view shows them again only then.
+    std::uint64_t revision() const { return revision_; }
 
   protected:
     std::vector<std::string> items_;
     int listIndex_ = -1;
+    std::uint64_t revision_ = 0;
 };
 
 // A list box with extended selection.

@@ -156,8 +156,7 @@ void SyncList(QListView* w, const ListBox& list) {
     auto* model = static_cast<LinesModel*>(w->model());
     QItemSelectionModel* selection = w->selectionModel();
     const QSignalBlocker block(w), blockSelection(selection);
-    if (model->lines() != list.items())
-        model->setLines(list.items());
+    model->follow(list);
     // Compared through the few rows selected, not row by row: a list may hold 32,767 entries.
     QItemSelection want;
     qsizetype wanted = 0;

@@ -20,26 +20,35 @@ namespace velum {
 
 // The entries of a long list, turned into text only for the rows the view draws: 32,767
 // entries cost a copy of their strings, not an item each.
+// The entries of a list of the form, read where they are: a copy of 32,767 paths would cost
+// more than the rows a view ever shows.
 class LinesModel final : public QAbstractListModel {
   public:
     using QAbstractListModel::QAbstractListModel;
-    const std::vector<std::string>& lines() const { return lines_; }
-    void setLines(const std::vector<std::string>& lines) {
+    // Shows `list`'s entries when they changed since the last call.
+    void follow(const ItemList& list) {
+        if (&list == list_ && list.revision() == revision_)
+            return;
         beginResetModel();
-        lines_ = lines;
+        list_ = &list;
+        revision_ = list.revision();
+        rows_ = list.ListCount();
         endResetModel();
     }
-    int rowCount(const QModelIndex& parent) const override {
-        return parent.isValid() ? 0 : static_cast<int>(lines_.size());
-    }
+    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : rows_; }
     QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount({}))
+        // A handler may have changed the list before the next follow, as a message box's loop
+        // paints: rows past its end show nothing until then.
+        if (role != Qt::DisplayRole || !index.isValid() || !list_ ||
+            index.row() >= list_->ListCount())
             return {};
-        return QString::fromStdString(lines_[static_cast<std::size_t>(index.row())]);
+        return QString::fromStdString(list_->List(index.row()));
     }
 
   private:
-    std::vector<std::string> lines_;
+    const ItemList* list_ = nullptr;
+    std::uint64_t revision_ = 0;
+    int rows_ = 0;
 };
 
 // True when the combo box holds exactly `items`.
