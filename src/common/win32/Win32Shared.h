@@ -36,4 +36,25 @@ inline LOGFONTW MessageFont() {
     return metrics.lfMessageFont;
 }
 
+// A call of user32 that older Windows lack (the program runs from Windows 7), or null.
+template <typename Fn> Fn User32Call(const char* name) {
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+// The DPI of the monitor a window is on, where Windows 10 can tell it; else `fallback`.
+inline int WindowDpi(HWND w, int fallback) {
+    static const auto get = User32Call<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    const UINT dpi = get ? get(w) : 0;
+    return dpi ? static_cast<int>(dpi) : fallback;
+}
+
+// AdjustWindowRectEx for a window with a menu bar, its frame at `dpi` where Windows 10 can.
+inline void AdjustWindowRectForDpi(RECT* r, DWORD style, DWORD exStyle, int dpi) {
+    static const auto adjust =
+        User32Call<BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    if (!adjust || !adjust(r, style, TRUE, exStyle, static_cast<UINT>(dpi)))
+        AdjustWindowRectEx(r, style, TRUE, exStyle);
+}
+
 } // namespace velum

@@ -26,7 +26,7 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
     comStarted_ =
         SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     HDC screen = GetDC(nullptr);
-    scale_ = GetDeviceCaps(screen, LOGPIXELSX) / 96.0;
+    systemDpi_ = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
 
     RegisterWindowClass(instance_, kClassName, WindowProc);
@@ -36,8 +36,16 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
         CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, Widen(form_.Caption).c_str(), style,
                         CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance_, this);
 
-    const LOGFONTW message = MessageFont();
-    font_ = CreateFontIndirectW(&message);
+    // Where the person started it: the monitor under the pointer, at that monitor's scale.
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    MONITORINFO monitor{sizeof monitor, {}, {}, 0};
+    GetMonitorInfoW(MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    SetWindowPos(hwnd_, nullptr, monitor.rcWork.left, monitor.rcWork.top, 0, 0,
+                 SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+    const int dpi = WindowDpi(hwnd_, systemDpi_);
+    scale_ = dpi / 96.0;
+    MakeFont(dpi);
 
     CreateMenus();
     CreateControls();
@@ -48,9 +56,8 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
     lastFocus_ = text ? text : first;
 
     RECT outer{0, 0, px(kClientWidthTwips), px(kClientHeightTwips)};
-    AdjustWindowRectEx(&outer, style, TRUE, WS_EX_CONTROLPARENT);
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    AdjustWindowRectForDpi(&outer, style, WS_EX_CONTROLPARENT, dpi);
+    const RECT& work = monitor.rcWork;
     const int w = outer.right - outer.left, h = outer.bottom - outer.top;
     // Centred by its outer frame on the work area.
     SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - w) / 2,
@@ -101,6 +108,29 @@ MainWindowWin32::~MainWindowWin32() {
         DeleteObject(font_);
     if (comStarted_)
         CoUninitialize();
+}
+
+void MainWindowWin32::MakeFont(int dpi) {
+    LOGFONTW message = MessageFont();
+    message.lfHeight = MulDiv(message.lfHeight, dpi, systemDpi_);
+    HFONT old = font_;
+    font_ = CreateFontIndirectW(&message);
+    if (old)
+        DeleteObject(old);
+}
+
+void MainWindowWin32::ChangeDpi(int dpi, const RECT& suggested) {
+    scale_ = dpi / 96.0;
+    HFONT old = font_;
+    font_ = nullptr;
+    MakeFont(dpi);
+    LayOut(); // the controls let go of the old font before it goes
+    DeleteObject(old);
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    cachedPath_.clear(); // the preview is decoded again for its new size
+    SyncFromForm();
+    InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 int MainWindowWin32::px(int twips) const {
@@ -162,21 +192,12 @@ void MainWindowWin32::CreateControls() {
             c->kind == ControlKind::Option && framesWithOptions.insert(c->frame).second;
         const Win32Class kind = ClassOf(c->kind, startsGroup);
         const int id = kFirstControlId + static_cast<int>(rows_.size());
-        const bool combo = c->kind == ControlKind::Combo || c->kind == ControlKind::DriveList;
-        // Combo boxes are as tall as their open list; the closed box keeps its own height.
-        const int height = combo ? px(c->height) + px(2400) : px(c->height);
         HWND w = CreateWindowExW(
-            0, kind.cls, Widen(c->caption).c_str(), WS_CHILD | WS_VISIBLE | kind.style, px(c->left),
-            px(c->top), px(c->width), height, hwnd_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
-        SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+            0, kind.cls, Widen(c->caption).c_str(), WS_CHILD | WS_VISIBLE | kind.style, 0, 0, 0, 0,
+            hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
         controls_[c->name] = w;
         rows_.push_back(c);
-        if (combo)
-            SendMessageW(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), px(c->height) - px(90));
-        else if (c->kind == ControlKind::FolderList)
-            SendMessageW(w, LB_SETITEMHEIGHT, 0, px(270));
-        else if (c->kind == ControlKind::Picture) // beneath every other control, as it grows
+        if (c->kind == ControlKind::Picture) // beneath every other control, as it grows
             SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         // Mouse messages reach the tooltip from PreTranslate: a subclassed control handles
         // every message far slower, which a list of 20,000 entries would feel.
@@ -186,6 +207,23 @@ void MainWindowWin32::CreateControls() {
                       nullptr};
         if (!c->tip.empty() && c->kind != ControlKind::Label)
             SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tip));
+    }
+    LayOut();
+}
+
+void MainWindowWin32::LayOut() {
+    for (const ControlLayout* c : rows_) {
+        HWND w = control(c->name);
+        SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+        const bool combo = c->kind == ControlKind::Combo || c->kind == ControlKind::DriveList;
+        // Combo boxes are as tall as their open list; the closed box keeps its own height.
+        const int height = combo ? px(c->height) + px(2400) : px(c->height);
+        SetWindowPos(w, nullptr, px(c->left), px(c->top), px(c->width), height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if (combo)
+            SendMessageW(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), px(c->height) - px(90));
+        else if (c->kind == ControlKind::FolderList)
+            SendMessageW(w, LB_SETITEMHEIGHT, 0, px(270));
     }
 }
 
@@ -315,6 +353,9 @@ LRESULT MainWindowWin32::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_CLOSE:
         driver_.End(); // the window goes once no handler runs
+        return 0;
+    case WM_DPICHANGED:
+        ChangeDpi(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
         return 0;
     case WM_QUERYENDSESSION:
         return TRUE;

@@ -20,7 +20,8 @@ namespace velum {
 class MainWindowWin32 {
   public:
     // Creates the window (hidden), runs the form's Form_Load and centres the window on the
-    // work area. `Complain` of the driver is left to the caller.
+    // work area of the monitor under the pointer, where the person started it. `Complain` of the
+    // driver is left to the caller.
     explicit MainWindowWin32(frmWallPaper& form, HINSTANCE instance);
     ~MainWindowWin32();
     MainWindowWin32(const MainWindowWin32&) = delete;
@@ -38,8 +39,11 @@ class MainWindowWin32 {
     // Told first when the session ends, so that no question is put any more.
     std::function<void()> onSessionEnding;
 
-    // Twips to pixels at the system's DPI.
+    // Twips to pixels at the window's DPI.
     int px(int twips) const;
+    // The window moved to a monitor of another scale: every control is laid out and given a
+    // font for `dpi`, and the window takes `suggested` (as WM_DPICHANGED brings them).
+    void ChangeDpi(int dpi, const RECT& suggested);
     // The keyboard message goes to the window's accelerators and dialog keys (Tab, arrows,
     // access keys); true when it was handled and must not be dispatched.
     bool PreTranslate(MSG& msg);
@@ -57,6 +61,10 @@ class MainWindowWin32 {
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
 
     void CreateControls();
+    // Places every control for the current scale and gives it the font.
+    void LayOut();
+    // The message font at `dpi` (the system's own metrics are at the system's DPI).
+    void MakeFont(int dpi);
     void CreateMenus();
     // The table row of one of the window's own controls; null for any other window.
     const ControlLayout* RowOf(HWND w) const;
@@ -88,6 +96,7 @@ class MainWindowWin32 {
     // The control that had the focus when the window was last left, given back on return.
     HWND lastFocus_ = nullptr;
     double scale_ = 1.0;
+    int systemDpi_ = 96;
     bool syncing_ = false;
     bool comStarted_ = false;
     bool waitCursor_ = false;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <thread>
 
@@ -59,6 +60,29 @@ struct Win32View : ::testing::Test, Dialogs {
                 }
     }
     HWND Control(const char* name) { return view->control(name); }
+    // Each control where the table puts it at the window's scale, labels just before their
+    // controls in z-order (where a screen reader looks for a name), and the client area's size.
+    void ExpectLaidOut() {
+        for (const ControlLayout& c : WindowControls()) {
+            if (!c.labelFor.empty()) {
+                EXPECT_EQ(GetWindow(Control(c.labelFor.c_str()), GW_HWNDPREV),
+                          Control(c.name.c_str()))
+                    << c.name;
+            }
+            if (c.kind == ControlKind::Combo || c.kind == ControlKind::DriveList ||
+                c.name == "imgThumb")
+                continue; // a closed combo box is as tall as its font; the picture as its bitmap
+            const RECT r = view->controlRect(c.name);
+            EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+                      (std::vector<LONG>{view->px(c.left), view->px(c.top), view->px(c.width),
+                                         view->px(c.height)}))
+                << c.name;
+        }
+        RECT client{};
+        GetClientRect(view->hwnd(), &client);
+        EXPECT_EQ((std::vector<LONG>{client.right, client.bottom}),
+                  (std::vector<LONG>{view->px(kClientWidthTwips), view->px(kClientHeightTwips)}));
+    }
     HWND NameEdit() { return FindWindowExA(Control("cmbCollection"), nullptr, "Edit", nullptr); }
     // Key strokes, a negative code letting the key go, all queued before the window reads any.
     void Keys(std::initializer_list<int> strokes) {
@@ -73,27 +97,27 @@ struct Win32View : ::testing::Test, Dialogs {
 
 } // namespace
 
-// At this scale: where the table puts it, each label just before its control in z-order (where a
-// screen reader looks for a name), and every text of the About window, opened once, fitting.
-TEST_F(Win32View, EachControlStandsWhereTheLayoutPutsItAfterItsLabelAndEveryAboutTextFits) {
-    for (const ControlLayout& c : WindowControls()) {
-        if (!c.labelFor.empty()) {
-            EXPECT_EQ(GetWindow(Control(c.labelFor.c_str()), GW_HWNDPREV), Control(c.name.c_str()))
-                << c.name;
-        }
-        if (c.kind == ControlKind::Combo || c.kind == ControlKind::DriveList ||
-            c.name == "imgThumb")
-            continue; // a closed combo box is as tall as its font; the picture as its bitmap
-        const RECT r = view->controlRect(c.name);
-        EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
-                  (std::vector<LONG>{view->px(c.left), view->px(c.top), view->px(c.width),
-                                     view->px(c.height)}))
-            << c.name;
-    }
-    RECT client{};
-    GetClientRect(view->hwnd(), &client);
-    EXPECT_EQ((std::vector<LONG>{client.right, client.bottom}),
-              (std::vector<LONG>{view->px(kClientWidthTwips), view->px(kClientHeightTwips)}));
+// At this scale: where the table puts it, and every text of the About window, opened once,
+// fitting. Moved to a monitor of 144 DPI, the window is laid out and given its font again.
+TEST_F(Win32View, EachControlStandsWhereTheLayoutPutsItAtEveryScaleAndEveryAboutTextFits) {
+    ExpectLaidOut();
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(Control("cmdAdd"), WM_GETFONT, 0, 0));
+    LOGFONTW before{}, after{};
+    GetObjectW(font, sizeof before, &before);
+    // As Windows suggests it: the client area at the new scale, with its frame and menu bar.
+    RECT suggested{0, 0, std::lround(kClientWidthTwips * 1.5 / 15),
+                   std::lround(kClientHeightTwips * 1.5 / 15)};
+    AdjustWindowRectEx(&suggested, GetWindowLongW(view->hwnd(), GWL_STYLE), TRUE,
+                       GetWindowLongW(view->hwnd(), GWL_EXSTYLE));
+    SendMessageW(view->hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+    ASSERT_EQ(view->px(1500), 150);
+    ExpectLaidOut();
+    font = reinterpret_cast<HFONT>(SendMessageW(Control("cmdAdd"), WM_GETFONT, 0, 0));
+    GetObjectW(font, sizeof after, &after);
+    EXPECT_EQ(after.lfHeight, MulDiv(before.lfHeight, 3, 2));
+    SendMessageW(view->hwnd(), WM_DPICHANGED, MAKEWPARAM(96, 96),
+                 reinterpret_cast<LPARAM>(&suggested));
     ShowAboutWindow(view->hwnd(), GetModuleHandleA(nullptr), reg, *this, "1.0.0");
     HWND about = OpenAboutWindow();
     ASSERT_NE(about, nullptr);
