@@ -43,7 +43,8 @@ printf '%s\r\n' \
     '"Bmp","Tiles","C:\velumdesktest\tile.bmp"' '"Bmp","Tiles","C:\velumdesktest\green.bmp"' \
     '"Max","Tiles","2"' '"Minutes","Tiles","0"' '"Hours","Tiles","0"' '"Days","Tiles","0"' \
     '"CycleOptions","Tiles","0"' '"TileWallpaper","Tiles","1"' >"$store/velum.cfg"
-printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Velumor\\Options]\r\n"Collections"="Tiles"\r\n"Current"="Tiles"\r\n"ViewBmp"="no"\r\n\r\n' \
+# No wallpaper before the first tick, whatever an earlier run left.
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Velumor\\Options]\r\n"Collections"="Tiles"\r\n"Current"="Tiles"\r\n"ViewBmp"="no"\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"Wallpaper"=""\r\n\r\n' \
     >"$work/settings.reg"
 "$wine" regedit /S "$("$wine" winepath -w "$work/settings.reg")"
 

@@ -72,18 +72,22 @@ void ShowAboutWindow(HWND owner, HINSTANCE instance, Registry& reg, Dialogs& dia
     RegisterWindowClass(instance, kClassName, AboutProc);
     about.reg = &reg;
     about.dialogs = &dialogs;
-    const LOGFONTW message = MessageFont();
-    if (!about.font)
-        about.font = CreateFontIndirectW(&message);
+    // Laid out at the scale of the owner's monitor from the texts' own measured sizes, so that
+    // no text is cut whatever the scale and the person's message font (whose metrics are at the
+    // system's DPI).
+    HDC screen = GetDC(nullptr);
+    const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    const int dpi = WindowDpi(owner, systemDpi);
+    LOGFONTW message = MessageFont();
+    message.lfHeight = MulDiv(message.lfHeight, dpi, systemDpi);
+    if (about.font)
+        DeleteObject(about.font);
+    about.font = CreateFontIndirectW(&message);
     LOGFONTW big = message;
     big.lfWeight = FW_BOLD;
     big.lfHeight = big.lfHeight * 3 / 2;
     about.bold = CreateFontIndirectW(&big);
 
-    // Laid out at the system's DPI from the texts' own measured sizes, so that no text is cut
-    // whatever the scale and the person's message font.
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     const auto scaled = [dpi](int pixelsAt96) { return MulDiv(pixelsAt96, dpi, 96); };
     const auto measure = [screen](HFONT font, const std::string& text, int width) {
         HGDIOBJ old = SelectObject(screen, font);
