@@ -45,7 +45,9 @@ void TakeOverOlderStore(const std::wstring& store) {
                                                      : local + L"\\VirtualStore" +
                                                            windows.substr(2) + L"\\velum.cfg",
                                        windows + L"\\velum.cfg"};
-    const std::wstring temp = store + L"\\~velum.tmp";
+    // A name of this process's own: a save's ~velum.tmp is never overwritten.
+    const std::wstring temp =
+        store + L"\\~velum." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
     for (const std::wstring& older : candidates) {
         if (older.empty() || !Exists(older))
             continue;
