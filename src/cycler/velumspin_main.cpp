@@ -27,13 +27,8 @@ int main(int argc, char** argv) {
                                  {velum::StoreFolder(), velum::CurrentFolder()},
                                  velum::kCyclerRole);
         form.CycleOnce();
-        if (form.desktopUnreachable()) {
-            const std::string& why = form.desktopFailure();
-            dialogs->ShowMessage("No desktop could be reached" +
-                                     (why.empty() ? "" : " (" + why + ")") +
-                                     "; the wallpaper was not changed.",
-                                 "");
-        }
+        if (form.desktopUnreachable())
+            dialogs->ShowMessage(form.DesktopFailureText(), "");
         if (form.saveFailed())
             return 1;
         return form.desktopUnreachable() ? 2 : 0;

@@ -5,6 +5,7 @@
 #include "common/Files.h"
 #include "common/IoFailure.h"
 #include "common/WideText.h"
+#include "engine/Bitmap.h"
 
 #include <windows.h>
 
@@ -23,10 +24,18 @@ class WinDesktop final : public Desktop {
             return DesktopResult::BadPicture;
         // Current Windows removes the wallpaper for an empty text; "(None)" may set nothing.
         std::wstring passed = text == kNoWallpaper ? std::wstring() : Widen(text);
-        BOOL done = SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, passed.data(),
-                                          SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
-        return done ? DesktopResult::Done : DesktopResult::BadPicture;
+        if (SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, passed.data(),
+                                  SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE))
+            return DesktopResult::Done;
+        const DWORD error = GetLastError();
+        // A bitmap Windows cannot read is passed over silently, as everywhere; a refusal of one
+        // our own decoder reads, or of the removal, is the desktop's, and is told.
+        if (text != kNoWallpaper && !DecodeBitmapFile(text))
+            return DesktopResult::BadPicture;
+        failure_ = "Windows refused the wallpaper: " + SystemErrorText(static_cast<int>(error));
+        return DesktopResult::NoDesktop;
     }
+    std::string failure() const override { return failure_; }
 
   private:
     static bool Readable(const std::string& path) {
@@ -36,6 +45,7 @@ class WinDesktop final : public Desktop {
             return false;
         }
     }
+    std::string failure_;
 };
 
 } // namespace

@@ -135,7 +135,18 @@ bool frmWallPaper::SystemParametersInfoA(const std::string& text) {
             desktopFailure_ = desktop_->failure();
         }
     });
+    // velumspin tells it as it ends; the window once, where the person is looking.
+    if (result == DesktopResult::NoDesktop && role_.history && !desktopTold_) {
+        desktopTold_ = true;
+        dialogs_.ShowMessage(DesktopFailureText(), kProgramTitle);
+    }
     return result != DesktopResult::BadPicture;
+}
+
+std::string frmWallPaper::DesktopFailureText() const {
+    return "No desktop could be reached" +
+           (desktopFailure_.empty() ? "" : " (" + desktopFailure_ + ")") +
+           "; the wallpaper was not changed.";
 }
 
 void frmWallPaper::SetTileWallpaper(int styleCode) {

@@ -109,6 +109,8 @@ class frmWallPaper {
     bool desktopUnreachable() const { return desktopUnreachable_; }
     // What the desktop call said about the last desktop it could not reach.
     const std::string& desktopFailure() const { return desktopFailure_; }
+    // What a person is told when no desktop took the wallpaper.
+    std::string DesktopFailureText() const;
 
     static constexpr int kTimerIntervalMs = 30000;
 
@@ -245,6 +247,7 @@ class frmWallPaper {
     std::unique_ptr<Clock> ownClock_;
     std::unique_ptr<RandomSource> ownRandom_;
     bool desktopUnreachable_ = false;
+    bool desktopTold_ = false; // the window tells it once a run
     std::string desktopFailure_;
     bool historyLoaded_ = false;
     // The settings could not be read at the start: what the form holds of them is not the

@@ -184,3 +184,19 @@ TEST_F(Applying, AFailingSettingsFileIsToldOnceUntilAWriteOfItSucceeds) {
                                         "Could not save user.reg: No space left on device");
     EXPECT_TRUE(window->saveFailed());
 }
+
+TEST_F(Applying, ADesktopThatCannotBeReachedIsToldOnceARun) {
+    struct : Desktop {
+        DesktopResult SetDeskWallpaper(const std::string&) override {
+            return DesktopResult::NoDesktop;
+        }
+        std::string failure() const override { return "the X display :9 did not answer"; }
+    } gone;
+    Make().UseDesktop(gone);
+    Rotation({"/a.bmp", "/b.bmp"});
+    for (int tick = 0; tick < 2; ++tick)
+        window->Timer1_Timer(); // two changes, each two calls
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "No desktop could be reached (the X display :9 did not "
+                                        "answer); the wallpaper was not changed.");
+}
