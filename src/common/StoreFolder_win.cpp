@@ -23,39 +23,34 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id) {
     return folder;
 }
 
-std::wstring WindowsFolder() {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    const UINT n = GetWindowsDirectoryW(buffer, MAX_PATH + 1);
-    return n > 0 && n <= MAX_PATH ? std::wstring(buffer, n) : std::wstring();
-}
-
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Older installs kept velum.cfg in the Windows folder, where Windows redirected a standard
 // user's writes to a VirtualStore copy: that copy is the person's newest, else the original.
 // Copied, never moved: another install may still read it there.
-void TakeOverOlderStore(const std::wstring& store) {
-    const std::wstring windows = WindowsFolder();
+void TakeOverOlderStore(const std::string& store) {
+    const std::string windows = GetWinDir(); // "C:\\Windows\\"
     if (windows.size() < 3)
         return;
     const std::wstring local = KnownFolder(FOLDERID_LocalAppData);
-    const std::wstring candidates[] = {local.empty() ? std::wstring()
-                                                     : local + L"\\VirtualStore" +
-                                                           windows.substr(2) + L"\\velum.cfg",
-                                       windows + L"\\velum.cfg"};
+    const std::string candidates[] = {local.empty() ? std::string()
+                                                    : Narrow(local) + "\\VirtualStore" +
+                                                          windows.substr(2) + "velum.cfg",
+                                      windows + "velum.cfg"};
     // A name of this process's own: a save's ~velum.tmp is never overwritten.
     const std::wstring temp =
-        store + L"\\~velum." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-    for (const std::wstring& older : candidates) {
-        if (older.empty() || !Exists(older))
-            continue;
+        Widen(store + "~velum." + std::to_string(GetCurrentProcessId()) + ".tmp");
+    for (const std::string& older : candidates) {
         // Whole or not at all: the other program may look for velum.cfg meanwhile.
-        if (CopyFileW(older.c_str(), temp.c_str(), FALSE) &&
-            !MoveFileExW(temp.c_str(), (store + L"\\velum.cfg").c_str(), MOVEFILE_WRITE_THROUGH))
-            DeleteFileW(temp.c_str());
-        return;
+        if (!older.empty() && CopyFileW(Widen(older).c_str(), temp.c_str(), FALSE)) {
+            if (!MoveFileExW(temp.c_str(), Widen(store + "velum.cfg").c_str(),
+                             MOVEFILE_WRITE_THROUGH))
+                DeleteFileW(temp.c_str());
+            return;
+        }
+        // Only a copy that is not there sends us on to the next: one that cannot be read is
+        // the person's newest all the same, and an older one must not stand in for it.
+        if (const DWORD error = GetLastError();
+            !older.empty() && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            return;
     }
 }
 
@@ -66,11 +61,11 @@ std::string StoreFolder() {
     if (roaming.empty())
         return {};
     // Beside the settings in HKEY_CURRENT_USER\Software\Velumor, which roam with it.
-    const std::wstring store = roaming + L"\\Velumor";
-    CreateDirectoryW(store.c_str(), nullptr);
-    if (!Exists(store + L"\\velum.cfg") && GetLastError() == ERROR_FILE_NOT_FOUND)
+    const std::string store = Narrow(roaming) + "\\Velumor\\";
+    CreateDirectoryW(Widen(store).c_str(), nullptr);
+    if (!FileExists(store + "velum.cfg"))
         TakeOverOlderStore(store);
-    return Narrow(store) + "\\";
+    return store;
 }
 
 } // namespace velum
