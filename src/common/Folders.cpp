@@ -60,8 +60,10 @@ bool EndsWithBmp(const std::string& name) {
 } // namespace
 
 FolderContents ReadFolderContents(const std::string& folder) {
+    std::vector<FolderEntry> entries = ListFolder(folder);
     FolderContents contents;
-    for (auto& entry : ListFolder(folder)) {
+    contents.bitmaps.reserve(entries.size());
+    for (auto& entry : entries) {
         if (entry.isFolder)
             contents.subfolders.push_back(std::move(entry.name));
         else if (EndsWithBmp(entry.name))

@@ -35,6 +35,10 @@ void SortInNameListOrder(std::vector<FolderEntry>& entries);
 // folder cannot be read.
 std::vector<FolderEntry> ListFolder(const std::string& folder);
 
+// Platform half: starts reading `folder` on a thread of its own while the program sets itself
+// up, for the first ListFolder to take when it asks for that folder; on Windows it does nothing.
+void ReadFolderAhead(const std::string& folder);
+
 // A folder's subfolders and bitmap files ("*.bmp" in any letter case), by name, from one
 // reading of the folder; throws IoFailure when it cannot be read.
 struct FolderContents {

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <future>
+#include <mutex>
 #include <set>
 #include <sstream>
 
@@ -108,7 +110,9 @@ std::string CurrentFolder() {
     return buf.data();
 }
 
-std::vector<FolderEntry> ListFolder(const std::string& folder) {
+namespace {
+
+std::vector<FolderEntry> ListFolderNow(const std::string& folder) {
     DIR* dir = opendir(folder.c_str());
     if (!dir)
         throw IoFailure("Cannot read the folder " + folder + ": " + std::strerror(errno), errno);
@@ -129,6 +133,47 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
     closedir(dir);
     SortInNameListOrder(entries);
     return entries;
+}
+
+// The one reading started ahead; only the first listing may take it, so no later visit to that
+// folder is shown an old reading.
+struct ReadAhead {
+    std::mutex lock;
+    bool open = true;
+    std::string folder;
+    std::future<std::vector<FolderEntry>> listing;
+};
+
+ReadAhead& Ahead() {
+    static ReadAhead ahead;
+    return ahead;
+}
+
+} // namespace
+
+void ReadFolderAhead(const std::string& folder) {
+    ReadAhead& ahead = Ahead();
+    std::lock_guard<std::mutex> hold(ahead.lock);
+    if (!ahead.open)
+        return;
+    ahead.folder = NormalizeFolder(folder);
+    try {
+        ahead.listing = std::async(std::launch::async, ListFolderNow, ahead.folder);
+    } catch (const std::system_error&) {
+        // No thread to spare: the folder is read when it is asked for.
+    }
+}
+
+std::vector<FolderEntry> ListFolder(const std::string& folder) {
+    ReadAhead& ahead = Ahead();
+    std::future<std::vector<FolderEntry>> listing;
+    {
+        std::lock_guard<std::mutex> hold(ahead.lock);
+        ahead.open = false;
+        if (ahead.listing.valid() && ahead.folder == folder)
+            listing = std::move(ahead.listing);
+    }
+    return listing.valid() ? listing.get() : ListFolderNow(folder);
 }
 
 } // namespace velum

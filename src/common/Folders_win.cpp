@@ -81,6 +81,9 @@ std::string CurrentFolder() {
     return n ? Narrow(std::wstring_view(buffer.data(), n)) : std::string("C:\\");
 }
 
+// The window's first listing is read when it is asked for.
+void ReadFolderAhead(const std::string&) {}
+
 std::vector<FolderEntry> ListFolder(const std::string& folder) {
     WIN32_FIND_DATAW found;
     HANDLE h = FindFirstFileW(Widen(JoinPath(folder, "*")).c_str(), &found);

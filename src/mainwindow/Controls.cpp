@@ -45,6 +45,18 @@ void ListBox::Clear() {
     selected_.clear();
 }
 
+void ListBox::SetItems(std::vector<std::string> items) {
+    Clear();
+    items_ = std::move(items);
+    selected_.assign(items_.size(), false);
+}
+
+std::vector<std::string> ListBox::TakeItems() {
+    std::vector<std::string> items = std::move(items_);
+    Clear();
+    return items;
+}
+
 void ListBox::SetSelected(int i, bool on) {
     selected_.at(static_cast<std::size_t>(i)) = on;
     listIndex_ = i;
@@ -156,11 +168,9 @@ void DirListBox::Open(int row) {
     }
 }
 
-void FileListBox::Show(const std::string& folder, const std::vector<std::string>& names) {
+void FileListBox::Show(const std::string& folder, std::vector<std::string> names) {
     path_ = folder;
-    Clear();
-    for (const auto& name : names)
-        AddItem(name);
+    SetItems(std::move(names));
 }
 
 std::string FileListBox::FullPath(int i) const {

@@ -43,6 +43,10 @@ class ListBox : public ItemList {
     void AddItem(const std::string& text);
     void RemoveItem(int i);
     void Clear();
+    // Replaces every entry by `items`, none selected: thousands of entries without a copy each.
+    void SetItems(std::vector<std::string> items);
+    // Empties the list, handing its entries over.
+    std::vector<std::string> TakeItems();
 
     bool Selected(int i) const { return selected_.at(static_cast<std::size_t>(i)); }
     // Selects or deselects an entry; runs Click.
@@ -168,7 +172,7 @@ class DirListBox {
   public:
     std::function<void()> Change;
     std::vector<std::string> subfolders;
-    std::vector<std::string> bitmaps; // read with the folder, for the file list
+    std::vector<std::string> bitmaps; // read with the folder, handed to the file list
 
     const std::string& Path() const { return path_; }
     // Shows a folder; runs Change when it differs. Throws IoFailure when it cannot be read,
@@ -189,7 +193,7 @@ class FileListBox : public ListBox {
   public:
     const std::string& Path() const { return path_; }
     // Shows `names`, the bitmap files of `folder`.
-    void Show(const std::string& folder, const std::vector<std::string>& names);
+    void Show(const std::string& folder, std::vector<std::string> names);
     // Full path of entry i: the folder, a separator unless it ends in one, the name.
     std::string FullPath(int i) const;
 

@@ -301,7 +301,7 @@ void frmWallPaper::Drive1_Change() {
 
 void frmWallPaper::Dir1_Change() {
     if (role_.browser)
-        filWinBmps.Show(Dir1.Path(), Dir1.bitmaps);
+        filWinBmps.Show(Dir1.Path(), std::move(Dir1.bitmaps));
 }
 
 void frmWallPaper::filWinBmps_Click() {

@@ -136,6 +136,7 @@ class frmWallPaper {
 
     // Loading and saving.
     void LoadBmpCollection(const std::string& name);
+    void ShowStored(StoredRecords& stored, bool takeStoredRotation, bool fillHistory);
     void LoadTileSetting(const std::string& name);
     void SaveBmpCollection(const std::string& name);
     void SaveBmpCombo();
@@ -260,6 +261,10 @@ class frmWallPaper {
     // The first TileWallpaper record of the collection LoadBmpCollection read last: the
     // LoadTileSetting that follows it need not read velum.cfg again.
     std::optional<std::pair<std::string, std::optional<std::string>>> tileRead_;
+    // At start-up the collection is loaded twice in a row; the second load takes the first's
+    // reading of velum.cfg instead of reading it again, and its bitmaps back from the list.
+    bool keepRead_ = false;
+    std::optional<std::pair<std::string, StoredRecords>> keptRead_;
     FailureNotices notices_{dialogs_};
     FolderBrowser browser_{Drive1, Dir1};
 };

@@ -57,7 +57,10 @@ void frmWallPaper::LoadCollectionNames() {
     LoadedCollectionName = current;
     if (!current.empty()) {
         cmbCollection.SetText(current);
+        // The load that choosing it makes is kept for the one below: velum.cfg is read once.
+        keepRead_ = true;
         cmbCollection.ChooseText(current);
+        keepRead_ = false;
     }
     // The collection shown is the one saved under, so a first run works on "Default".
     if (LoadedCollectionName.empty())
@@ -67,6 +70,7 @@ void frmWallPaper::LoadCollectionNames() {
     lstRotateBmps.SelectWhere([position](int i) { return i == position; });
 
     LoadBmpCollection(cmbCollection.Text());
+    keptRead_.reset();
     lstRotateBmps.TopIndex = CurrentIndex; // the bitmap shown last, in view from the start
     NavigateToBmp(cmbLastBmps.Text());
 }
@@ -155,6 +159,13 @@ void frmWallPaper::mnuSave_Click() {
 // ---- loading
 
 void frmWallPaper::LoadBmpCollection(const std::string& name) {
+    std::optional<StoredRecords> kept;
+    if (keptRead_ && keptRead_->first == name) {
+        kept = std::move(keptRead_->second);
+        // Its bitmaps went to the list, where they still are.
+        kept->collection.bitmaps = lstRotateBmps.TakeItems();
+    }
+    keptRead_.reset();
     lstRotateBmps.Clear();
     // The history is one list for every collection: only the start-up load fills it.
     const bool fillHistory = role_.history && !historyLoaded_;
@@ -172,11 +183,17 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
         rotationOf_ = name;
     }
 
-    const std::optional<StoredRecords> stored = ReadStore(name);
+    std::optional<StoredRecords> stored = kept ? std::move(kept) : ReadStore(name);
     tileRead_ = {name, stored ? stored->collection.firstTileWallpaper : std::nullopt};
     if (!stored)
         return;
-    const StoredCollection& c = stored->collection;
+    ShowStored(*stored, takeStoredRotation, fillHistory);
+    if (keepRead_)
+        keptRead_.emplace(name, std::move(*stored));
+}
+
+void frmWallPaper::ShowStored(StoredRecords& stored, bool takeStoredRotation, bool fillHistory) {
+    StoredCollection& c = stored.collection;
     // Each value goes through its control, whose change handler marks the collection.
     if (c.minutes)
         txtMinutes.SetText(*c.minutes);
@@ -191,11 +208,10 @@ void frmWallPaper::LoadBmpCollection(const std::string& name) {
     // Read as a number here ("1.0" tiles); LoadTileSetting compares the text exactly.
     if (c.tileWallpaper)
         styleGroup.Select(StyleButton(LenientVal(*c.tileWallpaper)));
-    for (const auto& bmp : c.bitmaps)
-        lstRotateBmps.AddItem(bmp);
+    lstRotateBmps.SetItems(std::move(c.bitmaps));
     if (!fillHistory)
         return;
-    for (const auto& entry : stored->history)
+    for (const auto& entry : stored.history)
         cmbLastBmps.AddItem(entry);
     cmbLastBmps.SetText(cmbLastBmps.ListCount() > 0 ? cmbLastBmps.List(0) : std::string());
 }

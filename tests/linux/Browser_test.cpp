@@ -66,3 +66,20 @@ TEST_F(Browser, DrivesAreRealVolumesAndAChangeReturnsToTheFolderLastShownThereOr
         EXPECT_EQ(form.Drive1.Drive() + ":" + form.filWinBmps.Path(), shown) << drive;
     }
 }
+
+// The folder read ahead at start-up serves the first listing only: a later one reads the folder
+// as it is then, and so does a listing of another folder.
+TEST(FolderReadAhead, ServesTheFirstListingOfThatFolderOnly) {
+    TempFolder root;
+    const std::string pics = root.root() + "/pics";
+    WriteWholeFile(pics + "/a.bmp", "x");
+    ReadFolderAhead(pics + "/./");
+    WriteWholeFile(pics + "/b.bmp", "x"); // may or may not be in the reading ahead
+    EXPECT_EQ(ReadFolderContents(pics).bitmaps.front(), "a.bmp");
+    WriteWholeFile(pics + "/c.bmp", "x");
+    EXPECT_EQ(ReadFolderContents(pics).bitmaps,
+              (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
+    ReadFolderAhead(pics); // too late: nothing reads ahead once the program has listed a folder
+    WriteWholeFile(pics + "/d.bmp", "x");
+    EXPECT_EQ(ReadFolderContents(pics).bitmaps.size(), 4u);
+}

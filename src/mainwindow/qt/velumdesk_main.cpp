@@ -118,6 +118,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const bool caught = CatchEndSignals();
+    // The browser's first folder is read while the toolkit connects to the display.
+    velum::ReadFolderAhead(velum::CurrentFolder());
 
     QApplication app(argc, argv);
     std::setlocale(LC_ALL, "");
