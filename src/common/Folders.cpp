@@ -48,16 +48,18 @@ std::string VolumeOf(const std::string& path, const std::vector<std::string>& vo
 
 namespace {
 
-bool EndsWithBmp(const std::string& name) {
-    if (name.size() < 4)
-        return false;
-    std::string ext = name.substr(name.size() - 4);
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".bmp";
-}
-
 } // namespace
+
+bool IsPictureName(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || name.size() - dot > 5)
+        return false;
+    std::string ext(name.substr(dot + 1));
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + ('a' - 'A'));
+    return ext == "bmp" || ext == "jpg" || ext == "jpeg" || ext == "png";
+}
 
 FolderContents ReadFolderContents(const std::string& folder) {
     std::vector<FolderEntry> entries = ListFolder(folder);
@@ -66,7 +68,7 @@ FolderContents ReadFolderContents(const std::string& folder) {
     for (auto& entry : entries) {
         if (entry.isFolder)
             contents.subfolders.push_back(std::move(entry.name));
-        else if (EndsWithBmp(entry.name))
+        else if (IsPictureName(entry.name))
             contents.bitmaps.push_back(std::move(entry.name));
     }
     return contents;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velum {
@@ -39,8 +40,12 @@ std::vector<FolderEntry> ListFolder(const std::string& folder);
 // up, for the first ListFolder to take when it asks for that folder; on Windows it does nothing.
 void ReadFolderAhead(const std::string& folder);
 
-// A folder's subfolders and bitmap files ("*.bmp" in any letter case), by name, from one
-// reading of the folder; throws IoFailure when it cannot be read.
+// True for the names of the pictures the browser shows: "*.bmp", "*.jpg", "*.jpeg" and "*.png",
+// in any letter case (cameras write ".JPG").
+bool IsPictureName(std::string_view name);
+
+// A folder's subfolders and pictures (IsPictureName), by name, from one reading of the folder;
+// throws IoFailure when it cannot be read.
 struct FolderContents {
     std::vector<std::string> subfolders, bitmaps;
 };

@@ -119,11 +119,10 @@ void SaveViewBmp(Registry& reg, int viewBmpState) {
                  reg::kSz);
 }
 
-void SaveTileWallpaper(Registry& reg, bool tile) {
+void SaveWallpaperStyle(Registry& reg, int wallpaperStyle, bool tile) {
     EnsureRegKey(reg, kDesktopKey, reg::kCurrentUser);
-    // Windows 7 and later read WallpaperStyle first, and a fresh profile holds "10" (Fill): "0"
-    // leaves the choice to TileWallpaper.
-    WriteSetting(reg, kDesktopKey, "WallpaperStyle", std::string("0"), reg::kSz);
+    // Windows 7 and later read WallpaperStyle first, and a fresh profile holds "10" (Fill).
+    WriteSetting(reg, kDesktopKey, "WallpaperStyle", std::to_string(wallpaperStyle), reg::kSz);
     WriteSetting(reg, kDesktopKey, "TileWallpaper", std::string(tile ? "1" : "0"), reg::kSz);
 }
 

@@ -38,9 +38,9 @@ std::string ReadSetting(Registry& reg, const std::string& keyPath, const std::st
 // Writes ViewBmp ("YES" for check state 1, else "NO").
 void SaveViewBmp(Registry& reg, int viewBmpState);
 
-// Writes the desktop's TileWallpaper flag ("1" tiles, "0" centres) after a WallpaperStyle of "0",
-// which lets the flag decide.
-void SaveTileWallpaper(Registry& reg, bool tile);
+// Writes the desktop's WallpaperStyle (Windows' number: 0 lets TileWallpaper decide, 2 stretches,
+// 6 fits, 10 fills) and then its TileWallpaper flag ("1" tiles, "0" centres).
+void SaveWallpaperStyle(Registry& reg, int wallpaperStyle, bool tile);
 
 // Writes ViewBmp ("YES" for check state 1, else "NO"), Collections and Current.
 void SaveOptions(Registry& reg, int viewBmpState, const std::string& collectionsList,

@@ -15,9 +15,26 @@ namespace velum {
 struct WallpaperRequest {
     std::string path;                   // the bitmap's full path; empty for none
     const BitmapFile* bitmap = nullptr; // checked, null for none
-    bool tiled = false;                 // else centred at natural size
-    std::uint32_t background = 0;       // 0x00RRGGBB
+    WallpaperFit fit = WallpaperFit::Center;
+    std::uint32_t background = 0; // 0x00RRGGBB
 };
+
+// A desktop setting's value for the request's style: one value per WallpaperFit.
+template <class T> T ForFit(WallpaperFit fit, T center, T tile, T fill, T fitWhole, T stretch) {
+    switch (fit) {
+    case WallpaperFit::Tile:
+        return tile;
+    case WallpaperFit::Fill:
+        return fill;
+    case WallpaperFit::Fit:
+        return fitWhole;
+    case WallpaperFit::Stretch:
+        return stretch;
+    case WallpaperFit::Center:
+        break;
+    }
+    return center;
+}
 
 enum class GSettingsFamily { Gnome, Cinnamon, Mate };
 

@@ -62,9 +62,9 @@ bool SetGSettingsWallpaper(GSettingsFamily family, const WallpaperRequest& reque
         SetKey(settings, schema, "picture-uri-dark", uri);
     }
     SetKey(settings, schema, "picture-options",
-           !request.bitmap ? "none"
-           : request.tiled ? "wallpaper"
-                           : "centered");
+           request.bitmap
+               ? ForFit(request.fit, "centered", "wallpaper", "zoom", "scaled", "stretched")
+               : "none");
     char colour[8];
     std::snprintf(colour, sizeof colour, "#%06x", request.background & 0xFFFFFFu);
     SetKey(settings, schema, "primary-color", colour);

@@ -11,10 +11,11 @@ namespace {
 
 constexpr int kTimeoutMs = 5000; // a shell that hangs must not hang the caller
 
-// Plasma's image wallpaper stores Qt Quick's Image.fillMode: Tile is 3, Pad (natural size,
-// centred) is 6.
-constexpr int kFillTile = 3;
-constexpr int kFillPad = 6;
+// The image plugin's FillMode, Qt's Image.fillMode values: Pad (centred at natural size), Tile,
+// PreserveAspectCrop, PreserveAspectFit, Stretch.
+int FillMode(WallpaperFit fit) {
+    return ForFit(fit, 6, 3, 2, 1, 0);
+}
 
 std::string Script(const WallpaperRequest& request) {
     char colour[8];
@@ -30,8 +31,8 @@ std::string Script(const WallpaperRequest& request) {
                          plugin + ", \"General\"];\n";
     if (request.bitmap) {
         script += "    d.writeConfig(\"Image\", " + JsStringLiteral(FileUri(request.path)) + ");\n";
-        script += "    d.writeConfig(\"FillMode\", " +
-                  std::to_string(request.tiled ? kFillTile : kFillPad) + ");\n";
+        script +=
+            "    d.writeConfig(\"FillMode\", " + std::to_string(FillMode(request.fit)) + ");\n";
     }
     script += "    d.writeConfig(\"Color\", " + JsStringLiteral(colour) + ");\n}\n";
     return script;

@@ -120,8 +120,8 @@ std::string SwayBackgroundCommand(const WallpaperRequest& request) {
     std::snprintf(colour, sizeof colour, "#%06x", request.background & 0xFFFFFFu);
     if (!request.bitmap)
         return std::string("output * bg ") + colour + " solid_color";
-    return "output * bg " + SwayQuoted(request.path) + (request.tiled ? " tile " : " center ") +
-           colour;
+    return "output * bg " + SwayQuoted(request.path) +
+           ForFit(request.fit, " center ", " tile ", " fill ", " fit ", " stretch ") + colour;
 }
 
 std::string SwayRunCommand(const std::string& socketPath, const std::string& command,

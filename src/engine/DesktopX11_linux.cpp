@@ -237,7 +237,7 @@ struct Canvas {
 // decoding straight into the canvas; false when the bitmap can no longer be read.
 bool Paint(const Canvas& c, const std::vector<Rect>& monitors, const WallpaperRequest& request) {
     const BitmapFile* b = request.bitmap;
-    if (b && request.tiled) {
+    if (b && request.fit == WallpaperFit::Tile) {
         // One tile decoded at the corner, then copied along the rows and down the root.
         const int tw = std::min(c.w, b->width()), th = std::min(c.h, b->height());
         if (!b->Decode(0, 0, tw, th, c.pixels, c.stride))

@@ -96,7 +96,8 @@ bool SetXfceWallpaper(const WallpaperRequest& request) {
         return false;
     if (groups.empty())
         groups.insert(kFirstGroup);
-    const int style = !request.bitmap ? 0 : request.tiled ? 2 : 1; // none, centred, tiled
+    // none, centred, tiled, zoomed, scaled, stretched
+    const int style = request.bitmap ? ForFit(request.fit, 1, 2, 5, 4, 3) : 0;
     for (const std::string& group : groups) {
         const bool ok =
             Set(bus.get(), group + "color-style", g_variant_new_int32(0)) && // one solid colour

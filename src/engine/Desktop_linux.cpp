@@ -90,7 +90,7 @@ std::uint32_t ParseColour(const std::string& text) {
 // Everything a call's outcome depends on, so the second call of a pair can reuse the first.
 struct CallKey {
     std::string text;
-    bool tiled = false;
+    WallpaperFit fit = WallpaperFit::Center;
     std::uint32_t background = 0;
     long long size = -1;
     long long mtime = 0;
@@ -130,7 +130,8 @@ class LinuxDesktop final : public Desktop {
     DesktopResult Show(const std::string& text, bool none,
                        const std::function<void()>& writeProfile) {
         CallKey key{text,
-                    ReadSetting(reg_, kDesktopKey, "TileWallpaper") == "1",
+                    FitOfProfile(ReadSetting(reg_, kDesktopKey, "WallpaperStyle"),
+                                 ReadSetting(reg_, kDesktopKey, "TileWallpaper")),
                     ParseColour(ReadSetting(reg_, kColorsKey, "Background")),
                     -1,
                     0,
@@ -177,7 +178,7 @@ class LinuxDesktop final : public Desktop {
         if (!none && !bitmap)
             return DesktopResult::BadPicture;
         WallpaperRequest request{none ? std::string() : key.text, bitmap ? &*bitmap : nullptr,
-                                 key.tiled, key.background};
+                                 key.fit, key.background};
         bool shown = false;
         switch (key.session) {
         case Session::X11: {

@@ -14,10 +14,14 @@ inline constexpr std::int16_t kRandom = 1;
 inline constexpr std::int16_t kDescending = 2;
 } // namespace order
 
-// The wallpaper style codes, as WallpaperStyle and velum.cfg's TileWallpaper hold them.
+// The wallpaper style codes, as WallpaperStyle and velum.cfg's TileWallpaper hold them. Stretch,
+// Fit and Fill are the numbers Windows gives them in its own WallpaperStyle value.
 namespace style {
 inline constexpr std::int16_t kCenter = 0;
 inline constexpr std::int16_t kTile = 1;
+inline constexpr std::int16_t kStretch = 2;
+inline constexpr std::int16_t kFit = 6;
+inline constexpr std::int16_t kFill = 10;
 inline constexpr std::int16_t kNone = 99;
 } // namespace style
 

@@ -146,7 +146,7 @@ const std::vector<ControlLayout>& WindowControls() {
         Row("cmdApply", K::Button, 3000, 3480, 1200, 300)
             .Caption("&Apply")
             .On(E::Click, &F::cmdApply_click),
-        Row("lstRotateBmps", K::List, 120, 4080, 4695, 2010)
+        Row("lstRotateBmps", K::List, 120, 4080, 4695, 3090)
             .Tip("Drop here!")
             .Spoken("Bitmaps to cycle")
             .State<&F::lstRotateBmps>()
@@ -166,48 +166,60 @@ const std::vector<ControlLayout>& WindowControls() {
             .Caption("None")
             .In("Frame1")
             .State<&F::optNone>(),
-        Row("chkAutoView", K::CheckBox, 5040, 1560, 1335, 195)
+        Row("optFill", K::Option, 5160, 1320, 1215, 255)
+            .Caption("F&ill")
+            .In("Frame1")
+            .State<&F::optFill>(),
+        Row("optFit", K::Option, 5160, 1680, 1215, 255)
+            .Caption("Fi&t")
+            .In("Frame1")
+            .State<&F::optFit>(),
+        Row("optStretch", K::Option, 5160, 2040, 1215, 255)
+            .Caption("&Stretch")
+            .In("Frame1")
+            .State<&F::optStretch>(),
+        Row("chkAutoView", K::CheckBox, 5040, 2640, 1335, 195)
             .Caption("Preview")
             .Tip("Preview the bitmap")
             .State<&F::chkAutoView>(),
-        Row("txtDays", K::TextBox, 5280, 3960, 375, 285)
+        Row("txtDays", K::TextBox, 5280, 5040, 375, 285)
             .Tip("Days")
             .Spoken("Days")
             .In("Frame2")
             .State<&F::txtDays>(),
-        Row("txtHours", K::TextBox, 5760, 3960, 375, 285)
+        Row("txtHours", K::TextBox, 5760, 5040, 375, 285)
             .Tip("Hours")
             .Spoken("Hours")
             .In("Frame2")
             .State<&F::txtHours>(),
-        Row("txtMinutes", K::TextBox, 6240, 3960, 375, 285)
+        Row("txtMinutes", K::TextBox, 6240, 5040, 375, 285)
             .Tip("Minutes")
             .Spoken("Minutes")
             .In("Frame2")
             .State<&F::txtMinutes>(),
-        Row("optAscending", K::Option, 5160, 5040, 1695, 255)
+        Row("optAscending", K::Option, 5160, 6120, 1695, 255)
             .Caption("Ascending")
             .In("frmCycle")
             .State<&F::optAscending>(),
-        Row("optDescending", K::Option, 5160, 5400, 1815, 255)
+        Row("optDescending", K::Option, 5160, 6480, 1815, 255)
             .Caption("Descending")
             .In("frmCycle")
             .State<&F::optDescending>(),
-        Row("optRandom", K::Option, 5160, 5760, 1815, 255)
+        Row("optRandom", K::Option, 5160, 6840, 1815, 255)
             .Caption("Random")
             .In("frmCycle")
             .State<&F::optRandom>(),
-        Row("imgThumb", K::Picture, 5040, 1800, ImageBox::kThumbWidth, ImageBox::kThumbHeight)
+        Row("imgThumb", K::Picture, 5040, 2880, ImageBox::kThumbWidth, ImageBox::kThumbHeight)
             .Tip("Double-Click to Change Size")
             .Spoken("Preview picture")
             .State<&F::imgThumb>()
             .On(E::DblClick, &F::imgThumb_DblClick),
         // The style buttons lie inside this frame but belong to the window.
-        Row("Frame1", K::Frame, 5040, 0, 2055, 1335).Caption("Wallpaper Style").HoldsNoControls(),
-        Row("Frame2", K::Frame, 5040, 3360, 2055, 975)
+        Row("Frame1", K::Frame, 5040, 0, 2055, 2415).Caption("Wallpaper Style").HoldsNoControls(),
+        Row("Frame2", K::Frame, 5040, 4440, 2055, 975)
             .Caption("Cycle Frequency")
             .Tip("How often to change wallpaper"),
-        Row("frmCycle", K::Frame, 5040, 4800, 2055, 1335).Caption("Cycle Order"),
+        Row("frmCycle", K::Frame, 5040, 5880, 2055, 1335).Caption("Cycle Order"),
         Row("Label6", K::Label, 720, 120, 855, 255).Caption("Collection:").Names("cmbCollection"),
         Row("Label2", K::Label, 120, 2520, 2175, 255)
             .Caption("Previous Bitmaps:")
@@ -215,17 +227,17 @@ const std::vector<ControlLayout>& WindowControls() {
         Row("Label5", K::Label, 240, 3840, 1695, 255)
             .Caption("Bitmaps to cycle:")
             .Names("lstRotateBmps"),
-        Row("Label7", K::Label, 5280, 3720, 375, 255)
+        Row("Label7", K::Label, 5280, 4800, 375, 255)
             .Caption("D")
             .Tip("Days")
             .In("Frame2")
             .Names("txtDays"),
-        Row("Label3", K::Label, 5760, 3720, 375, 255)
+        Row("Label3", K::Label, 5760, 4800, 375, 255)
             .Caption("H")
             .Tip("Hours")
             .In("Frame2")
             .Names("txtHours"),
-        Row("Label4", K::Label, 6240, 3720, 375, 255)
+        Row("Label4", K::Label, 6240, 4800, 375, 255)
             .Caption("M")
             .Tip("Minutes")
             .In("Frame2")

@@ -16,7 +16,7 @@ class frmWallPaper;
 // below the menu bar.
 inline constexpr int kTwipsPerPixel = 15;
 inline constexpr int kClientWidthTwips = 7155;
-inline constexpr int kClientHeightTwips = 6225;
+inline constexpr int kClientHeightTwips = 7305;
 
 enum class ControlKind {
     Button,

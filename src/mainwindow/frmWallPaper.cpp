@@ -12,6 +12,21 @@
 
 namespace velum {
 
+namespace {
+
+// Each style button and the code it stands for.
+struct StyleOption {
+    std::int16_t code;
+    OptionButton frmWallPaper::*button;
+};
+constexpr StyleOption kStyleOptions[] = {
+    {style::kTile, &frmWallPaper::optTile}, {style::kCenter, &frmWallPaper::optCenter},
+    {style::kNone, &frmWallPaper::optNone}, {style::kFill, &frmWallPaper::optFill},
+    {style::kFit, &frmWallPaper::optFit},   {style::kStretch, &frmWallPaper::optStretch},
+};
+
+} // namespace
+
 frmWallPaper::frmWallPaper(Registry& registry, Dialogs& dialogs, FormPlaces places, FormRole role)
     : registry_(registry), dialogs_(dialogs), places_(std::move(places)), role_(role) {
     // Center and Ascending, as WallpaperStyle and CycleOrder start.
@@ -23,8 +38,8 @@ frmWallPaper::frmWallPaper(Registry& registry, Dialogs& dialogs, FormPlaces plac
     txtDays.Change = [this] { txtDays_Change(); };
     txtHours.Change = [this] { txtHours_Change(); };
     txtMinutes.Change = [this] { txtMinutes_Change(); };
-    for (std::int16_t code : {style::kTile, style::kCenter, style::kNone})
-        StyleButton(code).Click = [this, code] { StyleClicked(code); };
+    for (const StyleOption& o : kStyleOptions)
+        (this->*o.button).Click = [this, code = o.code] { StyleClicked(code); };
     for (std::int16_t code : {order::kAscending, order::kRandom, order::kDescending})
         OrderButton(code).Click = [this, code] { OrderClicked(code); };
     chkAutoView.Click = [this] { chkAutoView_Click(); };
@@ -149,17 +164,36 @@ std::string frmWallPaper::DesktopFailureText() const {
            "; the wallpaper was not changed.";
 }
 
-void frmWallPaper::SetTileWallpaper(int styleCode) {
-    notices_.Write(StoreFile::Settings, "The wallpaper style was not saved.",
-                   [&] { SaveTileWallpaper(registry_, styleCode == style::kTile); });
+void frmWallPaper::SetWallpaperStyle(std::int16_t styleCode) {
+    // Fill, Fit and Stretch are Windows' own WallpaperStyle numbers; Center and Tile are its 0.
+    const bool scaled =
+        styleCode == style::kFill || styleCode == style::kFit || styleCode == style::kStretch;
+    notices_.Write(StoreFile::Settings, "The wallpaper style was not saved.", [&] {
+        SaveWallpaperStyle(registry_, scaled ? styleCode : 0, styleCode == style::kTile);
+    });
 }
 
+// Any code without a button of its own is None's, as a reader of only the first three styles
+// shows the later ones.
 OptionButton& frmWallPaper::StyleButton(double styleCode) {
-    return styleCode == style::kTile ? optTile : styleCode == style::kCenter ? optCenter : optNone;
+    for (const StyleOption& o : kStyleOptions)
+        if (styleCode == o.code)
+            return this->*o.button;
+    return optNone;
 }
 
 std::int16_t frmWallPaper::ChosenStyle() const {
-    return optTile.Value() ? style::kTile : optCenter.Value() ? style::kCenter : style::kNone;
+    for (const StyleOption& o : kStyleOptions)
+        if ((this->*o.button).Value())
+            return o.code;
+    return style::kNone;
+}
+
+std::int16_t frmWallPaper::StyleOfText(const std::string& text) {
+    for (const StyleOption& o : kStyleOptions)
+        if (text == std::to_string(o.code))
+            return o.code;
+    return style::kNone;
 }
 
 OptionButton& frmWallPaper::OrderButton(double orderCode) {
@@ -180,7 +214,7 @@ bool frmWallPaper::TileChosenStyle() {
         SystemParametersInfoA(kNoWallpaper);
         return false;
     }
-    SetTileWallpaper(styleCode);
+    SetWallpaperStyle(styleCode);
     return true;
 }
 

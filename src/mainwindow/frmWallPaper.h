@@ -72,9 +72,9 @@ class frmWallPaper {
     ListBox lstRotateBmps;
     ComboBox cmbLastBmps;
     TextBox txtDays, txtHours, txtMinutes;
-    OptionButton optTile, optCenter, optNone;
+    OptionButton optTile, optCenter, optNone, optFill, optFit, optStretch;
     OptionButton optAscending, optRandom, optDescending;
-    OptionGroup styleGroup{&optTile, &optCenter, &optNone};
+    OptionGroup styleGroup{&optTile, &optCenter, &optNone, &optFill, &optFit, &optStretch};
     OptionGroup orderGroup{&optAscending, &optRandom, &optDescending};
     CheckBox chkAutoView;
     DriveListBox Drive1;
@@ -152,7 +152,7 @@ class frmWallPaper {
     void cmbLastBmps_DblClick();
     void lstRotateBmps_DblClick() { ApplyBmp(BmpSource::RotationList); }
     void ApplyBmp(BmpSource source);
-    void SetTileWallpaper(int styleCode);
+    void SetWallpaperStyle(std::int16_t styleCode);
 
     // The scheduler.
     void ApplyNextBmp();
@@ -228,6 +228,8 @@ class frmWallPaper {
     // The option buttons of the style and order codes and the codes of the chosen buttons:
     // a code of neither Tile nor Center is None, one of neither Random nor Descending Ascending.
     OptionButton& StyleButton(double styleCode);
+    // The style a TileWallpaper record's exact text names, None for any other text.
+    static std::int16_t StyleOfText(const std::string& text);
     std::int16_t ChosenStyle() const;
     OptionButton& OrderButton(double orderCode);
     std::int16_t ChosenOrder() const;

@@ -236,10 +236,8 @@ void frmWallPaper::LoadTileSetting(const std::string& name) {
     tileRead_.reset();
     if (!stored)
         return;
-    // Exact text: only "1" tiles and only "0" centres, unlike LoadBmpCollection's number rule.
-    const std::int16_t code = *stored == "1"   ? style::kTile
-                              : *stored == "0" ? style::kCenter
-                                               : style::kNone;
+    // Exact text ("1" tiles, "0" centres), unlike LoadBmpCollection's number rule.
+    const std::int16_t code = StyleOfText(*stored);
     styleGroup.Select(StyleButton(code));
     WallpaperStyle = code;
 }

@@ -24,7 +24,8 @@ std::string Output(const std::string& command) { // "(failed)" when the command 
 std::string g_pids; // what each Start left running, ended with the test
 const auto Start = [](std::string c) { g_pids += " " + std::to_string(std::stoi(Output(c))); };
 
-[[noreturn]] void Call(const char* session, const std::string& text, bool tiled = false) {
+[[noreturn]] void Call(const char* session, const std::string& text, bool tiled = false,
+                       const std::string& style = "0") {
     GDBusConnection* bus = OpenSessionBus().release();
     const auto answer = [](GDBusConnection* c, GDBusMessage* m, int, void*) -> GDBusMessage* {
         if (g_strcmp0(g_dbus_message_get_member(m), "evaluateScript"))
@@ -41,6 +42,7 @@ const auto Start = [](std::string c) { g_pids += " " + std::to_string(std::stoi(
     setenv("XDG_CURRENT_DESKTOP", session, 1);
     MemoryRegistry reg;
     reg.Put("Control Panel\\desktop", "TileWallpaper", reg::kSz, tiled ? "1\0"s : "0\0"s);
+    reg.Put("Control Panel\\desktop", "WallpaperStyle", reg::kSz, style + '\0');
     reg.Put("Control Panel\\Colors", "Background", reg::kSz, "255 128 0\0"s);
     _exit(static_cast<int>(CreatePlatformDesktop(reg)->SetDeskWallpaper(text)));
 }
@@ -61,13 +63,27 @@ TEST(DesktopBus, KdeGetsItsScriptAndXfceItsPropertiesOnEveryGroup) {
     const std::string path = store.root() + "/a'b\"c\\d\ne f%ü#?.bmp";
     WriteBmp24(path, 2, 1, {0xFF, 0xFF00});
     const std::string uri = "file://" + store.root() + "/a%27b%22c%5Cd%0Ae%20f%25%C3%BC%23%3F.bmp";
-    for (int mode : {6, 3, 0}) { // centred, tiled, none
-        ASSERT_EXIT(Call("X-Test:KDE", mode ? path : kNoWallpaper, mode == 3), kDone, "");
-        const std::string js = ReadWholeFile(store.file("s.js")), plugin = mode ? "image" : "color";
+    // Centred, tiled, then Fill (whatever the tiling flag says), Fit, Stretch and none.
+    struct Kde {
+        const char* style;
+        bool tiled;
+        int fillMode;
+    };
+    for (const Kde k : {Kde{"0", false, 6},
+                        {"0", true, 3},
+                        {"10", true, 2},
+                        {"6", false, 1},
+                        {"2", false, 0},
+                        {"0", false, -1}}) {
+        const bool shown = k.fillMode >= 0;
+        ASSERT_EXIT(Call("X-Test:KDE", shown ? path : kNoWallpaper, k.tiled, k.style), kDone, "");
+        const std::string js = ReadWholeFile(store.file("s.js")),
+                          plugin = shown ? "image" : "color";
         for (const std::string& part :
              {"wallpaperPlugin = \"org.kde." + plugin + "\";",
-              "writeConfig(\"Color\", \"#ff8000\");"s, mode ? "(\"Image\", \"" + uri + "\");" : ""s,
-              mode ? "(\"FillMode\", " + std::to_string(mode) + ");" : ""s})
+              "writeConfig(\"Color\", \"#ff8000\");"s,
+              shown ? "(\"Image\", \"" + uri + "\");" : ""s,
+              shown ? "(\"FillMode\", " + std::to_string(k.fillMode) + ");" : ""s})
             EXPECT_NE(js.find(part), std::string::npos) << part << "\n" << js;
     }
 
@@ -82,6 +98,10 @@ TEST(DesktopBus, KdeGetsItsScriptAndXfceItsPropertiesOnEveryGroup) {
     Ask(other + "last-image -n -t string -s /old.bmp"); // another screen, monitor and workspace
     ASSERT_EXIT(Call("XFCE", path, true), kDone, "");
     EXPECT_EQ(Shown(other), path + "\n2\n") << "every group";
+    for (const auto& [style, xfce] : {std::pair{"10", "5"}, {"6", "4"}, {"2", "3"}}) {
+        ASSERT_EXIT(Call("XFCE", path, false, style), kDone, "");
+        EXPECT_EQ(Shown(first), path + "\n" + xfce + "\n") << "zoomed, scaled, stretched";
+    }
     ASSERT_EXIT(Call("XFCE", kNoWallpaper), kDone, "");
     EXPECT_EQ(Shown(first), path + "\n0\n") << "none keeps the picture";
 }

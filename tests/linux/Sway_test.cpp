@@ -51,14 +51,14 @@ TEST(SwayIpc, ARefusalOrNobodyListeningFails) {
         [[maybe_unused]] ssize_t n = read(fd, buffer, 4096) + write(fd, reply.data(), reply.size());
         close(fd);
     });
-    EXPECT_EQ(Failure(socket, {"", nullptr, false, 0}), "sway: No \"bg\"");
+    EXPECT_EQ(Failure(socket, {"", nullptr, WallpaperFit::Center, 0}), "sway: No \"bg\"");
     server.join();
     close(listener); // left bound, with nobody listening
-    EXPECT_EQ(Failure(socket, {"", nullptr, false, 0}),
+    EXPECT_EQ(Failure(socket, {"", nullptr, WallpaperFit::Center, 0}),
               "cannot reach sway at " + socket + ": Connection refused");
 }
 
-TEST(SwayHeadless, VelumspinShowsCentredTiledAndNoneThroughSwaybg) {
+TEST(SwayHeadless, VelumspinShowsEachStyleAndNoneThroughSwaybg) {
     if (getuid() != 0 || Sh("command -v sway swaybg grim >/dev/null") != 0)
         GTEST_SKIP() << "needs root (to run sway as nobody), sway, swaybg and grim";
     const TempStore store;
@@ -110,10 +110,36 @@ TEST(SwayHeadless, VelumspinShowsCentredTiledAndNoneThroughSwaybg) {
         EXPECT_TRUE(shows(i == 1, i == 2)) << i;
     }
 
+    // Fill, Fit and Stretch of a wide picture whose left quarter is red and the rest blue: filled,
+    // only blue shows; fitted, a band across the middle; stretched, red down the left quarter.
+    std::vector<std::uint32_t> wide(40 * 10, 0x0000FF);
+    for (int y = 0; y < 10; ++y)
+        std::fill_n(wide.begin() + y * 40, 10, 0xFF0000u);
+    WriteBmp24(dir + "/wide.bmp", 40, 10, wide);
+    const auto pixel = [&](int x, int y) {
+        const std::string ppm = ReadWholeFile(home + "/shot.ppm");
+        const std::size_t at = ppm.size() - 3 * (320 * 240 - (y * 320 + x));
+        return std::uint32_t(std::uint8_t(ppm[at])) << 16 |
+               std::uint32_t(std::uint8_t(ppm[at + 1])) << 8 | std::uint8_t(ppm[at + 2]);
+    };
+    for (const auto& [style, left, top] : {std::tuple{"10", 0x0000FFu, 0x0000FFu},
+                                           {"6", 0xFF0000u, 0x0A141Eu},
+                                           {"2", 0xFF0000u, 0xFF0000u}}) {
+        WriteWholeFile(store.file("velum.cfg"),
+                       CrlfJoin({R"("Bmp","Sky",")" + dir + "/wide.bmp\"",
+                                 R"("TileWallpaper","Sky",")" + std::string(style) + "\""}));
+        EXPECT_EQ(0, nobody(VELUM_BIN_DIR "/velumspin"));
+        bool seen = false;
+        for (int i = 0; i < 100 && !seen; ++i, usleep(50000))
+            seen = !nobody("grim -t ppm $H/shot.ppm") && pixel(40, 120) == left &&
+                   pixel(40, 20) == top && pixel(280, 120) == 0x0000FFu;
+        EXPECT_TRUE(seen) << style << ": " << std::hex << pixel(40, 120) << " " << pixel(40, 20);
+    }
+
     // A path no velum.cfg record can hold.
     const std::string odd = dir + "/a \"quoted\" name, with $HOME;.bmp";
     WriteBmp24(odd, kW, kH, pixels);
     const auto bitmap = BitmapFile::Open(odd);
-    EXPECT_EQ(Failure(home + "/ipc.sock", {odd, &*bitmap, false, 0x0A141E}), "");
+    EXPECT_EQ(Failure(home + "/ipc.sock", {odd, &*bitmap, WallpaperFit::Center, 0x0A141E}), "");
     EXPECT_TRUE(shows(false, false));
 }

@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "mainwindow/WindowLayout.h"
 #include "store/ConfigRecord.h"
 #include "support/TestSupport.h"
 #include "support/Xvfb.h"
@@ -75,12 +76,13 @@ struct Velumdesk : ::testing::Test {
             kill(child, SIGKILL), waitpid(child, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    // xdotool's words for a click at a point of the window's client area, 415 pixels high at 96
-    // dots per inch below the menu bar; the window itself, not a message box, once it is shown.
+    // xdotool's words for a click at a point of the window's client area (the table's height at 96
+    // dots per inch) below the menu bar; the window itself, not a message box, once it is shown.
     std::function<std::string(int, int)> ClickInWindow() {
         Xdo(kFind + "getwindowgeometry --shell %1 >" + dir + "/geometry");
         const std::string geometry = ReadWholeFile(dir + "/geometry");
-        const int menu = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7)) - 415;
+        const int menu = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7)) -
+                         velum::kClientHeightTwips / 15;
         const std::string window = geometry.substr(7, geometry.find('\n') - 7);
         return [window, menu](int x, int y) {
             return "mousemove --window " + window + " " + std::to_string(x) + " " +

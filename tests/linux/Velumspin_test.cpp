@@ -147,8 +147,12 @@ TEST_F(Velumspin, WithoutADesktopItStillRecordsThePositionSaysWhatFailedAndGnome
                                  "); the wallpaper was not changed.\n");
     EXPECT_EQ(State("Index"), " 1") << "three moves on from the first";
 
-    for (const auto& [tile, option] :
-         {std::pair{"0", "centered"}, {"1", "wallpaper"}, {"99", "none"}}) {
+    for (const auto& [tile, option] : {std::pair{"0", "centered"},
+                                       {"1", "wallpaper"},
+                                       {"99", "none"},
+                                       {"10", "zoom"},
+                                       {"6", "scaled"},
+                                       {"2", "stretched"}}) {
         Prepare(tile);
         ASSERT_EQ(Spin("XDG_CURRENT_DESKTOP=ubuntu:GNOME GSETTINGS_BACKEND=keyfile"), "0 ");
         const std::string keyfile = ReadWholeFile(dir + "/glib-2.0/settings/keyfile");

@@ -87,6 +87,28 @@ TEST_F(Applying, ApplyingFromEachListWritesTheTilingFlagFirstAndRecordsTheHistor
     EXPECT_EQ(form.cmbLastBmps.items(), (Strings{"/r/two.bmp", Pic("c.bmp"), Pic("b.BMP")}));
 }
 
+// Fill, Fit and Stretch reach the desktop as Windows' own WallpaperStyle numbers with the tiling
+// flag off, and the collection keeps the same numbers; Center and Tile leave WallpaperStyle 0.
+TEST_F(Applying, EachStyleWritesWindowsOwnNumbersAndTheCollectionKeepsThem) {
+    auto& form = Browsing();
+    form.cmbCollection.SetText("Sky");
+    form.filWinBmps.SetSelected(0, true);
+    std::string seen;
+    for (OptionButton* b :
+         {&form.optFill, &form.optFit, &form.optStretch, &form.optTile, &form.optCenter}) {
+        form.styleGroup.Select(*b);
+        form.cmdApply_click();
+        const FakeDesktop::Call call = desktop.calls.back();
+        seen += call.style.substr(0, call.style.find('\0')) + "/" +
+                call.tile.substr(0, call.tile.find('\0')) + " ";
+        if (b == &form.optFit) {
+            form.mnuSave_Click();
+            EXPECT_NE(State("Sky").find("TileWallpaper=6|"), std::string::npos) << State("Sky");
+        }
+    }
+    EXPECT_EQ(seen, "10/0 6/0 2/0 0/1 0/0 ");
+}
+
 TEST_F(Applying, TheRotationListAddsOnlyNewPathsApplyFollowsTheBitmapAndTheTickFollowsTheOrder) {
     auto& form = Browsing();
     Rotation({Pic("a.bmp"), Pic("B.bmp")});

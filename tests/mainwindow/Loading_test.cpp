@@ -43,9 +43,26 @@ TEST_F(Loading, TheCollectionReplacesTheListAndTheTwoLoadersTakeOddValuesTheirOw
     form.LoadBmpCollection("N");
     EXPECT_EQ(form.lstRotateBmps.items(), Strings{"a"});
     EXPECT_TRUE(form.optDescending.Value());
-    // The style chosen by the collection's loader (a number), then by the tile setting's (exact).
-    auto style = [&] { return form.optTile.Value() ? 'T' : form.optCenter.Value() ? 'C' : 'N'; };
-    for (const auto& [tile, styles] : {std::pair{" 1"s, "TN"s}, {"1"s, "TT"s}, {"0"s, "CC"s}}) {
+    // The style chosen by the collection's loader (a number), then by the tile setting's (exact):
+    // Tile, Center, None, Fill, fIt, Stretch; a code of no button is None's.
+    auto style = [&] {
+        const char* letters = "TCNFIS";
+        for (OptionButton* b : {&form.optTile, &form.optCenter, &form.optNone, &form.optFill,
+                                &form.optFit, &form.optStretch})
+            if (b->Value())
+                return *letters;
+            else
+                ++letters;
+        return '-';
+    };
+    for (const auto& [tile, styles] : {std::pair{" 1"s, "TN"s},
+                                       {"1"s, "TT"s},
+                                       {"0"s, "CC"s},
+                                       {"10"s, "FF"s},
+                                       {"6.0"s, "IN"s},
+                                       {"2"s, "SS"s},
+                                       {"6"s, "II"s},
+                                       {"3"s, "NN"s}}) {
         Config({R"("TileWallpaper","N",")" + tile + "\""});
         form.LoadBmpCollection("N");
         const char byLoader = style();

@@ -114,17 +114,18 @@ struct FakeDialogs final : Dialogs {
     }
 };
 
-// Records every wallpaper call with the tiling flag the registry held at that moment.
+// Records every wallpaper call with the style values the registry held at that moment.
 struct FakeDesktop final : Desktop {
     struct Call {
-        std::string text, tile;
+        std::string text, tile, style;
     };
     explicit FakeDesktop(MemoryRegistry& reg) : reg_(reg) {}
     MemoryRegistry& reg_;
     std::vector<Call> calls;
     std::string unreadable; // a bitmap refused as the desktop refuses one it cannot read
     DesktopResult SetDeskWallpaper(const std::string& text) override {
-        calls.push_back({text, reg_.Raw("Control Panel\\desktop", "TileWallpaper")});
+        calls.push_back({text, reg_.Raw("Control Panel\\desktop", "TileWallpaper"),
+                         reg_.Raw("Control Panel\\desktop", "WallpaperStyle")});
         return text == unreadable && !text.empty() ? DesktopResult::BadPicture
                                                    : DesktopResult::Done;
     }
