@@ -61,6 +61,32 @@ int ExifOrientation(std::string_view app1) {
     return 1;
 }
 
+int JpegExifOrientation(std::string_view jpeg) {
+    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(jpeg[at]); };
+    if (jpeg.size() < 2 || byte(0) != 0xFF || byte(1) != 0xD8)
+        return 1;
+    std::size_t at = 2;
+    while (at + 4 <= jpeg.size()) {
+        if (byte(at) != 0xFF)
+            return 1;
+        const unsigned marker = byte(at + 1);
+        if (marker == 0xFF) { // fill before a marker
+            ++at;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9 || marker == 0xD8 || marker == 0x00)
+            return 1; // the scan begins, or the file is not sound: no headers follow
+        const std::size_t length = std::size_t{byte(at + 2)} << 8 | byte(at + 3);
+        if (length < 2)
+            return 1;
+        const std::string_view payload = jpeg.substr(at + 4, length - 2);
+        if (marker == 0xE1 && payload.substr(0, 6) == std::string_view("Exif\0\0", 6))
+            return ExifOrientation(payload);
+        at += 2 + length;
+    }
+    return 1;
+}
+
 void StoredPoint(int orientation, int width, int height, int x, int y, int& sx, int& sy) {
     switch (orientation) {
     case 2:

@@ -10,6 +10,10 @@ namespace velum {
 // header and IFD0); 1 when it records none or is malformed.
 int ExifOrientation(std::string_view app1);
 
+// The EXIF orientation of a JPEG from its first bytes: the first "Exif" APP1 segment before the
+// scan, found by walking the markers; 1 when there is none or the walk goes wrong.
+int JpegExifOrientation(std::string_view jpeg);
+
 // Orientations 5 to 8 turn the picture a quarter: its shown sides are the stored ones swapped.
 inline bool Transposes(int orientation) {
     return orientation >= 5 && orientation <= 8;

@@ -64,6 +64,27 @@ TEST(PictureFormats, TheExifOrientationIsReadInEitherByteOrderAndMalformedOnesAr
     EXPECT_EQ(ExifOrientation(far), 1);
 }
 
+TEST(PictureFormats, AJpegsOrientationIsInItsFirstExifSegmentBeforeTheScan) {
+    const std::string exif = Exif(true, Entry(true, 0x0112, 3, 1, 6), 1);
+    const auto segment = [](char marker, const std::string& payload) {
+        const std::size_t n = payload.size() + 2;
+        return "\xFF"s + marker + char(n >> 8) + char(n & 0xFF) + payload;
+    };
+    const std::string soi = "\xFF\xD8"s, jfif = segment('\xE0', "JFIF\0\1\1\0\0\1\0\1\0\0"s);
+    const std::string xmp = segment('\xE1', "http://ns.adobe.com/xap/1.0/\0<x/>"s);
+    EXPECT_EQ(JpegExifOrientation(soi + jfif + xmp + segment('\xE1', exif)), 6);
+    EXPECT_EQ(JpegExifOrientation(soi + "\xFF"s + segment('\xE1', exif)), 6) << "fill byte";
+    EXPECT_EQ(JpegExifOrientation(soi + segment('\xDA', "\0\0"s) + segment('\xE1', exif)), 1)
+        << "after the scan";
+    EXPECT_EQ(JpegExifOrientation("BM" + segment('\xE1', exif)), 1) << "not a JPEG";
+    const std::string whole = soi + jfif + segment('\xE1', exif);
+    for (std::size_t cut = 0; cut < whole.size(); ++cut)
+        EXPECT_EQ(JpegExifOrientation(whole.substr(0, cut)), 1) << cut;
+    std::string wrong = whole;
+    wrong[4] = wrong[5] = 0; // a length of 0
+    EXPECT_EQ(JpegExifOrientation(wrong), 1);
+}
+
 TEST(PictureFormats, StoredPointsTurnTheWayEachOrientationSays) {
     int x = 0, y = 0;
     // A 4 by 2 picture stored; the shown top left pixel is which stored one.

@@ -1,5 +1,5 @@
 // Any input is refused, or opens with sides within the limits and draws, at natural size or
-// scaled and in parts, pixels that leave the top byte clear; its EXIF reader always gives an
+// scaled and in parts, pixels that leave the top byte clear; its EXIF readers always give an
 // orientation from 1 to 8. The sanitizers catch reads past the input and overflows.
 #include <algorithm>
 #include <cstdint>
@@ -23,8 +23,8 @@ static void CheckDrawn(const velum::PictureFile& file, int sw, int sh, int x, in
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const int orientation = velum::ExifOrientation(bytes);
-    Check(orientation >= 1 && orientation <= 8);
+    for (const int orientation : {velum::ExifOrientation(bytes), velum::JpegExifOrientation(bytes)})
+        Check(orientation >= 1 && orientation <= 8);
     const auto file = velum::PictureFile::FromBytes(velum::PictureFormat::Jpeg, bytes);
     if (!file)
         return 0;
