@@ -25,6 +25,8 @@ ensure_packages() {
 BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libx11-dev libglib2.0-dev)
 # The root window: shared memory images, and the monitors from RandR or Xinerama.
 BUILD_PACKAGES+=(libxext-dev libxrandr-dev libxinerama-dev)
+# Photos: JPEG (libjpeg-turbo) and PNG decoding, and pixman's filters to scale them.
+BUILD_PACKAGES+=(libjpeg62-turbo-dev libpng-dev libpixman-1-dev)
 # The packages the tests need on top: a display, schemas, and tools that make real bitmaps.
 TEST_PACKAGES=(googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth x11-utils
     gsettings-desktop-schemas libglib2.0-bin imagemagick netpbm)

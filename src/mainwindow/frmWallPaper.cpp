@@ -7,7 +7,7 @@
 #include "common/IoFailure.h"
 #include "common/Numbers.h"
 #include "common/RegistrySettings.h"
-#include "engine/Bitmap.h"
+#include "engine/PictureFile.h"
 #include "engine/Scheduler.h"
 
 namespace velum {
@@ -52,7 +52,10 @@ frmWallPaper::frmWallPaper(Registry& registry, Dialogs& dialogs, FormPlaces plac
     desktop_ = ownDesktop_.get();
     clock_ = ownClock_.get();
     random_ = ownRandom_.get();
-    LoadPicture = [](const std::string& path) { return DecodeBitmapFile(path).has_value(); };
+    LoadPicture = [](const std::string& path) {
+        const std::optional<PictureFile> file = PictureFile::Open(path);
+        return file && file->Decodes();
+    };
 }
 
 // ---- start-up and exit

@@ -12,7 +12,7 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "engine/Bitmap.h"
+#include "engine/PictureFile.h"
 
 namespace velum {
 
@@ -119,7 +119,7 @@ void SyncFolders(QListWidget* list, const DirListBox& folders, std::vector<Folde
 
 std::optional<QImage> DecodePreview(const std::string& path, QSize limit, bool fit) {
     const std::optional<Picture> picture =
-        DecodeBitmapFileFor(path, limit.width(), limit.height(), fit);
+        DecodePictureFileFor(path, limit.width(), limit.height(), fit);
     if (!picture)
         return std::nullopt;
     QImage image(picture->width, picture->height, QImage::Format_RGB32);

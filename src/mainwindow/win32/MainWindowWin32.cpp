@@ -586,7 +586,7 @@ bool MainWindowWin32::LoadPicture(const std::string& path) {
     const ImageBox& box = form_.imgThumb;
     const bool fit = box.stretch;
     const SIZE limit = PreviewLimit(box);
-    std::optional<Picture> picture = DecodeBitmapFileFor(path, limit.cx, limit.cy, fit);
+    std::optional<Picture> picture = DecodePictureFileFor(path, limit.cx, limit.cy, fit);
     if (!picture)
         return false; // refused: the last picture stays, never a half-read one
     cachedPath_ = path;

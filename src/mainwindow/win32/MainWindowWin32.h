@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Bitmap.h"
+#include "engine/PictureFile.h"
 #include "mainwindow/FormDriver.h"
 #include "mainwindow/WindowLayout.h"
 #include "mainwindow/frmWallPaper.h"
