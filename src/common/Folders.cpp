@@ -1,9 +1,9 @@
 #include "common/Folders.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "common/Files.h"
+#include "common/PictureNames.h"
 
 namespace velum {
 
@@ -46,21 +46,6 @@ std::string VolumeOf(const std::string& path, const std::vector<std::string>& vo
     return best;
 }
 
-namespace {
-
-} // namespace
-
-bool IsPictureName(std::string_view name) {
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || name.size() - dot > 5)
-        return false;
-    std::string ext(name.substr(dot + 1));
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + ('a' - 'A'));
-    return ext == "bmp" || ext == "jpg" || ext == "jpeg" || ext == "png";
-}
-
 FolderContents ReadFolderContents(const std::string& folder) {
     std::vector<FolderEntry> entries = ListFolder(folder);
     FolderContents contents;
@@ -68,7 +53,7 @@ FolderContents ReadFolderContents(const std::string& folder) {
     for (auto& entry : entries) {
         if (entry.isFolder)
             contents.subfolders.push_back(std::move(entry.name));
-        else if (IsPictureName(entry.name))
+        else if (FormatOfName(entry.name) != PictureFormat::Unknown)
             contents.bitmaps.push_back(std::move(entry.name));
     }
     return contents;

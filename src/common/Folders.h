@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace velum {
@@ -40,12 +39,8 @@ std::vector<FolderEntry> ListFolder(const std::string& folder);
 // up, for the first ListFolder to take when it asks for that folder; on Windows it does nothing.
 void ReadFolderAhead(const std::string& folder);
 
-// True for the names of the pictures the browser shows: "*.bmp", "*.jpg", "*.jpeg" and "*.png",
-// in any letter case (cameras write ".JPG").
-bool IsPictureName(std::string_view name);
-
-// A folder's subfolders and pictures (IsPictureName), by name, from one reading of the folder;
-// throws IoFailure when it cannot be read.
+// A folder's subfolders and pictures (any name FormatOfName knows), by name, from one reading of
+// the folder; throws IoFailure when it cannot be read.
 struct FolderContents {
     std::vector<std::string> subfolders, bitmaps;
 };

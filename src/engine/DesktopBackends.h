@@ -6,15 +6,15 @@
 #include <memory>
 #include <string>
 
-#include "engine/Bitmap.h"
 #include "engine/Desktop.h"
+#include "engine/PictureFile.h"
 
 namespace velum {
 
 // What to show: a picture (null for none) in a style, on the desktop colour.
 struct WallpaperRequest {
-    std::string path;                   // the bitmap's full path; empty for none
-    const BitmapFile* bitmap = nullptr; // checked, null for none
+    std::string path;                     // the picture's full path; empty for none
+    const PictureFile* picture = nullptr; // checked, null for none
     WallpaperFit fit = WallpaperFit::Center;
     std::uint32_t background = 0; // 0x00RRGGBB
 };
@@ -38,9 +38,9 @@ template <class T> T ForFit(WallpaperFit fit, T center, T tile, T fill, T fitWho
 
 enum class GSettingsFamily { Gnome, Cinnamon, Mate };
 
-// Draws the request into a pixmap of the X root window, centred on each monitor, and publishes
-// it. BadPicture when the bitmap can no longer be read; NoDesktop, saying why in `failure`, when
-// no display takes it.
+// Draws the request into a pixmap of the X root window, on each monitor in its style (tiled once
+// from the root's corner), and publishes it. BadPicture when the picture can no longer be read;
+// NoDesktop, saying why in `failure`, when no display takes it.
 DesktopResult SetX11RootWallpaper(const WallpaperRequest& request, std::string& failure);
 
 // Sets the desktop's background keys through GSettings; false when the schema is not installed.

@@ -54,15 +54,15 @@ bool SetGSettingsWallpaper(GSettingsFamily family, const WallpaperRequest& reque
         return false;
     GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
     g_settings_delay(settings); // one change for the desktop to redraw, not one per key
-    if (request.bitmap && family == GSettingsFamily::Mate) {
+    if (request.picture && family == GSettingsFamily::Mate) {
         SetKey(settings, schema, "picture-filename", request.path);
-    } else if (request.bitmap) {
+    } else if (request.picture) {
         const std::string uri = FileUri(request.path);
         SetKey(settings, schema, "picture-uri", uri);
         SetKey(settings, schema, "picture-uri-dark", uri);
     }
     SetKey(settings, schema, "picture-options",
-           request.bitmap
+           request.picture
                ? ForFit(request.fit, "centered", "wallpaper", "zoom", "scaled", "stretched")
                : "none");
     char colour[8];

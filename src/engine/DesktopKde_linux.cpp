@@ -20,7 +20,7 @@ int FillMode(WallpaperFit fit) {
 std::string Script(const WallpaperRequest& request) {
     char colour[8];
     std::snprintf(colour, sizeof colour, "#%06x", request.background & 0xFFFFFFu);
-    const std::string plugin = JsStringLiteral(request.bitmap ? "org.kde.image" : "org.kde.color");
+    const std::string plugin = JsStringLiteral(request.picture ? "org.kde.image" : "org.kde.color");
     std::string script = "var all = desktops();\n"
                          "for (var i = 0; i < all.length; ++i) {\n"
                          "    var d = all[i];\n"
@@ -29,7 +29,7 @@ std::string Script(const WallpaperRequest& request) {
                          ";\n"
                          "    d.currentConfigGroup = [\"Wallpaper\", " +
                          plugin + ", \"General\"];\n";
-    if (request.bitmap) {
+    if (request.picture) {
         script += "    d.writeConfig(\"Image\", " + JsStringLiteral(FileUri(request.path)) + ");\n";
         script +=
             "    d.writeConfig(\"FillMode\", " + std::to_string(FillMode(request.fit)) + ");\n";

@@ -118,7 +118,7 @@ std::string SwayQuoted(const std::string& text) {
 std::string SwayBackgroundCommand(const WallpaperRequest& request) {
     char colour[8];
     std::snprintf(colour, sizeof colour, "#%06x", request.background & 0xFFFFFFu);
-    if (!request.bitmap)
+    if (!request.picture)
         return std::string("output * bg ") + colour + " solid_color";
     return "output * bg " + SwayQuoted(request.path) +
            ForFit(request.fit, " center ", " tile ", " fill ", " fit ", " stretch ") + colour;

@@ -233,14 +233,38 @@ struct Canvas {
     std::uint32_t* row(int y) const { return pixels + static_cast<std::size_t>(y) * stride; }
 };
 
-// Draws the colour, then the bitmap tiled from the root's corner or centred on each monitor,
-// decoding straight into the canvas; false when the bitmap can no longer be read.
+// Where the picture lands on monitor `m` in a style other than Tile: its rectangle on the root at
+// the size it is drawn, centred on the monitor (and cut by it where larger).
+Rect Placement(const Rect& m, WallpaperFit fit, int w, int h) {
+    int sw = w, sh = h;
+    // Scaled by the monitor's width when the picture is the wider of the two (Fit), or the
+    // narrower (Fill); the other side follows, rounded, at least a pixel.
+    const bool wider = std::int64_t{w} * m.h > std::int64_t{h} * m.w;
+    const auto byWidth = [&] {
+        sw = m.w;
+        sh = std::max<int>(1, static_cast<int>((std::int64_t{h} * m.w + w / 2) / w));
+    };
+    const auto byHeight = [&] {
+        sh = m.h;
+        sw = std::max<int>(1, static_cast<int>((std::int64_t{w} * m.h + h / 2) / h));
+    };
+    if (fit == WallpaperFit::Stretch)
+        sw = m.w, sh = m.h;
+    else if (fit == WallpaperFit::Fit)
+        wider ? byWidth() : byHeight();
+    else if (fit == WallpaperFit::Fill)
+        wider ? byHeight() : byWidth();
+    return {m.x + CentreOffset(m.w, sw), m.y + CentreOffset(m.h, sh), sw, sh};
+}
+
+// Draws the colour, then the picture tiled from the root's corner or in its style on each
+// monitor, decoding straight into the canvas; false when the picture can no longer be read.
 bool Paint(const Canvas& c, const std::vector<Rect>& monitors, const WallpaperRequest& request) {
-    const BitmapFile* b = request.bitmap;
+    const PictureFile* b = request.picture;
     if (b && request.fit == WallpaperFit::Tile) {
         // One tile decoded at the corner, then copied along the rows and down the root.
         const int tw = std::min(c.w, b->width()), th = std::min(c.h, b->height());
-        if (!b->Decode(0, 0, tw, th, c.pixels, c.stride))
+        if (!b->Draw(b->width(), b->height(), 0, 0, tw, th, c.pixels, c.stride, request.background))
             return false;
         for (int y = 0; y < th; ++y)
             for (int x = tw; x < c.w; x += std::min(x, c.w - x))
@@ -249,12 +273,10 @@ bool Paint(const Canvas& c, const std::vector<Rect>& monitors, const WallpaperRe
             std::memcpy(c.row(y), c.row(y % th), sizeof(std::uint32_t) * c.w);
         return true;
     }
-    std::vector<Rect> shown;
+    std::vector<Rect> placed, shown;
     for (const Rect& m : monitors) {
-        const Rect picture = b ? Rect{m.x + CentreOffset(m.w, b->width()),
-                                      m.y + CentreOffset(m.h, b->height()), b->width(), b->height()}
-                               : Rect{};
-        shown.push_back(Intersect(picture, m));
+        placed.push_back(b ? Placement(m, request.fit, b->width(), b->height()) : Rect{});
+        shown.push_back(Intersect(placed.back(), m));
     }
     // The colour goes only where no picture will be, so no pixel is written twice.
     const bool covered = monitors.size() == 1 && shown[0].w == c.w && shown[0].h == c.h;
@@ -262,10 +284,9 @@ bool Paint(const Canvas& c, const std::vector<Rect>& monitors, const WallpaperRe
         for (int y = 0; y < c.h; ++y)
             std::fill_n(c.row(y), c.w, request.background);
     for (std::size_t i = 0; b && i < monitors.size(); ++i) {
-        const Rect& v = shown[i];
-        const int px = v.x - (monitors[i].x + CentreOffset(monitors[i].w, b->width()));
-        const int py = v.y - (monitors[i].y + CentreOffset(monitors[i].h, b->height()));
-        if (v.w > 0 && !b->Decode(px, py, v.w, v.h, c.row(v.y) + v.x, c.stride))
+        const Rect &v = shown[i], &p = placed[i];
+        if (v.w > 0 && !b->Draw(p.w, p.h, v.x - p.x, v.y - p.y, v.w, v.h, c.row(v.y) + v.x,
+                                c.stride, request.background))
             return false;
     }
     return true;

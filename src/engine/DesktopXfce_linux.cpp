@@ -87,7 +87,7 @@ GVariant* Rgba(std::uint32_t colour) {
 
 bool SetXfceWallpaper(const WallpaperRequest& request) {
     // xfconf holds text only; a path that is not UTF-8 cannot be stored.
-    if (request.bitmap &&
+    if (request.picture &&
         !g_utf8_validate(request.path.c_str(), static_cast<gssize>(request.path.size()), nullptr))
         return false;
     const SessionBus bus = OpenSessionBus();
@@ -97,13 +97,13 @@ bool SetXfceWallpaper(const WallpaperRequest& request) {
     if (groups.empty())
         groups.insert(kFirstGroup);
     // none, centred, tiled, zoomed, scaled, stretched
-    const int style = request.bitmap ? ForFit(request.fit, 1, 2, 5, 4, 3) : 0;
+    const int style = request.picture ? ForFit(request.fit, 1, 2, 5, 4, 3) : 0;
     for (const std::string& group : groups) {
         const bool ok =
             Set(bus.get(), group + "color-style", g_variant_new_int32(0)) && // one solid colour
             Set(bus.get(), group + "rgba1", Rgba(request.background)) &&
             Set(bus.get(), group + "image-style", g_variant_new_int32(style)) &&
-            (!request.bitmap ||
+            (!request.picture ||
              Set(bus.get(), group + "last-image", g_variant_new_string(request.path.c_str())));
         if (!ok)
             return false;

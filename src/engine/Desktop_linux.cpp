@@ -166,18 +166,22 @@ class LinuxDesktop final : public Desktop {
     // Checks the bitmap and hands it to the running desktop; the profile names it unless it could
     // not be read.
     DesktopResult Draw(const CallKey& key, bool none, const std::function<void()>& writeProfile) {
-        std::optional<BitmapFile> bitmap;
+        std::optional<PictureFile> picture;
         if (!none)
-            bitmap = BitmapFile::Open(key.text);
+            picture = PictureFile::Open(key.text);
+        // The root window's drawing reads the whole file; a desktop given only the path is given
+        // none that is broken further in.
+        if (picture && key.session != Session::X11 && !picture->Decodes())
+            picture.reset();
         if (key.session == Session::None) {
-            if (none || bitmap)
+            if (none || picture)
                 writeProfile();
             failure_ = UnreachableSession();
             return DesktopResult::NoDesktop;
         }
-        if (!none && !bitmap)
+        if (!none && !picture)
             return DesktopResult::BadPicture;
-        WallpaperRequest request{none ? std::string() : key.text, bitmap ? &*bitmap : nullptr,
+        WallpaperRequest request{none ? std::string() : key.text, picture ? &*picture : nullptr,
                                  key.fit, key.background};
         bool shown = false;
         switch (key.session) {

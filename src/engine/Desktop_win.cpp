@@ -5,7 +5,7 @@
 #include "common/Files.h"
 #include "common/IoFailure.h"
 #include "common/WideText.h"
-#include "engine/Bitmap.h"
+#include "engine/PictureFile.h"
 
 #include <windows.h>
 
@@ -22,6 +22,10 @@ class WinDesktop final : public Desktop {
         // call, which would otherwise record it in the profile.
         if (text != kNoWallpaper && !Readable(text))
             return DesktopResult::BadPicture;
+        // Windows shows what it can of a photo cut short; one that does not decode to its end
+        // is refused here, as Windows refuses a broken bitmap itself.
+        if (text != kNoWallpaper && FormatToRead(text) != PictureFormat::Bitmap && !Decodes(text))
+            return DesktopResult::BadPicture;
         // Current Windows removes the wallpaper for an empty text; "(None)" may set nothing.
         std::wstring passed = text == kNoWallpaper ? std::wstring() : Widen(text);
         if (SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, passed.data(),
@@ -30,7 +34,7 @@ class WinDesktop final : public Desktop {
         const DWORD error = GetLastError();
         // A bitmap Windows cannot read is passed over silently, as everywhere; a refusal of one
         // our own decoder reads, or of the removal, is the desktop's, and is told.
-        if (text != kNoWallpaper && !DecodeBitmapFile(text))
+        if (text != kNoWallpaper && !Decodes(text))
             return DesktopResult::BadPicture;
         failure_ = "Windows refused the wallpaper: " + SystemErrorText(static_cast<int>(error));
         return DesktopResult::NoDesktop;
@@ -38,6 +42,10 @@ class WinDesktop final : public Desktop {
     std::string failure() const override { return failure_; }
 
   private:
+    static bool Decodes(const std::string& path) {
+        const std::optional<PictureFile> picture = PictureFile::Open(path);
+        return picture && picture->Decodes();
+    }
     static bool Readable(const std::string& path) {
         try {
             return OpenForReading(path) != nullptr;

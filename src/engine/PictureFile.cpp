@@ -2,28 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <new>
 
 #include "engine/PictureParts.h"
 
 namespace velum {
-
-PictureFormat FormatOfName(std::string_view path) {
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string_view::npos || path.find_first_of("/\\", dot) != std::string_view::npos)
-        return PictureFormat::Unknown;
-    std::string ext(path.substr(dot + 1));
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (ext == "bmp")
-        return PictureFormat::Bitmap;
-    if (ext == "jpg" || ext == "jpeg")
-        return PictureFormat::Jpeg;
-    if (ext == "png")
-        return PictureFormat::Png;
-    return PictureFormat::Unknown;
-}
 
 int ExifOrientation(std::string_view app1) {
     constexpr std::string_view kExif("Exif\0\0", 6);

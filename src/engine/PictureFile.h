@@ -7,14 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "common/PictureNames.h"
 #include "engine/Bitmap.h"
 
 namespace velum {
-
-enum class PictureFormat { Unknown, Bitmap, Jpeg, Png };
-
-// By the name's extension, letter case ignored (cameras write .JPG): .bmp; .jpg and .jpeg; .png.
-PictureFormat FormatOfName(std::string_view path);
 
 // The largest side a photo may claim. Panoramas run past a bitmap's 16384; the scaler addresses
 // a band's pixels in 16.16 fixed point, so a side must stay below 32768.

@@ -235,7 +235,7 @@ std::optional<PictureFile> PictureFile::FromBytes(PictureFormat format, std::str
 std::optional<PictureFile> PictureFile::Open(const std::string& path) {
     auto state = std::make_shared<State>();
     state->source.path = path;
-    return Inspect(FormatOfName(path), std::move(state));
+    return Inspect(FormatToRead(path), std::move(state));
 }
 
 bool PictureFile::Decodes() const {

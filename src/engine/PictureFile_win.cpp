@@ -249,7 +249,7 @@ std::optional<PictureFile> PictureFile::Open(const std::string& path) {
     state->path = path;
     if (path.empty())
         return std::nullopt;
-    return Inspect(FormatOfName(path), std::move(state));
+    return Inspect(FormatToRead(path), std::move(state));
 }
 
 bool PictureFile::Decodes() const {

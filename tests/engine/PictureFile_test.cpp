@@ -115,7 +115,10 @@ TEST(PictureFormats, ABitmapDrawsThroughPictureFileAtNaturalSize) {
     const auto corner = DecodePictureFileFor(folder.file("a.BMP"), 2, 5, false).value();
     EXPECT_EQ(std::pair(corner.width, corner.height), std::pair(2, 2));
     EXPECT_EQ(corner.pixels, (std::vector<std::uint32_t>{0x102030, 0x405060, 0xA0B0C0, 0xD0E0F0}));
-    // The name decides: a bitmap under another name is not opened as one.
-    test::WriteBmp24(folder.file("b.gif"), 3, 2, pixels);
-    EXPECT_FALSE(PictureFile::Open(folder.file("b.gif")));
+    // A name of no picture format is read as a bitmap, as velum.cfg from before photos may
+    // name one so; a photo's name is read as that photo only.
+    test::WriteBmp24(folder.file("b.dib"), 3, 2, pixels);
+    EXPECT_TRUE(PictureFile::Open(folder.file("b.dib")));
+    test::WriteBmp24(folder.file("b.png"), 3, 2, pixels);
+    EXPECT_FALSE(PictureFile::Open(folder.file("b.png")));
 }

@@ -7,10 +7,13 @@
 #include <cstdlib>
 #include <tuple>
 
+#include "support/PhotoWriters.h"
 #include "support/TestSupport.h"
 #include "support/Xvfb.h"
 
 namespace velum::test {
+
+using namespace std::string_literals;
 
 struct DesktopX11 : ::testing::Test {
     static void Put(const char* n, const char* v = nullptr) { v ? setenv(n, v, 1) : unsetenv(n); }
@@ -106,6 +109,70 @@ TEST_F(DesktopX11, TwoMonitorsGetItCentredOnEachAndTiledAcrossTheSeamOnEveryKind
                     }
             }
     }
+}
+
+// Fill, Fit and Stretch on a landscape and a portrait monitor, for each format; EXIF turns a
+// phone's JPEG upright; a 1-pixel checkerboard filled onto both comes out an even grey.
+TEST_F(DesktopX11, EachFormatFillsFitsAndStretchesOntoEachMonitorUprightAndWithoutAliasing) {
+    Xvfb x("480x240x24");
+    ASSERT_EQ(std::system(("xrandr --display " + x.display() +
+                           " --setmonitor left 320/1x240/1+0+0 screen"
+                           " --setmonitor right 160/1x240/1+320+0 none")
+                              .c_str()),
+              0);
+    Put("DISPLAY", x.display().c_str());
+    constexpr std::uint32_t kRed = 0xFF0000, kBlue = 0x0000FF, kDesk = 0x00FF00;
+    std::vector<std::uint32_t> halves(200 * 100, kBlue); // 2:1, its left half red
+    for (int y = 0; y < 100; ++y)
+        std::fill_n(halves.begin() + y * 200, 100, kRed);
+    const auto show = [&](const std::string& name, const std::string& bytes, const char* style) {
+        WriteWholeFile(store.file(name), bytes);
+        reg.Put("Control Panel\\desktop", "WallpaperStyle", reg::kSz, style + "\0"s);
+        EXPECT_EQ(Set(store.file(name), "0 255 0"), DesktopResult::Done) << name;
+        return ReadRootPixels(x.display()).value();
+    };
+    const auto near = [](std::uint32_t got, std::uint32_t want) {
+        for (int s : {0, 8, 16})
+            if (std::abs(int(got >> s & 255) - int(want >> s & 255)) > 24)
+                return false;
+        return true;
+    };
+    // Points of each monitor, left then right: left of centre, right of centre, near the top.
+    struct Style {
+        const char* code;
+        std::uint32_t top; // red when the picture reaches the top, else the desktop colour
+    };
+    for (const auto& [name, bytes] : {std::pair{"halves.png"s, test::MakePng(200, 100, halves)},
+                                      {"halves.JPG"s, test::MakeJpeg(200, 100, halves)}})
+        for (const Style s : {Style{"10", kRed}, {"6", kDesk}, {"2", kRed}}) {
+            const Picture root = show(name, bytes, s.code);
+            for (const auto& [x0, w] : {std::pair{0, 320}, {320, 160}}) {
+                const std::uint32_t shown[] = {root.at(x0 + w / 4, 120),
+                                               root.at(x0 + 3 * w / 4, 120),
+                                               root.at(x0 + w / 4, 10)};
+                // Filled, the middle of the picture shows: red up to the monitor's middle.
+                EXPECT_TRUE(near(shown[0], kRed) && near(shown[1], kBlue) && near(shown[2], s.top))
+                    << name << " " << s.code << " at " << x0 << std::hex << ": " << shown[0] << " "
+                    << shown[1] << " " << shown[2];
+            }
+        }
+
+    // Stored on its side; orientation 6 turns it clockwise (red on top), 8 the other way.
+    for (const auto& [orientation, top] : {std::pair{6, kRed}, {8, kBlue}}) {
+        const Picture root =
+            show("phone.jpg", test::MakeJpeg(200, 100, halves, {.orientation = orientation}), "0");
+        EXPECT_TRUE(near(root.at(160, 60), top)) << orientation << std::hex << root.at(160, 60);
+        EXPECT_TRUE(near(root.at(160, 180), top == kRed ? kBlue : kRed)) << orientation;
+        EXPECT_TRUE(near(root.at(100, 120), kDesk)) << "100 wide, centred: " << orientation;
+    }
+
+    std::vector<std::uint32_t> board(1000 * 1000);
+    for (int i = 0; i < 1000 * 1000; ++i)
+        board[i] = (i % 1000 + i / 1000) % 2 ? 0xFFFFFF : 0;
+    const Picture grey = show("board.png", test::MakePng(1000, 1000, board), "10");
+    for (std::uint32_t p : grey.pixels)
+        for (int s : {0, 8, 16})
+            ASSERT_NEAR(int(p >> s & 255), 128, 24) << std::hex << p;
 }
 
 } // namespace velum::test

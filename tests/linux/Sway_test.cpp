@@ -139,7 +139,7 @@ TEST(SwayHeadless, VelumspinShowsEachStyleAndNoneThroughSwaybg) {
     // A path no velum.cfg record can hold.
     const std::string odd = dir + "/a \"quoted\" name, with $HOME;.bmp";
     WriteBmp24(odd, kW, kH, pixels);
-    const auto bitmap = BitmapFile::Open(odd);
+    const auto bitmap = PictureFile::Open(odd);
     EXPECT_EQ(Failure(home + "/ipc.sock", {odd, &*bitmap, WallpaperFit::Center, 0x0A141E}), "");
     EXPECT_TRUE(shows(false, false));
 }
