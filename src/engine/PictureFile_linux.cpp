@@ -182,6 +182,7 @@ void Filter(const AxisFilter& f, bool alongX, std::int64_t offset, std::uint32_t
 // this many (or the rows one output row needs).
 constexpr std::size_t kRunBytes = std::size_t{1} << 20;
 constexpr std::size_t kBandBytes = std::size_t{4} << 20;
+constexpr std::size_t kMaxBandBytes = std::size_t{256} << 20;
 
 } // namespace
 
@@ -351,6 +352,10 @@ bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int 
         const double fits = static_cast<double>(kBandBytes / rowBytes) - 2 * fy->reach - 4;
         const int n = std::clamp(static_cast<int>(fits / sy), 1, h);
         const auto capacity = static_cast<std::size_t>(std::ceil(n * sy)) + 2 * fy->reach + 4;
+        // A picture squeezed to a few rows but drawn wide needs all its rows for each: past this
+        // it is refused rather than held.
+        if (capacity * rowBytes > kMaxBandBytes)
+            return false;
         std::vector<std::uint32_t> band(capacity * static_cast<std::size_t>(w));
         const auto bandRow = [&](int r) { return band.data() + static_cast<std::size_t>(r) * w; };
         int have0 = r0, have1 = r0; // the rows in the band
