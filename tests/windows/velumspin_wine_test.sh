@@ -131,6 +131,23 @@ import_settings Bare
 "$wine" "$exe" || fail "velumspin.exe with None exited with $?"
 [ -z "$(desktop_value Wallpaper)" ] || fail "None left Wallpaper '$(desktop_value Wallpaper)'"
 
+# A photo filled: Windows' own Fill number beside an untiled flag. A JPEG cut short is refused
+# before Windows sees it, and the wallpaper stays the photo.
+"$convert" -size 64x48 gradient:red-blue "$pics/photo.jpg"
+head -c 300 "$pics/photo.jpg" >"$pics/cut.jpg"
+printf '%s\r\n' '"Bmp","Photo","C:\velumtest\photo.jpg"' '"TileWallpaper","Photo","10"' \
+    '"Bmp","Cut","C:\velumtest\cut.jpg"' '"TileWallpaper","Cut","6"' >>"$store/velum.cfg"
+import_settings Photo
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v WallpaperStyle /d 2 /f >/dev/null 2>&1
+"$wine" "$exe" || fail "velumspin.exe with a photo exited with $?"
+[ "$(desktop_value Wallpaper)" = 'C:\velumtest\photo.jpg' ] ||
+    fail "the photo is not the wallpaper: '$(desktop_value Wallpaper)'"
+[ "$(desktop_value WallpaperStyle)/$(desktop_value TileWallpaper)" = 10/0 ] ||
+    fail "Fill wrote $(desktop_value WallpaperStyle)/$(desktop_value TileWallpaper)"
+import_settings Cut
+"$wine" "$exe" || fail "velumspin.exe with a cut photo exited with $?"
+[ "$(desktop_value Wallpaper)" = 'C:\velumtest\photo.jpg' ] || fail "a cut JPEG replaced the photo"
+
 # Names outside the ANSI code page: the collection, its folder and its bitmap go to Windows and
 # back unchanged, velum.cfg stays UTF-8 and the registry holds the same names.
 name='Zoë 日本'
