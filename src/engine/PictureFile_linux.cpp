@@ -5,8 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -256,6 +260,127 @@ bool PictureFile::Decodes() const {
     return false;
 }
 
+namespace {
+
+// Rows decoded on a thread of their own a few runs ahead of the reader, so that inflating a PNG
+// on one core overlaps filtering it on the other. The reader's rows come out exactly as the
+// decoder's would; Finish runs on the reader's thread once the decoder's thread has ended.
+class ReadAheadRows final : public RowSource {
+  public:
+    ReadAheadRows(std::unique_ptr<RowSource> rows, int columns, int total)
+        : rows_(std::move(rows)), columns_(static_cast<std::size_t>(columns)),
+          chunkRows_(std::max<int>(1, static_cast<int>(kChunkBytes / (columns_ * 4)))),
+          total_(total) {
+        for (int i = 0; i < kChunks; ++i)
+            free_.emplace_back(columns_ * static_cast<std::size_t>(chunkRows_));
+        worker_ = std::thread([this] { Decode(); });
+    }
+    ~ReadAheadRows() override { Stop(); }
+
+    bool Read(int n, std::uint32_t* out, std::size_t stride) override {
+        while (n > 0) {
+            if (current_.empty() || at_ == shown_) {
+                if (!Next())
+                    return false;
+                if (current_.empty()) // past the rows read ahead: straight from the decoder
+                    return rows_->Read(n, out, stride);
+            }
+            const int k = std::min(n, shown_ - at_);
+            for (int r = 0; r < k; ++r)
+                std::memcpy(out + static_cast<std::size_t>(r) * stride,
+                            current_.data() + static_cast<std::size_t>(at_ + r) * columns_,
+                            columns_ * 4);
+            at_ += k;
+            n -= k;
+            out += static_cast<std::size_t>(k) * stride;
+        }
+        return true;
+    }
+
+    bool Finish() override {
+        Stop();
+        return !failed_ && rows_->Finish();
+    }
+
+  private:
+    static constexpr std::size_t kChunkBytes = std::size_t{256} << 10;
+    static constexpr int kChunks = 3;
+    using Chunk = std::vector<std::uint32_t>;
+
+    void Decode() {
+        for (int done = 0; done < total_;) {
+            Chunk chunk;
+            {
+                std::unique_lock<std::mutex> hold(lock_);
+                changed_.wait(hold, [&] { return stop_ || !free_.empty(); });
+                if (stop_)
+                    return;
+                chunk = std::move(free_.front());
+                free_.pop_front();
+            }
+            const int k = std::min(chunkRows_, total_ - done);
+            const bool ok = rows_->Read(k, chunk.data(), columns_);
+            std::lock_guard<std::mutex> hold(lock_);
+            if (!ok) {
+                failed_ = true;
+                break;
+            }
+            filled_.push_back({std::move(chunk), k});
+            done += k;
+            changed_.notify_all();
+        }
+        std::lock_guard<std::mutex> hold(lock_);
+        ended_ = true;
+        changed_.notify_all();
+    }
+
+    // Takes the next chunk read ahead, handing the last one back; leaves none when the decoder's
+    // thread has ended with nothing more. False when the decoder failed.
+    bool Next() {
+        std::unique_lock<std::mutex> hold(lock_);
+        if (!current_.empty())
+            free_.push_back(std::move(current_));
+        current_.clear();
+        changed_.notify_all();
+        changed_.wait(hold, [&] { return !filled_.empty() || ended_; });
+        if (filled_.empty()) {
+            hold.unlock();
+            Stop();
+            return !failed_;
+        }
+        current_ = std::move(filled_.front().first);
+        shown_ = filled_.front().second;
+        filled_.pop_front();
+        at_ = 0;
+        return true;
+    }
+
+    void Stop() {
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        if (worker_.joinable())
+            worker_.join();
+    }
+
+    std::unique_ptr<RowSource> rows_;
+    const std::size_t columns_;
+    const int chunkRows_;
+    const int total_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::deque<Chunk> free_;
+    std::deque<std::pair<Chunk, int>> filled_;
+    bool stop_ = false, ended_ = false, failed_ = false;
+    Chunk current_;
+    int shown_ = 0, at_ = 0;
+    std::thread worker_;
+};
+
+} // namespace
+
 bool PictureFile::Draw(int scaledW, int scaledH, int x, int y, int w, int h, std::uint32_t* out,
                        std::size_t stride, std::uint32_t background) const {
     constexpr int kMaxScaledSide = 32767; // pixman's coordinates
@@ -311,6 +436,9 @@ bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int 
         break;
     case PictureFormat::Png:
         rows = StartPngRows(s.source, c0, c1, r0, background);
+        // Inflating is most of a PNG's cost: when there is filtering too, the two share cores.
+        if (rows && (alongX || down))
+            rows = std::make_unique<ReadAheadRows>(std::move(rows), c1 - c0, r1 - r0);
         break;
     case PictureFormat::Unknown:
         break;
