@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <zlib.h>
+
 #include "engine/PictureParts.h"
 #include "support/ChildProcess.h"
 #include "support/PhotoWriters.h"
@@ -266,10 +268,11 @@ TEST(PictureFile, BrokenAndMisnamedFilesAreRefusedNeverDrawn) {
     ASSERT_NE(sof, std::string::npos);
     huge.replace(sof + 5, 4, "\xEA\x60\xEA\x60"); // 60000 by 60000
     EXPECT_FALSE(PictureFile::Open(write("huge.jpg", huge)));
-    const std::string ihdr = test::LittleEndian(0, 0) + std::string("\0\0\xEA\x60\0\0\xEA\x60", 8) +
-                             std::string("\x08\x02\0\0\0", 5);
-    EXPECT_FALSE(PictureFile::Open(
-        write("huge.png", png.substr(0, 8) + test::PngChunk("IHDR", ihdr) + png.substr(33))));
+    std::string hugePng = png; // IHDR's sides, and its checksum over the type and data
+    hugePng.replace(16, 8, std::string("\0\0\xEA\x60\0\0\xEA\x60", 8));
+    const uLong sum = crc32(0, reinterpret_cast<const Bytef*>(hugePng.data() + 12), 17);
+    hugePng.replace(29, 4, {char(sum >> 24), char(sum >> 16), char(sum >> 8), char(sum)});
+    EXPECT_FALSE(PictureFile::Open(write("huge.png", hugePng)));
 
     // Refused when drawn, whatever part: cut short, or a checksum that does not match.
     const std::string cut = jpeg.substr(0, jpeg.size() * 2 / 3);
