@@ -27,12 +27,13 @@ long InChild(const std::function<long()>& work) {
     return result;
 }
 
-long PeakGrowthKiB(const std::function<bool()>& work) {
+long PeakGrowthKiB(const std::function<bool()>& work, bool ofItsChildren) {
+    const int who = ofItsChildren ? RUSAGE_CHILDREN : RUSAGE_SELF;
     return InChild([&]() -> long {
         rusage before{}, after{};
-        getrusage(RUSAGE_SELF, &before);
+        getrusage(who, &before);
         const bool ok = work();
-        getrusage(RUSAGE_SELF, &after);
+        getrusage(who, &after);
         return ok ? after.ru_maxrss - before.ru_maxrss : 1L << 40;
     });
 }
