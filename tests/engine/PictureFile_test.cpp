@@ -21,27 +21,24 @@ TEST(PictureFormats, ComeFromTheNameInAnyLetterCase) {
     EXPECT_EQ(FormatOfName("C:\\photos.png\\readme"), PictureFormat::Unknown);
 }
 
+// A number of `bytes` bytes in either byte order.
+static std::string Num(bool little, unsigned v, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i)
+        out += char(v >> 8 * (little ? i : bytes - 1 - i));
+    return out;
+}
+
 // An APP1 payload: "Exif\0\0", a TIFF header in either byte order, IFD0 with `entries`.
 static std::string Exif(bool little, const std::string& entries, int count) {
-    const auto u16 = [&](unsigned v) {
-        return little ? std::string{char(v & 0xFF), char(v >> 8)}
-                      : std::string{char(v >> 8), char(v & 0xFF)};
-    };
-    const auto u32 = [&](unsigned v) {
-        return little ? u16(v & 0xFFFF) + u16(v >> 16) : u16(v >> 16) + u16(v & 0xFFFF);
-    };
-    return "Exif\0\0"s + (little ? "II*\0"s : "MM\0*"s) + u32(8) + u16(count) + entries;
+    return "Exif\0\0"s + (little ? "II*\0"s : "MM\0*"s) + Num(little, 8, 4) +
+           Num(little, count, 2) + entries;
 }
 
 static std::string Entry(bool little, unsigned tag, unsigned type, unsigned count, unsigned value) {
-    const auto u16 = [&](unsigned v) {
-        return little ? std::string{char(v & 0xFF), char(v >> 8)}
-                      : std::string{char(v >> 8), char(v & 0xFF)};
-    };
-    const auto u32 = [&](unsigned v) {
-        return little ? u16(v & 0xFFFF) + u16(v >> 16) : u16(v >> 16) + u16(v & 0xFFFF);
-    };
-    return u16(tag) + u16(type) + u32(count) + u16(value) + u16(0);
+    // A SHORT value sits in the first two bytes of the field, in either order.
+    return Num(little, tag, 2) + Num(little, type, 2) + Num(little, count, 4) +
+           Num(little, value, 2) + Num(little, 0, 2);
 }
 
 TEST(PictureFormats, TheExifOrientationIsReadInEitherByteOrderAndMalformedOnesAreUpright) {

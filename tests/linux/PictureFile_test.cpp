@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
+#include <filesystem>
 
-#include <sys/resource.h>
+#include <zlib.h>
 
 #include "engine/PictureParts.h"
 #include "support/ChildProcess.h"
@@ -268,10 +268,11 @@ TEST(PictureFile, BrokenAndMisnamedFilesAreRefusedNeverDrawn) {
     ASSERT_NE(sof, std::string::npos);
     huge.replace(sof + 5, 4, "\xEA\x60\xEA\x60"); // 60000 by 60000
     EXPECT_FALSE(PictureFile::Open(write("huge.jpg", huge)));
-    const std::string ihdr = test::LittleEndian(0, 0) + std::string("\0\0\xEA\x60\0\0\xEA\x60", 8) +
-                             std::string("\x08\x02\0\0\0", 5);
-    EXPECT_FALSE(PictureFile::Open(
-        write("huge.png", png.substr(0, 8) + test::PngChunk("IHDR", ihdr) + png.substr(33))));
+    std::string hugePng = png; // IHDR's sides, and its checksum over the type and data
+    hugePng.replace(16, 8, std::string("\0\0\xEA\x60\0\0\xEA\x60", 8));
+    const uLong sum = crc32(0, reinterpret_cast<const Bytef*>(hugePng.data() + 12), 17);
+    hugePng.replace(29, 4, {char(sum >> 24), char(sum >> 16), char(sum >> 8), char(sum)});
+    EXPECT_FALSE(PictureFile::Open(write("huge.png", hugePng)));
 
     // Refused when drawn, whatever part: cut short, or a checksum that does not match.
     const std::string cut = jpeg.substr(0, jpeg.size() * 2 / 3);
@@ -295,42 +296,35 @@ TEST(PictureFile, BrokenAndMisnamedFilesAreRefusedNeverDrawn) {
     EXPECT_TRUE(sound->Decodes());
 }
 
-// How much `work` grew the peak resident size of a process of its own, in MiB.
-double GrowthMiB(const std::function<bool()>& work) {
-    return static_cast<double>(test::InChild([&]() -> long {
-               rusage before{}, after{};
-               getrusage(RUSAGE_SELF, &before);
-               const bool ok = work();
-               getrusage(RUSAGE_SELF, &after);
-               return ok ? after.ru_maxrss - before.ru_maxrss : 1L << 30;
-           })) /
-           1024;
-}
-
-// AddressSanitizer's own bookkeeping counts in a sanitizer build's peak.
-#ifndef __has_feature
-#define __has_feature(x) 0
-#endif
-#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
-constexpr double kSlack = 4;
-#else
-constexpr double kSlack = 1;
-#endif
-
 TEST(PictureFile, FillingTheScreenHoldsLittleMoreThanTheScreen) {
     const test::TempFolder folder;
     const std::string path = folder.file("photo.jpg");
     test::WriteWholeFile(path, test::MakeJpeg(6000, 4000, Pattern(6000, 4000), {85, true}));
-    const double screen = 1920.0 * 1080 * 4 / (1 << 20);
+    const long screen = 1920 * 1080 * 4 / 1024;
     // Filled: scaled to 1920 by 1280, the middle 1080 rows shown.
-    EXPECT_LT(GrowthMiB([&] {
+    EXPECT_LT(test::PeakGrowthKiB([&] {
                   const auto file = PictureFile::Open(path);
                   Pixels out(1920 * 1080);
                   return file && file->Draw(1920, 1280, 0, 100, 1920, 1080, out.data(), 1920);
               }),
-              (1.5 * screen + 10) * kSlack);
-    EXPECT_LT(GrowthMiB([&] { return DecodePictureFileFor(path, 400, 300, true).has_value(); }),
-              4 * kSlack);
+              (screen * 3 / 2 + 10 * 1024) * test::kMemorySlack);
+    EXPECT_LT(
+        test::PeakGrowthKiB([&] { return DecodePictureFileFor(path, 400, 300, true).has_value(); }),
+        4 * 1024 * test::kMemorySlack);
+}
+
+// A 16000 by 16000 bitmap, sparse and black, previews in a few megabytes boxed or at natural size.
+TEST(PictureFile, AHugeBitmapPreviewsInAFewMegabytesBoxedOrAtNaturalSize) {
+    const test::TempFolder folder;
+    const std::string path = folder.file("huge.bmp");
+    test::WriteWholeFile(path, test::MakeBmp(16000, 16000, 24, 0, ""));
+    std::filesystem::resize_file(path, 54 + 16000ull * 16000 * 3);
+    EXPECT_LT(
+        test::PeakGrowthKiB([&] { return DecodeBitmapFileFor(path, 160, 120, true).has_value(); }),
+        8 * 1024 * test::kMemorySlack);
+    EXPECT_LT(test::PeakGrowthKiB(
+                  [&] { return DecodeBitmapFileFor(path, 1280, 1024, false).has_value(); }),
+              16 * 1024 * test::kMemorySlack);
 }
 
 } // namespace

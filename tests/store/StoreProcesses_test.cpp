@@ -22,6 +22,14 @@ using namespace velum::test;
 
 namespace {
 
+// A collection of `count` bitmaps in a folder named `tag`, changing every hour.
+CollectionContent TestPictures(const std::string& tag, int count) {
+    CollectionContent c{{}, "0", "1", "0", "0", "1"};
+    for (int i = 0; i < count; ++i)
+        c.bitmaps.push_back("/home/ann/Pictures/" + tag + "/" + std::to_string(i) + ".bmp");
+    return c;
+}
+
 constexpr char kRole[] = "VELUM_TEST_SAVER", kFolder[] = "VELUM_TEST_SAVER_STORE";
 
 // A child started below saves as its role (kRole) says into kFolder, then ends before any test.

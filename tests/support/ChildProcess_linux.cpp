@@ -1,5 +1,6 @@
 #include "support/ChildProcess.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,5 +26,25 @@ long InChild(const std::function<long()>& work) {
         ::waitpid(child, nullptr, 0);
     return result;
 }
+
+long PeakGrowthKiB(const std::function<bool()>& work, bool ofItsChildren) {
+    const int who = ofItsChildren ? RUSAGE_CHILDREN : RUSAGE_SELF;
+    return InChild([&]() -> long {
+        rusage before{}, after{};
+        getrusage(who, &before);
+        const bool ok = work();
+        getrusage(who, &after);
+        return ok ? after.ru_maxrss - before.ru_maxrss : 1L << 40;
+    });
+}
+
+#ifndef __has_feature
+#define __has_feature(x) 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+const long kMemorySlack = 4;
+#else
+const long kMemorySlack = 1;
+#endif
 
 } // namespace velum::test

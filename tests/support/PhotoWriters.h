@@ -26,7 +26,4 @@ struct PngOptions {
 std::string MakePng(int width, int height, const std::vector<std::uint32_t>& pixels,
                     const PngOptions& options = {});
 
-// The bytes of a PNG chunk: its length, type, data and checksum.
-std::string PngChunk(const std::string& type, const std::string& data);
-
 } // namespace velum::test

@@ -99,21 +99,4 @@ std::string MakePng(int width, int height, const std::vector<std::uint32_t>& pix
     return file;
 }
 
-std::string PngChunk(const std::string& type, const std::string& data) {
-    std::string chunk;
-    for (int i = 3; i >= 0; --i)
-        chunk += static_cast<char>(data.size() >> (8 * i) & 0xFF);
-    chunk += type + data;
-    std::uint32_t crc = 0xFFFFFFFF; // CRC-32 of the type and data, bit by bit
-    for (std::size_t i = 4; i < chunk.size(); ++i) {
-        crc ^= static_cast<unsigned char>(chunk[i]);
-        for (int b = 0; b < 8; ++b)
-            crc = crc >> 1 ^ (crc & 1 ? 0xEDB88320u : 0);
-    }
-    crc ^= 0xFFFFFFFF;
-    for (int i = 3; i >= 0; --i)
-        chunk += static_cast<char>(crc >> (8 * i) & 0xFF);
-    return chunk;
-}
-
 } // namespace velum::test

@@ -55,13 +55,6 @@ TempStore::~TempStore() {
 }
 #endif
 
-CollectionContent TestPictures(const std::string& tag, int count) {
-    CollectionContent c{{}, "0", "1", "0", "0", "1"};
-    for (int i = 0; i < count; ++i)
-        c.bitmaps.push_back("/home/ann/Pictures/" + tag + "/" + std::to_string(i) + ".bmp");
-    return c;
-}
-
 std::vector<std::string> StoredBitmapsOf(const std::string& storeFolder, const std::string& name) {
     std::vector<std::string> out;
     for (const auto& line : ReadCrlfLines(ConfigFilePath(storeFolder)))

@@ -52,8 +52,6 @@ std::string MakeBmp(std::int32_t width, std::int32_t height, int bpp, std::uint3
 void WriteBmp24(const std::string& path, int width, int height,
                 const std::vector<std::uint32_t>& pixels);
 
-// A collection of `count` bitmaps in a folder named `tag`, changing every hour.
-CollectionContent TestPictures(const std::string& tag, int count);
 // The bitmaps the velum.cfg of `storeFolder` holds for the collection `name`, in order.
 std::vector<std::string> StoredBitmapsOf(const std::string& storeFolder, const std::string& name);
 

@@ -10,12 +10,20 @@
 
 #include "engine/PictureFile.h"
 #include "support/TestSupport.h"
-#include "windows/PictureFixtures.h"
 
 using namespace velum;
 using namespace velum::test;
 
 namespace {
+
+// The fuzz corpus's pictures, 20 by 12: pixel (x, y) 0xRRGGBB = (12x, 20y, 200 or 30 as x + y is
+// odd or even); in rgba.png the left half 50% opaque; exif-orientation-6.jpg shows (12x, 20y,
+// 100), stored turned anticlockwise.
+const std::string kPng = ReadWholeFile(VELUM_TEST_DATA "/png-corpus/rgb.png");
+const std::string kPngAlpha = ReadWholeFile(VELUM_TEST_DATA "/png-corpus/rgba.png");
+const std::string kJpeg = ReadWholeFile(VELUM_TEST_DATA "/jpeg-corpus/baseline-444.jpg");
+const std::string kJpegTurned =
+    ReadWholeFile(VELUM_TEST_DATA "/jpeg-corpus/exif-orientation-6.jpg");
 
 std::uint32_t Expected(int x, int y) {
     return static_cast<std::uint32_t>(x * 12) << 16 | static_cast<std::uint32_t>(y * 20) << 8 |

@@ -98,14 +98,6 @@ TEST(WinFolders, DrivesFoldersAndBitmapsInAnyLetterCase) {
     EXPECT_EQ(NormalizeFolder("c:/Pictures//x\\..\\"), "C:\\Pictures");
 }
 
-// Wine's default user locale here is English (United States).
-TEST(WinDateTime, TheLocaleFormIsWrittenAndRead) {
-    const DateTime evening{2026, 12, 6, 19, 4, 5};
-    EXPECT_EQ(DateTimeToStoredText(evening), "12/6/2026 7:04:05 PM");
-    EXPECT_EQ(DateTimeFromText("12/6/2026 7:04:05 PM"), evening);
-    EXPECT_EQ(DateTimeFromText("not a date"), std::nullopt);
-}
-
 // Letters outside Wine's ANSI code page (1252) in every name the programs pass to Windows.
 TEST(WinRegistry, ACollectionNamedInAnyLettersIsSavedAsUtf8AndUtf16AndReadBack) {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Velumor");
@@ -166,8 +158,12 @@ TEST(WinFiles, AVelumCfgInTheAnsiCodePageReadsAsUtf8AndTheNextSaveWritesUtf8) {
     EXPECT_EQ(ReadWholeFile(cfg), saved);
 }
 
-TEST(WinDateTime, AmPmMarkersOutsideTheCodePageAreStoredAndReadBack) {
+// Wine's default user locale here is English (United States).
+TEST(WinDateTime, TheLocaleFormAndAmPmMarkersOutsideTheCodePageAreStoredAndReadBack) {
     const DateTime evening{2026, 12, 6, 19, 4, 5};
+    EXPECT_EQ(DateTimeToStoredText(evening), "12/6/2026 7:04:05 PM");
+    EXPECT_EQ(DateTimeFromText("12/6/2026 7:04:05 PM"), evening);
+    EXPECT_EQ(DateTimeFromText("not a date"), std::nullopt);
     const LCTYPE kinds[] = {LOCALE_S1159, LOCALE_S2359, LOCALE_STIMEFORMAT};
     wchar_t saved[3][80] = {};
     for (int i = 0; i < 3; ++i)
