@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <objbase.h>
+#include <oleacc.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -181,9 +182,8 @@ void MainWindowWin32::CreateControls() {
     for (const auto& c : WindowControls()) {
         if (c.kind == ControlKind::Frame || c.kind == ControlKind::Label)
             continue;
-        for (const auto& label : WindowControls())
-            if (label.kind == ControlKind::Label && label.labelFor == c.name)
-                order.push_back(&label);
+        if (const ControlLayout* label = LabelOf(c.name))
+            order.push_back(label);
         order.push_back(&c);
     }
     std::set<std::string> framesWithOptions;
@@ -209,6 +209,50 @@ void MainWindowWin32::CreateControls() {
             SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tip));
     }
     LayOut();
+    NameUnlabelled();
+}
+
+namespace {
+
+// Active Accessibility's annotation service, or null where the system has none.
+IAccPropServices* AnnotationService() {
+    IAccPropServices* services = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IAccPropServices, reinterpret_cast<void**>(&services))))
+        return nullptr;
+    return services;
+}
+
+} // namespace
+
+void MainWindowWin32::NameUnlabelled() {
+    // A list, a combo box or a picture takes no name from its own text, and these have no label
+    // before them: a screen reader asking for the name gets the table's spoken one.
+    IAccPropServices* services = AnnotationService();
+    if (!services)
+        return;
+    for (const ControlLayout* c : rows_) {
+        if (c->spoken.empty() || !c->caption.empty() || LabelOf(c->name))
+            continue;
+        HWND w = control(c->name);
+        if (SUCCEEDED(services->SetHwndPropStr(w, OBJID_CLIENT, CHILDID_SELF, PROPID_ACC_NAME,
+                                               Widen(c->spoken).c_str())))
+            annotated_.push_back(w);
+    }
+    services->Release();
+}
+
+void MainWindowWin32::ClearNames() {
+    // The annotations outlive the windows they name unless taken back.
+    if (annotated_.empty())
+        return;
+    if (IAccPropServices* services = AnnotationService()) {
+        const MSAAPROPID name = PROPID_ACC_NAME;
+        for (HWND w : annotated_)
+            services->ClearHwndProps(w, OBJID_CLIENT, CHILDID_SELF, &name, 1);
+        services->Release();
+    }
+    annotated_.clear();
 }
 
 void MainWindowWin32::LayOut() {
@@ -364,6 +408,7 @@ LRESULT MainWindowWin32::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             EndSession();
         return 0;
     case WM_DESTROY:
+        ClearNames(); // the controls are still there
         PostQuitMessage(0);
         return 0;
     default:

@@ -61,6 +61,10 @@ class MainWindowWin32 {
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
 
     void CreateControls();
+    // Names the controls that have a spoken name in the table but no label or caption, through
+    // Active Accessibility's annotation; ClearNames takes the names back.
+    void NameUnlabelled();
+    void ClearNames();
     // Places every control for the current scale and gives it the font.
     void LayOut();
     // The message font at `dpi` (the system's own metrics are at the system's DPI).
@@ -101,6 +105,7 @@ class MainWindowWin32 {
     bool comStarted_ = false;
     bool waitCursor_ = false;
     std::map<std::string, HWND> controls_;
+    std::vector<HWND> annotated_; // the controls given a name through the annotation service
     std::vector<const ControlLayout*> rows_; // control id - kFirstControlId -> its row
     // What each list or combo box holds, so a sync compares in memory and sends only changes:
     // asking a control for 32,767 entries one message at a time would make every sync slow.
