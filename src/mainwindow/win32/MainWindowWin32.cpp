@@ -87,6 +87,15 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
             onAbout();
     };
 
+    // Reading the store and the folder, and filling lists of tens of thousands of entries, waits
+    // until the window is on the screen: the person sees it come up at once.
+    PostMessageW(hwnd_, kLoadMessage, 0, 0);
+}
+
+void MainWindowWin32::Load() {
+    if (loaded_)
+        return;
+    loaded_ = true;
     driver_.Run([this] { form_.Form_Load(); });
     // Each list's first entry to show, in view from the start.
     for (const ControlLayout* row : rows_)
@@ -301,6 +310,10 @@ void MainWindowWin32::CreateMenus() {
 bool MainWindowWin32::PreTranslate(MSG& msg) {
     if (!IsWindow(hwnd_) || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)))
         return false;
+    // A key or a click acts on the loaded form, even one given before the load's turn.
+    if ((msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+        (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST))
+        Load();
     if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST)
         SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
     // A right press in a list bitmaps are dragged from starts a drag of its selected ones.
@@ -351,7 +364,14 @@ LRESULT CALLBACK MainWindowWin32::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPA
 }
 
 LRESULT MainWindowWin32::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    // What the person or the system asks of the form finds it loaded, whenever it comes (the
+    // controls' own notices while the window is built come before the load, as they always did).
+    if (msg == kLoadMessage || (msg == WM_COMMAND && lp == 0) || msg == WM_TIMER ||
+        msg == WM_CLOSE || msg == WM_ENDSESSION)
+        Load();
     switch (msg) {
+    case kLoadMessage:
+        return 0;
     case WM_COMMAND: {
         const int id = LOWORD(wp);
         const auto menu = static_cast<std::size_t>(id - kFirstMenuId);
@@ -503,6 +523,7 @@ void MainWindowWin32::Drag(const ControlLayout& row, POINT start) {
 }
 
 void MainWindowWin32::EndSession() {
+    Load();
     // Windows may end the process as soon as this returns: the exit runs now, even below a
     // question still on the screen; the view's dialogs ask nothing from here on.
     if (onSessionEnding)

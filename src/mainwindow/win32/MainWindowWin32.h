@@ -19,9 +19,10 @@ namespace velum {
 // handler returns every control is drawn again from the form.
 class MainWindowWin32 {
   public:
-    // Creates the window (hidden), runs the form's Form_Load and centres the window on the
-    // work area of the monitor under the pointer, where the person started it. `Complain` of the
-    // driver is left to the caller.
+    // Creates the window (hidden) and centres it on the work area of the monitor under the
+    // pointer, where the person started it. The form's Form_Load runs once the window is
+    // painted (a message posted now), or first thing when anything reaches the form earlier.
+    // `Complain` of the driver is left to the caller.
     explicit MainWindowWin32(frmWallPaper& form, HINSTANCE instance);
     ~MainWindowWin32();
     MainWindowWin32(const MainWindowWin32&) = delete;
@@ -33,6 +34,8 @@ class MainWindowWin32 {
     // The control's rectangle in client coordinates.
     RECT controlRect(const std::string& name) const;
     FormDriver& driver() { return driver_; }
+    // Runs the form's Form_Load unless it ran: the store and the folder read, the lists filled.
+    void Load();
 
     // Help, About.
     std::function<void()> onAbout;
@@ -53,6 +56,7 @@ class MainWindowWin32 {
     void EndSession();
 
     static constexpr UINT_PTR kTimerId = 1;
+    static constexpr UINT kLoadMessage = WM_APP + 1;
     static constexpr int kFirstControlId = 100;
     static constexpr int kFirstMenuId = 1000;
 
@@ -102,6 +106,7 @@ class MainWindowWin32 {
     double scale_ = 1.0;
     int systemDpi_ = 96;
     bool syncing_ = false;
+    bool loaded_ = false;
     bool comStarted_ = false;
     bool waitCursor_ = false;
     std::map<std::string, HWND> controls_;

@@ -471,3 +471,26 @@ TEST_F(Win32View, EachControlIsHeardByTheNameTheTableGivesIt) {
     CoRevokeClassObject(cookie);
     CoUninitialize();
 }
+
+// The store and the folder are read once the window has been painted, from a posted message; a
+// close that comes first still finds the form loaded, so the exit saves what was read and not an
+// empty list of collections.
+TEST_F(Win32View, TheStoreIsReadAfterTheFirstPaintAndAnEarlierCloseSavesWhatWasRead) {
+    view.reset();
+    form = std::make_unique<frmWallPaper>(reg, *this, FormPlaces{store.root(), pics});
+    form->UseDesktop(desktop);
+    view = std::make_unique<MainWindowWin32>(*form, GetModuleHandleA(nullptr));
+    ShowWindow(view->hwnd(), SW_SHOW);
+    UpdateWindow(view->hwnd());
+    EXPECT_EQ(form->filWinBmps.ListCount(), 0);
+    EXPECT_EQ(form->cmbCollection.Text(), "");
+    MSG pending{};
+    EXPECT_TRUE(PeekMessageA(&pending, view->hwnd(), MainWindowWin32::kLoadMessage,
+                             MainWindowWin32::kLoadMessage, PM_NOREMOVE));
+    SendMessageA(view->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(form->filWinBmps.ListCount(), 4);
+    EXPECT_EQ(form->cmbCollection.Text(), "Nature");
+    EXPECT_EQ(reg.Raw(kOptionsKey, "Collections"), std::string("Nature\0", 7));
+    EXPECT_EQ(reg.Raw(kOptionsKey, "Current"), std::string("Nature\0", 7));
+    EXPECT_FALSE(IsWindow(view->hwnd()));
+}
