@@ -31,7 +31,8 @@ store=$("$loader" winepath -u "$("$loader" cmd /c echo %APPDATA% | tr -d '\r')\\
 mkdir -p "$store"
 {
     printf '"Bmp","","C:\\pics\\wallpaper-00001.bmp"\r\n'
-    seq -f '"Bmp","Big","C:\\pics\\wallpaper-%05g.bmp"' 32767 | sed 's/$/\r/'
+    # seq writes a backslash as it is given (printf above takes two for one).
+    seq -f '"Bmp","Big","C:\pics\wallpaper-%05g.bmp"' 32767 | sed 's/$/\r/'
     printf '"Days","Big","7"\r\n"TileWallpaper","Big","0"\r\n'
 } >"$store/velum.cfg"
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Velumor\\Options]\r\n"Collections"="Big"\r\n"Current"="Big"\r\n' \
