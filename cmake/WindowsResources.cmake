@@ -27,6 +27,7 @@ add_custom_target(velum_icon DEPENDS ${VELUM_ICON})
 # resource and the program's manifest.
 function(velum_add_windows_resources target name description)
     set(VELUM_RC_NAME ${name})
+    set(VELUM_ICON ${CMAKE_BINARY_DIR}/resources/velum.ico) # also from folders outside src/
     set(VELUM_RC_DESCRIPTION ${description})
     set(dir ${CMAKE_BINARY_DIR}/resources/${name})
     set(templates ${PROJECT_SOURCE_DIR}/src/common/win32)

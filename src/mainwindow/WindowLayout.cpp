@@ -257,6 +257,13 @@ const ControlLayout* FindControl(const std::string& name) {
     return found == byName.end() ? nullptr : found->second;
 }
 
+const ControlLayout* LabelOf(const std::string& name) {
+    for (const auto& c : WindowControls())
+        if (c.kind == ControlKind::Label && c.labelFor == name)
+            return &c;
+    return nullptr;
+}
+
 const ControlLayout& WindowControl(const std::string& name) {
     if (const ControlLayout* c = FindControl(name))
         return *c;

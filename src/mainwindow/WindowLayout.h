@@ -85,6 +85,8 @@ const std::vector<ControlLayout>& WindowControls();
 const ControlLayout& WindowControl(const std::string& name);
 // The control of that name; null for an unknown one.
 const ControlLayout* FindControl(const std::string& name);
+// The label that names the control of that name; null when none does.
+const ControlLayout* LabelOf(const std::string& name);
 
 // What a menu entry does beyond a form call: the view closes the window or shows About.
 enum class MenuCommand { Form, Exit, About };

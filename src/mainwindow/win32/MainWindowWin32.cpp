@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <objbase.h>
+#include <oleacc.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -86,6 +87,15 @@ MainWindowWin32::MainWindowWin32(frmWallPaper& form, HINSTANCE instance)
             onAbout();
     };
 
+    // Reading the store and the folder, and filling lists of tens of thousands of entries, waits
+    // until the window is on the screen: the person sees it come up at once.
+    PostMessageW(hwnd_, kLoadMessage, 0, 0);
+}
+
+void MainWindowWin32::Load() {
+    if (loaded_)
+        return;
+    loaded_ = true;
     driver_.Run([this] { form_.Form_Load(); });
     // Each list's first entry to show, in view from the start.
     for (const ControlLayout* row : rows_)
@@ -181,9 +191,8 @@ void MainWindowWin32::CreateControls() {
     for (const auto& c : WindowControls()) {
         if (c.kind == ControlKind::Frame || c.kind == ControlKind::Label)
             continue;
-        for (const auto& label : WindowControls())
-            if (label.kind == ControlKind::Label && label.labelFor == c.name)
-                order.push_back(&label);
+        if (const ControlLayout* label = LabelOf(c.name))
+            order.push_back(label);
         order.push_back(&c);
     }
     std::set<std::string> framesWithOptions;
@@ -209,6 +218,50 @@ void MainWindowWin32::CreateControls() {
             SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tip));
     }
     LayOut();
+    NameUnlabelled();
+}
+
+namespace {
+
+// Active Accessibility's annotation service, or null where the system has none.
+IAccPropServices* AnnotationService() {
+    IAccPropServices* services = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IAccPropServices, reinterpret_cast<void**>(&services))))
+        return nullptr;
+    return services;
+}
+
+} // namespace
+
+void MainWindowWin32::NameUnlabelled() {
+    // A list, a combo box or a picture takes no name from its own text, and these have no label
+    // before them: a screen reader asking for the name gets the table's spoken one.
+    IAccPropServices* services = AnnotationService();
+    if (!services)
+        return;
+    for (const ControlLayout* c : rows_) {
+        if (c->spoken.empty() || !c->caption.empty() || LabelOf(c->name))
+            continue;
+        HWND w = control(c->name);
+        if (SUCCEEDED(services->SetHwndPropStr(w, OBJID_CLIENT, CHILDID_SELF, PROPID_ACC_NAME,
+                                               Widen(c->spoken).c_str())))
+            annotated_.push_back(w);
+    }
+    services->Release();
+}
+
+void MainWindowWin32::ClearNames() {
+    // The annotations outlive the windows they name unless taken back.
+    if (annotated_.empty())
+        return;
+    if (IAccPropServices* services = AnnotationService()) {
+        const MSAAPROPID name = PROPID_ACC_NAME;
+        for (HWND w : annotated_)
+            services->ClearHwndProps(w, OBJID_CLIENT, CHILDID_SELF, &name, 1);
+        services->Release();
+    }
+    annotated_.clear();
 }
 
 void MainWindowWin32::LayOut() {
@@ -257,6 +310,10 @@ void MainWindowWin32::CreateMenus() {
 bool MainWindowWin32::PreTranslate(MSG& msg) {
     if (!IsWindow(hwnd_) || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)))
         return false;
+    // A key or a click acts on the loaded form, even one given before the load's turn.
+    if ((msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+        (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST))
+        Load();
     if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST)
         SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
     // A right press in a list bitmaps are dragged from starts a drag of its selected ones.
@@ -307,7 +364,14 @@ LRESULT CALLBACK MainWindowWin32::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPA
 }
 
 LRESULT MainWindowWin32::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    // What the person or the system asks of the form finds it loaded, whenever it comes (the
+    // controls' own notices while the window is built come before the load, as they always did).
+    if (msg == kLoadMessage || (msg == WM_COMMAND && lp == 0) || msg == WM_TIMER ||
+        msg == WM_CLOSE || msg == WM_ENDSESSION)
+        Load();
     switch (msg) {
+    case kLoadMessage:
+        return 0;
     case WM_COMMAND: {
         const int id = LOWORD(wp);
         const auto menu = static_cast<std::size_t>(id - kFirstMenuId);
@@ -364,6 +428,7 @@ LRESULT MainWindowWin32::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             EndSession();
         return 0;
     case WM_DESTROY:
+        ClearNames(); // the controls are still there
         PostQuitMessage(0);
         return 0;
     default:
@@ -458,6 +523,7 @@ void MainWindowWin32::Drag(const ControlLayout& row, POINT start) {
 }
 
 void MainWindowWin32::EndSession() {
+    Load();
     // Windows may end the process as soon as this returns: the exit runs now, even below a
     // question still on the screen; the view's dialogs ask nothing from here on.
     if (onSessionEnding)

@@ -19,9 +19,10 @@ namespace velum {
 // handler returns every control is drawn again from the form.
 class MainWindowWin32 {
   public:
-    // Creates the window (hidden), runs the form's Form_Load and centres the window on the
-    // work area of the monitor under the pointer, where the person started it. `Complain` of the
-    // driver is left to the caller.
+    // Creates the window (hidden) and centres it on the work area of the monitor under the
+    // pointer, where the person started it. The form's Form_Load runs once the window is
+    // painted (a message posted now), or first thing when anything reaches the form earlier.
+    // `Complain` of the driver is left to the caller.
     explicit MainWindowWin32(frmWallPaper& form, HINSTANCE instance);
     ~MainWindowWin32();
     MainWindowWin32(const MainWindowWin32&) = delete;
@@ -33,6 +34,8 @@ class MainWindowWin32 {
     // The control's rectangle in client coordinates.
     RECT controlRect(const std::string& name) const;
     FormDriver& driver() { return driver_; }
+    // Runs the form's Form_Load unless it ran: the store and the folder read, the lists filled.
+    void Load();
 
     // Help, About.
     std::function<void()> onAbout;
@@ -53,6 +56,7 @@ class MainWindowWin32 {
     void EndSession();
 
     static constexpr UINT_PTR kTimerId = 1;
+    static constexpr UINT kLoadMessage = WM_APP + 1;
     static constexpr int kFirstControlId = 100;
     static constexpr int kFirstMenuId = 1000;
 
@@ -61,6 +65,10 @@ class MainWindowWin32 {
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
 
     void CreateControls();
+    // Names the controls that have a spoken name in the table but no label or caption, through
+    // Active Accessibility's annotation; ClearNames takes the names back.
+    void NameUnlabelled();
+    void ClearNames();
     // Places every control for the current scale and gives it the font.
     void LayOut();
     // The message font at `dpi` (the system's own metrics are at the system's DPI).
@@ -98,9 +106,11 @@ class MainWindowWin32 {
     double scale_ = 1.0;
     int systemDpi_ = 96;
     bool syncing_ = false;
+    bool loaded_ = false;
     bool comStarted_ = false;
     bool waitCursor_ = false;
     std::map<std::string, HWND> controls_;
+    std::vector<HWND> annotated_; // the controls given a name through the annotation service
     std::vector<const ControlLayout*> rows_; // control id - kFirstControlId -> its row
     // What each list or combo box holds, so a sync compares in memory and sends only changes:
     // asking a control for 32,767 entries one message at a time would make every sync slow.
