@@ -133,4 +133,21 @@ std::optional<Picture> DecodePictureFileFor(const std::string& path, int width, 
     }
 }
 
+bool PictureFile::Draw(int scaledW, int scaledH, int x, int y, int w, int h, std::uint32_t* out,
+                       std::size_t stride, std::uint32_t background) const {
+    // pixman's coordinates stop at 32767, and Windows takes a row's bytes as 32 bits.
+    constexpr int kMaxScaledSide = 32767;
+    if (scaledW < 1 || scaledH < 1 || scaledW > kMaxScaledSide || scaledH > kMaxScaledSide ||
+        x < 0 || y < 0 || w < 0 || h < 0 || x > scaledW - w || y > scaledH - h ||
+        stride < static_cast<std::size_t>(w) || stride > UINT32_MAX / 4)
+        return false;
+    if (w == 0 || h == 0)
+        return true;
+    try {
+        return DrawScaled(scaledW, scaledH, x, y, w, h, out, stride, background);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 } // namespace velum

@@ -381,22 +381,6 @@ class ReadAheadRows final : public RowSource {
 
 } // namespace
 
-bool PictureFile::Draw(int scaledW, int scaledH, int x, int y, int w, int h, std::uint32_t* out,
-                       std::size_t stride, std::uint32_t background) const {
-    constexpr int kMaxScaledSide = 32767; // pixman's coordinates
-    if (scaledW < 1 || scaledH < 1 || scaledW > kMaxScaledSide || scaledH > kMaxScaledSide ||
-        x < 0 || y < 0 || w < 0 || h < 0 || x > scaledW - w || y > scaledH - h ||
-        stride < static_cast<std::size_t>(w))
-        return false;
-    if (w == 0 || h == 0)
-        return true;
-    try {
-        return DrawScaled(scaledW, scaledH, x, y, w, h, out, stride, background);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}
-
 bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int h,
                              std::uint32_t* out, std::size_t stride,
                              std::uint32_t background) const {

@@ -261,20 +261,6 @@ bool PictureFile::Decodes() const {
     return Draw(w, h, 0, 0, w, h, out.data(), static_cast<std::size_t>(w));
 }
 
-bool PictureFile::Draw(int scaledW, int scaledH, int x, int y, int w, int h, std::uint32_t* out,
-                       std::size_t stride, std::uint32_t background) const {
-    if (scaledW < 1 || scaledH < 1 || x < 0 || y < 0 || w < 0 || h < 0 || x > scaledW - w ||
-        y > scaledH - h || stride < static_cast<std::size_t>(w) || stride > MAXUINT / 4)
-        return false;
-    if (w == 0 || h == 0)
-        return true;
-    try {
-        return DrawScaled(scaledW, scaledH, x, y, w, h, out, stride, background);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}
-
 bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int h,
                              std::uint32_t* out, std::size_t stride,
                              std::uint32_t background) const {
