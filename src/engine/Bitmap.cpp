@@ -499,49 +499,4 @@ std::optional<Picture> DecodeBitmap(std::string_view bytes) {
     }
 }
 
-std::optional<Picture> DecodeBitmapFile(const std::string& path) {
-    try {
-        return DecodeWhole(BitmapFile::Open(path));
-    } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    }
-}
-
-std::optional<Picture> DecodeBitmapFileFor(const std::string& path, int width, int height,
-                                           bool fit) {
-    try {
-        const std::optional<BitmapFile> bitmap = BitmapFile::Open(path);
-        if (!bitmap || width <= 0 || height <= 0)
-            return std::nullopt;
-        const int w = bitmap->width(), h = bitmap->height();
-        Picture picture;
-        picture.width = std::min(w, width);
-        picture.height = std::min(h, height);
-        picture.pixels.resize(static_cast<std::size_t>(picture.width) *
-                              static_cast<std::size_t>(picture.height));
-        const auto out = [&](int y) {
-            return picture.pixels.data() + static_cast<std::size_t>(y) * picture.width;
-        };
-        if (!fit || (picture.width == w && picture.height == h)) {
-            if (!bitmap->Decode(0, 0, picture.width, picture.height, out(0),
-                                static_cast<std::size_t>(picture.width)))
-                return std::nullopt;
-            return picture;
-        }
-        // One picture row at a time, sampled at the middle of each pixel of the box.
-        std::vector<std::uint32_t> row(static_cast<std::size_t>(w));
-        for (int y = 0; y < picture.height; ++y) {
-            const auto sy = static_cast<int>((2 * std::int64_t{y} + 1) * h / (2 * picture.height));
-            if (!bitmap->Decode(0, sy, w, 1, row.data(), row.size()))
-                return std::nullopt;
-            for (int x = 0; x < picture.width; ++x)
-                out(y)[x] = row[static_cast<std::size_t>((2 * std::int64_t{x} + 1) * w /
-                                                         (2 * picture.width))];
-        }
-        return picture;
-    } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    }
-}
-
 } // namespace velum

@@ -29,7 +29,7 @@ inline constexpr int kMaxBitmapSide = 16384;
 // the caller wants it, so a picture larger than the screen is never held whole.
 class BitmapFile {
   public:
-    // Refuses exactly what DecodeBitmapFile refuses. An RLE stream is decoded at once, since
+    // Refuses exactly what DecodeBitmap refuses. An RLE stream is decoded at once, since
     // only decoding shows whether it is sound; other files are read as rows are asked for.
     static std::optional<BitmapFile> Open(const std::string& path);
     // The same over bytes that outlive the object.
@@ -51,15 +51,5 @@ class BitmapFile {
 // Decodes a Windows bitmap (1, 4, 8, 16, 24, 32 bits, RLE4, RLE8, bit fields, OS/2 headers,
 // top-down rows); nullopt when it is not one, is cut short, or claims a picture too large.
 std::optional<Picture> DecodeBitmap(std::string_view bytes);
-
-// Reads and decodes a bitmap file; nullopt when it cannot be read or decoded.
-std::optional<Picture> DecodeBitmapFile(const std::string& path);
-
-// A bitmap file as a box of at most `width` by `height` pixels shows it, never decoded whole:
-// when `fit`, the whole picture sampled down to the box where it is larger (each pixel the
-// nearest of the picture's, left for the caller to smooth to the box), else its top left corner
-// at natural size, cut to the box. Refuses what DecodeBitmapFile refuses.
-std::optional<Picture> DecodeBitmapFileFor(const std::string& path, int width, int height,
-                                           bool fit);
 
 } // namespace velum

@@ -184,15 +184,6 @@ class Jpeg {
     std::size_t columns_ = 0;
 };
 
-class JpegRows : public RowSource {
-  public:
-    bool Read(int n, std::uint32_t* out, std::size_t stride) override {
-        return jpeg_.Read(n, out, stride);
-    }
-    bool Finish() override { return jpeg_.Finish(); }
-    Jpeg jpeg_;
-};
-
 } // namespace
 
 std::optional<JpegInfo> ReadJpegInfo(const PictureSource& source) {
@@ -215,8 +206,8 @@ int JpegEighthsFor(const JpegInfo& info, int needW, int needH) {
 
 std::unique_ptr<RowSource> StartJpegRows(const PictureSource& source, int eighths, int c0, int c1,
                                          int r0) {
-    auto rows = std::make_unique<JpegRows>();
-    if (!rows->jpeg_.Begin(source, false) || !rows->jpeg_.Start(eighths, c0, c1, r0))
+    auto rows = std::make_unique<DecoderRows<Jpeg>>();
+    if (!rows->decoder.Begin(source, false) || !rows->decoder.Start(eighths, c0, c1, r0))
         return nullptr;
     return rows;
 }

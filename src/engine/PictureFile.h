@@ -66,10 +66,10 @@ class PictureFile {
     std::shared_ptr<const State> state_;
 };
 
-// The window's preview, as DecodeBitmapFileFor does for bitmaps, for every format: when `fit`,
-// the whole picture scaled down, filtered, to at most `width` by `height` (each side on its own,
-// left for the caller to stretch to the box), else its top left corner at natural size, cut to
-// the box. nullopt for a file that does not open or decode.
+// The window's preview, never decoded whole: when `fit`, the whole picture scaled down, filtered,
+// to at most `width` by `height` (each side on its own, left for the caller to stretch to the
+// box), else its top left corner at natural size, cut to the box. nullopt for a file that does
+// not open or decode.
 std::optional<Picture> DecodePictureFileFor(const std::string& path, int width, int height,
                                             bool fit);
 

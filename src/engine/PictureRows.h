@@ -32,6 +32,16 @@ class RowSource {
     virtual bool Finish() = 0;
 };
 
+// A decoder whose Read and Finish are a RowSource's, held in place for the rows it hands out.
+template <class Decoder> class DecoderRows final : public RowSource {
+  public:
+    bool Read(int n, std::uint32_t* out, std::size_t stride) override {
+        return decoder.Read(n, out, stride);
+    }
+    bool Finish() override { return decoder.Finish(); }
+    Decoder decoder;
+};
+
 struct JpegInfo {
     int width = 0; // stored, before the orientation
     int height = 0;

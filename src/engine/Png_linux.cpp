@@ -187,15 +187,6 @@ void ReadMemory(png_structp png, png_bytep out, png_size_t length) {
     self->at_ += length;
 }
 
-class PngRows : public RowSource {
-  public:
-    bool Read(int n, std::uint32_t* out, std::size_t stride) override {
-        return png_.Read(n, out, stride);
-    }
-    bool Finish() override { return png_.Finish(); }
-    Png png_;
-};
-
 } // namespace
 
 std::optional<PngInfo> ReadPngInfo(const PictureSource& source) {
@@ -207,9 +198,9 @@ std::optional<PngInfo> ReadPngInfo(const PictureSource& source) {
 
 std::unique_ptr<RowSource> StartPngRows(const PictureSource& source, int c0, int c1, int r0,
                                         std::uint32_t background) {
-    auto rows = std::make_unique<PngRows>();
-    if (!rows->png_.Begin(source) || !rows->png_.Transform() ||
-        !rows->png_.Start(c0, c1, r0, background))
+    auto rows = std::make_unique<DecoderRows<Png>>();
+    if (!rows->decoder.Begin(source) || !rows->decoder.Transform() ||
+        !rows->decoder.Start(c0, c1, r0, background))
         return nullptr;
     return rows;
 }

@@ -320,10 +320,10 @@ TEST(PictureFile, AHugeBitmapPreviewsInAFewMegabytesBoxedOrAtNaturalSize) {
     test::WriteWholeFile(path, test::MakeBmp(16000, 16000, 24, 0, ""));
     std::filesystem::resize_file(path, 54 + 16000ull * 16000 * 3);
     EXPECT_LT(
-        test::PeakGrowthKiB([&] { return DecodeBitmapFileFor(path, 160, 120, true).has_value(); }),
+        test::PeakGrowthKiB([&] { return DecodePictureFileFor(path, 160, 120, true).has_value(); }),
         8 * 1024 * test::kMemorySlack);
     EXPECT_LT(test::PeakGrowthKiB(
-                  [&] { return DecodeBitmapFileFor(path, 1280, 1024, false).has_value(); }),
+                  [&] { return DecodePictureFileFor(path, 1280, 1024, false).has_value(); }),
               16 * 1024 * test::kMemorySlack);
 }
 
