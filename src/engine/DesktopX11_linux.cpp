@@ -22,7 +22,6 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/ipc.h>
-#include <sys/mman.h>
 #include <sys/shm.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -225,14 +224,6 @@ int CentreOffset(int screen, int picture) {
     return d >= 0 ? d / 2 : -((1 - d) / 2);
 }
 
-// 0x00RRGGBB rows of the whole root, `stride` pixels apart.
-struct Canvas {
-    std::uint32_t* pixels;
-    std::size_t stride;
-    int w, h;
-    std::uint32_t* row(int y) const { return pixels + static_cast<std::size_t>(y) * stride; }
-};
-
 // Where the picture lands on monitor `m` in a style other than Tile: its rectangle on the root at
 // the size it is drawn, centred on the monitor (and cut by it where larger).
 Rect Placement(const Rect& m, WallpaperFit fit, int w, int h) {
@@ -257,41 +248,6 @@ Rect Placement(const Rect& m, WallpaperFit fit, int w, int h) {
     return {m.x + CentreOffset(m.w, sw), m.y + CentreOffset(m.h, sh), sw, sh};
 }
 
-// Draws the colour, then the picture tiled from the root's corner or in its style on each
-// monitor, decoding straight into the canvas; false when the picture can no longer be read.
-bool Paint(const Canvas& c, const std::vector<Rect>& monitors, const WallpaperRequest& request) {
-    const PictureFile* b = request.picture;
-    if (b && request.fit == WallpaperFit::Tile) {
-        // One tile decoded at the corner, then copied along the rows and down the root.
-        const int tw = std::min(c.w, b->width()), th = std::min(c.h, b->height());
-        if (!b->Draw(b->width(), b->height(), 0, 0, tw, th, c.pixels, c.stride, request.background))
-            return false;
-        for (int y = 0; y < th; ++y)
-            for (int x = tw; x < c.w; x += std::min(x, c.w - x))
-                std::memcpy(c.row(y) + x, c.row(y), sizeof(std::uint32_t) * std::min(x, c.w - x));
-        for (int y = th; y < c.h; ++y)
-            std::memcpy(c.row(y), c.row(y % th), sizeof(std::uint32_t) * c.w);
-        return true;
-    }
-    std::vector<Rect> placed, shown;
-    for (const Rect& m : monitors) {
-        placed.push_back(b ? Placement(m, request.fit, b->width(), b->height()) : Rect{});
-        shown.push_back(Intersect(placed.back(), m));
-    }
-    // The colour goes only where no picture will be, so no pixel is written twice.
-    const bool covered = monitors.size() == 1 && shown[0].w == c.w && shown[0].h == c.h;
-    if (!covered)
-        for (int y = 0; y < c.h; ++y)
-            std::fill_n(c.row(y), c.w, request.background);
-    for (std::size_t i = 0; b && i < monitors.size(); ++i) {
-        const Rect &v = shown[i], &p = placed[i];
-        if (v.w > 0 && !b->Draw(p.w, p.h, v.x - p.x, v.y - p.y, v.w, v.h, c.row(v.y) + v.x,
-                                c.stride, request.background))
-            return false;
-    }
-    return true;
-}
-
 // Whether the X connection is a local socket, through which shared memory reaches the server.
 bool LocalConnection(Display* dpy) {
     sockaddr_storage address{};
@@ -301,27 +257,28 @@ bool LocalConnection(Display* dpy) {
            address.ss_family == AF_UNIX;
 }
 
-// The image the wallpaper is drawn into: in shared memory when the server can read it there,
-// which spares sending its bytes through the socket. No call waits for the server: the next
-// round trip reports whether it took the memory (Refused), and the copy is checked with the
-// publishing.
-class RootImage {
+// A band of rows on its way to a drawable: the picture is drawn into it a run at a time and each
+// run is put at once, so only a band of the wallpaper is ever held here, and its memory, used
+// again and again, is paid for once. In shared memory when the server can read it there, which
+// spares sending the bytes through the socket; the next round trip after it is made reports
+// whether the server took the memory (Refused).
+class BandImage final : public RowTarget {
   public:
-    RootImage(Display* dpy, Visual* visual, int depth, int w, int h) : dpy_(dpy) {
+    BandImage(Display* dpy, Visual* visual, int depth, int width, const PixelMap& map)
+        : dpy_(dpy), map_(map) {
         shm_.shmid = -1;
+        const auto w = static_cast<unsigned>(width);
         if (XShmQueryExtension(dpy) && LocalConnection(dpy)) {
             image_ = XShmCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
-                                     &shm_, static_cast<unsigned>(w), static_cast<unsigned>(h));
+                                     &shm_, w, Rows(width));
             if (image_) {
                 shm_.shmid = shmget(IPC_PRIVATE, Bytes(), IPC_CREAT | 0600);
                 void* at = shm_.shmid >= 0 ? shmat(shm_.shmid, nullptr, 0) : nullptr;
                 if (at != nullptr && at != reinterpret_cast<void*>(-1)) {
-                    // Every page is written; faulting them in at once is far cheaper than one
-                    // by one. Older kernels refuse the advice, which changes nothing else.
-                    madvise(at, Bytes(), MADV_POPULATE_WRITE);
                     shm_.shmaddr = image_->data = static_cast<char*>(at);
                     shm_.readOnly = True;
                     attached_ = XShmAttach(dpy, &shm_);
+                    Start();
                     return;
                 }
                 if (shm_.shmid >= 0)
@@ -330,8 +287,8 @@ class RootImage {
                 XDestroyImage(image_);
             }
         }
-        image_ = XCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                              static_cast<unsigned>(w), static_cast<unsigned>(h), 32, 0);
+        image_ = XCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr, w,
+                              Rows(width), 32, 0);
         if (image_) {
             image_->data = static_cast<char*>(std::malloc(Bytes()));
             if (!image_->data) {
@@ -339,80 +296,154 @@ class RootImage {
                 image_ = nullptr;
             }
         }
+        Start();
     }
-    // The segment lives on until the server has detached it, after its copy.
-    ~RootImage() {
+    ~BandImage() override {
         if (!image_)
             return;
         if (shm_.shmid >= 0) {
+            if (attached_)
+                XShmDetach(dpy_, &shm_);
             shmdt(shm_.shmaddr);
             shmctl(shm_.shmid, IPC_RMID, nullptr);
             image_->data = nullptr;
         }
         XDestroyImage(image_);
     }
-    RootImage(const RootImage&) = delete;
-    RootImage& operator=(const RootImage&) = delete;
+    BandImage(const BandImage&) = delete;
+    BandImage& operator=(const BandImage&) = delete;
 
-    XImage* get() const { return image_; }
+    bool valid() const { return image_ != nullptr; }
 
     // The server could not reach our memory (another user's server); the bytes go through the
     // socket instead.
     void Refused() { attached_ = false; }
 
-    // Queues the copy of the image into `pixmap`.
-    void Send(Pixmap pixmap, GC gc) {
-        const auto w = static_cast<unsigned>(image_->width);
-        const auto h = static_cast<unsigned>(image_->height);
-        if (attached_) {
-            XShmPutImage(dpy_, pixmap, gc, image_, 0, 0, 0, 0, w, h, False);
-            XShmDetach(dpy_, &shm_);
-        } else {
-            XPutImage(dpy_, pixmap, gc, image_, 0, 0, 0, 0, w, h);
-        }
+    // The rows drawn next, w wide (at most the band's width), go to `drawable` from (x, y) down.
+    void Aim(Drawable drawable, GC gc, int x, int y, int w) {
+        drawable_ = drawable;
+        gc_ = gc;
+        x_ = x;
+        y_ = y;
+        w_ = static_cast<unsigned>(w);
     }
 
+    int RunRows() const override { return image_->height; }
+    std::uint32_t* Room(int n, std::size_t& stride) override {
+        rows_ = n;
+        if (direct_) {
+            stride = static_cast<std::size_t>(image_->bytes_per_line / 4);
+            return reinterpret_cast<std::uint32_t*>(image_->data);
+        }
+        stride = static_cast<std::size_t>(image_->width);
+        return pixels_.data();
+    }
+    // Turns the run into the visual's pixel values and queues its copy; shared memory is only
+    // written again once the server has taken the copy.
+    bool Drawn() override;
+
   private:
+    static constexpr std::size_t kBandBytes = std::size_t{512} << 10;
+    static unsigned Rows(int width) {
+        return static_cast<unsigned>(
+            std::max<std::size_t>(1, kBandBytes / (static_cast<std::size_t>(width) * 4)));
+    }
     std::size_t Bytes() const {
         return static_cast<std::size_t>(image_->bytes_per_line) *
                static_cast<std::size_t>(image_->height);
     }
+    // Drawn straight into the image when its pixels are 32-bit words of this machine, else into
+    // rows of our own that are then put in pixel by pixel.
+    void Start() {
+        if (!image_)
+            return;
+        direct_ = image_->bits_per_pixel == 32 && image_->bytes_per_line % 4 == 0 &&
+                  image_->byte_order ==
+                      (std::endian::native == std::endian::little ? LSBFirst : MSBFirst);
+        if (!direct_)
+            pixels_.resize(static_cast<std::size_t>(image_->width) *
+                           static_cast<std::size_t>(image_->height));
+    }
+
     Display* dpy_;
+    const PixelMap& map_;
     XImage* image_ = nullptr;
     XShmSegmentInfo shm_{};
     bool attached_ = false;
+    bool direct_ = false;
+    std::vector<std::uint32_t> pixels_;
+    Drawable drawable_ = None;
+    GC gc_ = nullptr;
+    int x_ = 0, y_ = 0, rows_ = 0;
+    unsigned w_ = 0;
 };
 
-// Draws the request into the image: straight into its memory when its pixels are 32-bit words
-// of this machine, else through a canvas of its own, pixel by pixel.
-bool Draw(XImage& image, const std::vector<Rect>& monitors, const WallpaperRequest& request,
-          const PixelMap& map) {
-    const int w = image.width, h = image.height;
-    const bool direct =
-        image.bits_per_pixel == 32 && image.bytes_per_line % 4 == 0 &&
-        image.byte_order == (std::endian::native == std::endian::little ? LSBFirst : MSBFirst);
-    if (direct) {
-        const Canvas c{reinterpret_cast<std::uint32_t*>(image.data),
-                       static_cast<std::size_t>(image.bytes_per_line / 4), w, h};
-        if (!Paint(c, monitors, request))
-            return false;
-        if (map.plain() && map.spare() == 0)
-            return true;
-        for (int y = 0; y < h; ++y) {
-            std::uint32_t* row = c.row(y);
+bool BandImage::Drawn() {
+    const int w = static_cast<int>(w_);
+    if (direct_ && !(map_.plain() && map_.spare() == 0)) {
+        for (int y = 0; y < rows_; ++y) {
+            auto* row = reinterpret_cast<std::uint32_t*>(image_->data + y * image_->bytes_per_line);
             for (int x = 0; x < w; ++x)
                 row[x] =
-                    map.plain() ? row[x] | map.spare() : static_cast<std::uint32_t>(map(row[x]));
+                    map_.plain() ? row[x] | map_.spare() : static_cast<std::uint32_t>(map_(row[x]));
         }
-        return true;
+    } else if (!direct_) {
+        for (int y = 0; y < rows_; ++y)
+            for (int x = 0; x < w; ++x)
+                XPutPixel(image_, x, y,
+                          map_(pixels_[static_cast<std::size_t>(y) * image_->width + x]));
     }
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
-    const Canvas c{pixels.data(), static_cast<std::size_t>(w), w, h};
-    if (!Paint(c, monitors, request))
-        return false;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            XPutPixel(&image, x, y, map(c.row(y)[x]));
+    if (attached_) {
+        XShmPutImage(dpy_, drawable_, gc_, image_, 0, 0, x_, y_, w_, static_cast<unsigned>(rows_),
+                     False);
+        XSync(dpy_, False);
+    } else {
+        XPutImage(dpy_, drawable_, gc_, image_, 0, 0, x_, y_, w_, static_cast<unsigned>(rows_));
+    }
+    y_ += rows_;
+    return true;
+}
+
+// Draws the colour, then the picture tiled from the root's corner or in its style on each
+// monitor, into `pixmap` a band at a time; false when the picture can no longer be read.
+bool Paint(Display* dpy, Pixmap pixmap, GC gc, BandImage& band, const std::vector<Rect>& monitors,
+           const WallpaperRequest& request, const PixelMap& map, const Rect& root, int depth) {
+    const PictureFile* b = request.picture;
+    if (b && request.fit == WallpaperFit::Tile) {
+        // One tile drawn, then laid from the corner over the root by the server.
+        const int tw = std::min(root.w, b->width()), th = std::min(root.h, b->height());
+        const Pixmap tile = XCreatePixmap(dpy, pixmap, static_cast<unsigned>(tw),
+                                          static_cast<unsigned>(th), static_cast<unsigned>(depth));
+        band.Aim(tile, gc, 0, 0, tw);
+        const bool drawn = b->Draw(b->width(), b->height(), 0, 0, tw, th, band, request.background);
+        if (drawn) {
+            XSetTile(dpy, gc, tile);
+            XSetFillStyle(dpy, gc, FillTiled);
+            XFillRectangle(dpy, pixmap, gc, 0, 0, static_cast<unsigned>(root.w),
+                           static_cast<unsigned>(root.h));
+        }
+        XFreePixmap(dpy, tile);
+        return drawn;
+    }
+    std::vector<Rect> placed, shown;
+    for (const Rect& m : monitors) {
+        placed.push_back(b ? Placement(m, request.fit, b->width(), b->height()) : Rect{});
+        shown.push_back(Intersect(placed.back(), m));
+    }
+    // The colour only where the picture leaves some of the root uncovered.
+    if (monitors.size() != 1 || shown[0].w != root.w || shown[0].h != root.h) {
+        XSetForeground(dpy, gc, map(request.background));
+        XFillRectangle(dpy, pixmap, gc, 0, 0, static_cast<unsigned>(root.w),
+                       static_cast<unsigned>(root.h));
+    }
+    for (std::size_t i = 0; b && i < monitors.size(); ++i) {
+        const Rect &v = shown[i], &p = placed[i];
+        if (v.w <= 0)
+            continue;
+        band.Aim(pixmap, gc, v.x, v.y, v.w);
+        if (!b->Draw(p.w, p.h, v.x - p.x, v.y - p.y, v.w, v.h, band, request.background))
+            return false;
+    }
     return true;
 }
 
@@ -421,28 +452,30 @@ bool Draw(XImage& image, const std::vector<Rect>& monitors, const WallpaperReque
 Pixmap BuildPixmap(Display* dpy, const WallpaperRequest& request, bool& unreadable) {
     Screen* screen = DefaultScreenOfDisplay(dpy);
     Visual* visual = DefaultVisualOfScreen(screen);
-    const int w = WidthOfScreen(screen), h = HeightOfScreen(screen);
+    const Rect root{0, 0, WidthOfScreen(screen), HeightOfScreen(screen)};
     const int depth = DefaultDepthOfScreen(screen);
     if (visual->c_class != TrueColor)
         return None;
-    RootImage image(dpy, visual, depth, w, h);
-    if (!image.get())
+    const PixelMap map(*visual, depth);
+    BandImage band(dpy, visual, depth, root.w, map);
+    if (!band.valid())
         return None;
     // Asking for the monitors waits for the server, which then has answered the attach too.
-    const std::vector<Rect> monitors = Monitors(dpy, RootWindowOfScreen(screen), {0, 0, w, h});
+    const std::vector<Rect> monitors = Monitors(dpy, RootWindowOfScreen(screen), root);
     if (g_xFailed) {
-        image.Refused();
+        band.Refused();
         g_xFailed = false;
     }
-    if (!Draw(*image.get(), monitors, request, PixelMap(*visual, depth))) {
+    Pixmap pixmap = XCreatePixmap(dpy, RootWindowOfScreen(screen), static_cast<unsigned>(root.w),
+                                  static_cast<unsigned>(root.h), static_cast<unsigned>(depth));
+    GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
+    const bool painted = Paint(dpy, pixmap, gc, band, monitors, request, map, root, depth);
+    XFreeGC(dpy, gc);
+    if (!painted) {
         unreadable = true;
+        XFreePixmap(dpy, pixmap);
         return None;
     }
-    Pixmap pixmap = XCreatePixmap(dpy, RootWindowOfScreen(screen), static_cast<unsigned>(w),
-                                  static_cast<unsigned>(h), static_cast<unsigned>(depth));
-    GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
-    image.Send(pixmap, gc);
-    XFreeGC(dpy, gc);
     return pixmap;
 }
 

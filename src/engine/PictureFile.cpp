@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
 #include <new>
 
 #include "engine/PictureParts.h"
@@ -133,18 +134,48 @@ std::optional<Picture> DecodePictureFileFor(const std::string& path, int width, 
     }
 }
 
+namespace {
+
+// The caller's rows, all in one run.
+class MemoryTarget final : public RowTarget {
+  public:
+    MemoryTarget(std::uint32_t* out, std::size_t stride) : next_(out), stride_(stride) {}
+    int RunRows() const override { return std::numeric_limits<int>::max(); }
+    std::uint32_t* Room(int n, std::size_t& stride) override {
+        std::uint32_t* room = next_;
+        next_ += static_cast<std::size_t>(n) * stride_;
+        stride = stride_;
+        return room;
+    }
+    bool Drawn() override { return true; }
+
+  private:
+    std::uint32_t* next_;
+    std::size_t stride_;
+};
+
+} // namespace
+
 bool PictureFile::Draw(int scaledW, int scaledH, int x, int y, int w, int h, std::uint32_t* out,
                        std::size_t stride, std::uint32_t background) const {
+    if (stride < static_cast<std::size_t>(w) || stride > UINT32_MAX / 4)
+        return false;
+    MemoryTarget target(out, stride);
+    return Draw(scaledW, scaledH, x, y, w, h, target, background);
+}
+
+bool PictureFile::Draw(int scaledW, int scaledH, int x, int y, int w, int h, RowTarget& target,
+                       std::uint32_t background) const {
     // pixman's coordinates stop at 32767, and Windows takes a row's bytes as 32 bits.
     constexpr int kMaxScaledSide = 32767;
     if (scaledW < 1 || scaledH < 1 || scaledW > kMaxScaledSide || scaledH > kMaxScaledSide ||
         x < 0 || y < 0 || w < 0 || h < 0 || x > scaledW - w || y > scaledH - h ||
-        stride < static_cast<std::size_t>(w) || stride > UINT32_MAX / 4)
+        target.RunRows() < 1)
         return false;
     if (w == 0 || h == 0)
         return true;
     try {
-        return DrawScaled(scaledW, scaledH, x, y, w, h, out, stride, background);
+        return DrawScaled(scaledW, scaledH, x, y, w, h, target, background);
     } catch (const std::bad_alloc&) {
         return false;
     }

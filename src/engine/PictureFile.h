@@ -21,6 +21,19 @@ inline constexpr std::int64_t kMaxPhotoPixels = std::int64_t{1} << 28;
 // pixels (256 MB of them).
 inline constexpr std::int64_t kMaxInterlacedPixels = std::int64_t{1} << 26;
 
+// Where a drawing's rows go, a run at a time from the top: the caller's memory, or a band that
+// is handed on as soon as it is drawn, so that no more than a band of the result is ever held.
+class RowTarget {
+  public:
+    virtual ~RowTarget() = default;
+    // The most rows a run may have.
+    virtual int RunRows() const = 0;
+    // Room for the next n rows (1 <= n <= RunRows()), `stride` pixels apart.
+    virtual std::uint32_t* Room(int n, std::size_t& stride) = 0;
+    // The rows of the last room are drawn; false ends the drawing.
+    virtual bool Drawn() = 0;
+};
+
 // A picture file whose headers were checked, drawn at any size a part at a time, straight where
 // the caller wants it; a photo larger than what is drawn is never held whole.
 class PictureFile {
@@ -46,6 +59,9 @@ class PictureFile {
     // leaves the desktop as it was.
     bool Draw(int scaledW, int scaledH, int x, int y, int w, int h, std::uint32_t* out,
               std::size_t stride, std::uint32_t background = 0) const;
+    // The same, into `target` a run at a time; it may have been handed rows when this fails.
+    bool Draw(int scaledW, int scaledH, int x, int y, int w, int h, RowTarget& target,
+              std::uint32_t background = 0) const;
 
     // True when the whole file decodes, found at the least cost: a JPEG decoded at an eighth of
     // its size, a PNG's rows read and dropped, nothing kept.
@@ -57,8 +73,8 @@ class PictureFile {
     PictureFile(PictureFormat format, int width, int height, std::shared_ptr<const State> state)
         : format_(format), width_(width), height_(height), state_(std::move(state)) {}
     static std::optional<PictureFile> Inspect(PictureFormat format, std::shared_ptr<State> state);
-    bool DrawScaled(int scaledW, int scaledH, int x, int y, int w, int h, std::uint32_t* out,
-                    std::size_t stride, std::uint32_t background) const;
+    bool DrawScaled(int scaledW, int scaledH, int x, int y, int w, int h, RowTarget& target,
+                    std::uint32_t background) const;
 
     PictureFormat format_;
     int width_;

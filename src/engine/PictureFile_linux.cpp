@@ -382,8 +382,7 @@ class ReadAheadRows final : public RowSource {
 } // namespace
 
 bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int h,
-                             std::uint32_t* out, std::size_t stride,
-                             std::uint32_t background) const {
+                             RowTarget& target, std::uint32_t background) const {
     const State& s = *state_;
     // The picture as decoded: a JPEG at the least eighths of its size that is still at least
     // the size drawn, so the filter only finishes what the DCT began.
@@ -453,16 +452,31 @@ bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int 
         return true;
     };
 
-    bool ok = true;
+    // Each run of output rows is handed on once drawn; pixman leaves the unused byte set.
+    const auto hand = [&](std::uint32_t* room, std::size_t stride, int n) {
+        if (alongX || down)
+            for (int r = 0; r < n; ++r)
+                for (std::uint32_t* p = room + static_cast<std::size_t>(r) * stride;
+                     p != room + static_cast<std::size_t>(r) * stride + w; ++p)
+                    *p &= 0xFFFFFF;
+        return target.Drawn();
+    };
     if (!down) {
-        ok = readAlong(h, out, stride);
+        for (int done = 0; done < h;) {
+            const int k = std::min(target.RunRows(), h - done);
+            std::size_t stride = 0;
+            std::uint32_t* room = target.Room(k, stride);
+            if (!readAlong(k, room, stride) || !hand(room, stride, k))
+                return false;
+            done += k;
+        }
     } else {
         // Bands of output rows, each filtered down from the rows it reaches, kept from one band
         // to the next where they overlap.
         const double sy = pixman_fixed_to_double(fy->scale);
         const std::size_t rowBytes = static_cast<std::size_t>(w) * 4;
         const double fits = static_cast<double>(kBandBytes / rowBytes) - 2 * fy->reach - 4;
-        const int n = std::clamp(static_cast<int>(fits / sy), 1, h);
+        const int n = std::clamp(static_cast<int>(fits / sy), 1, std::min(h, target.RunRows()));
         const auto capacity = static_cast<std::size_t>(std::ceil(n * sy)) + 2 * fy->reach + 4;
         // A picture squeezed to a few rows but drawn wide needs all its rows for each: past this
         // it is refused rather than held.
@@ -471,7 +485,7 @@ bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int 
         std::vector<std::uint32_t> band(capacity * static_cast<std::size_t>(w));
         const auto bandRow = [&](int r) { return band.data() + static_cast<std::size_t>(r) * w; };
         int have0 = r0, have1 = r0; // the rows in the band
-        for (int oy = y; ok && oy < y + h; oy += n) {
+        for (int oy = y; oy < y + h; oy += n) {
             const int oe = std::min(oy + n, y + h);
             int need0, need1;
             fy->Span(oy, oe, dh, need0, need1);
@@ -489,18 +503,15 @@ bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int 
             have1 = std::max(have1, need1);
             const std::int64_t ty =
                 std::int64_t{oy} * fy->scale - std::int64_t{have0} * pixman_fixed_1;
-            Filter(*fy, false, ty, band.data(), w, have1 - have0, static_cast<std::size_t>(w),
-                   out + static_cast<std::size_t>(oy - y) * stride, w, oe - oy, stride);
+            std::size_t stride = 0;
+            std::uint32_t* room = target.Room(oe - oy, stride);
+            Filter(*fy, false, ty, band.data(), w, have1 - have0, static_cast<std::size_t>(w), room,
+                   w, oe - oy, stride);
+            if (!hand(room, stride, oe - oy))
+                return false;
         }
     }
-    if (!ok || !rows->Finish())
-        return false;
-    if (alongX || down)
-        for (int r = 0; r < h; ++r)
-            for (std::uint32_t* p = out + static_cast<std::size_t>(r) * stride;
-                 p != out + static_cast<std::size_t>(r) * stride + w; ++p)
-                *p &= 0xFFFFFF; // pixman leaves the unused byte set
-    return true;
+    return rows->Finish();
 }
 
 } // namespace velum

@@ -262,8 +262,7 @@ bool PictureFile::Decodes() const {
 }
 
 bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int h,
-                             std::uint32_t* out, std::size_t stride,
-                             std::uint32_t background) const {
+                             RowTarget& target, std::uint32_t background) const {
     const State& s = *state_;
     const ComScope com;
     ComPtr<IWICImagingFactory> factory = com.usable() ? Factory() : nullptr;
@@ -299,40 +298,54 @@ bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int 
             return false;
         source = scaler;
     }
-    if (o == 1) {
-        if (!CopyRect(source.Get(), {x, y, w, h}, out, stride))
-            return false;
-    } else {
-        int ax, ay, bx, by;
-        StoredPoint(o, sw, sh, x, y, ax, ay);
-        StoredPoint(o, sw, sh, x + w - 1, y + h - 1, bx, by);
-        const WICRect stored{std::min(ax, bx), std::min(ay, by), std::abs(ax - bx) + 1,
-                             std::abs(ay - by) + 1};
-        std::vector<std::uint32_t> pixels(static_cast<std::size_t>(stored.Width) * stored.Height);
-        if (!CopyRect(source.Get(), stored, pixels.data(), static_cast<std::size_t>(stored.Width)))
-            return false;
-        for (int r = 0; r < h; ++r)
-            for (int c = 0; c < w; ++c) {
-                int px, py;
-                StoredPoint(o, sw, sh, x + c, y + r, px, py);
-                out[static_cast<std::size_t>(r) * stride + c] =
-                    pixels[static_cast<std::size_t>(py - stored.Y) * stored.Width +
-                           (px - stored.X)];
-            }
-    }
-    for (int r = 0; r < h; ++r)
-        for (std::uint32_t* p = out + static_cast<std::size_t>(r) * stride;
-             p != out + r * stride + w; ++p) {
-            const std::uint32_t a = *p >> 24;
-            std::uint32_t pixel = 0;
-            for (int i = 0; i < 3; ++i) {
-                const std::uint32_t over = *p >> (8 * i) & 0xFF;
-                const std::uint32_t under = background >> (8 * i) & 0xFF;
-                pixel |= std::min<std::uint32_t>(255, over + (under * (255 - a) + 127) / 255)
-                         << (8 * i);
-            }
-            *p = pixel;
+    // The rows [y, y + h) of the part drawn, into the target's room.
+    const auto part = [&](int y, int h, std::uint32_t* out, std::size_t stride) {
+        if (o == 1) {
+            if (!CopyRect(source.Get(), {x, y, w, h}, out, stride))
+                return false;
+        } else {
+            int ax, ay, bx, by;
+            StoredPoint(o, sw, sh, x, y, ax, ay);
+            StoredPoint(o, sw, sh, x + w - 1, y + h - 1, bx, by);
+            const WICRect stored{std::min(ax, bx), std::min(ay, by), std::abs(ax - bx) + 1,
+                                 std::abs(ay - by) + 1};
+            std::vector<std::uint32_t> pixels(static_cast<std::size_t>(stored.Width) *
+                                              stored.Height);
+            if (!CopyRect(source.Get(), stored, pixels.data(),
+                          static_cast<std::size_t>(stored.Width)))
+                return false;
+            for (int r = 0; r < h; ++r)
+                for (int c = 0; c < w; ++c) {
+                    int px, py;
+                    StoredPoint(o, sw, sh, x + c, y + r, px, py);
+                    out[static_cast<std::size_t>(r) * stride + c] =
+                        pixels[static_cast<std::size_t>(py - stored.Y) * stored.Width +
+                               (px - stored.X)];
+                }
         }
+        for (int r = 0; r < h; ++r)
+            for (std::uint32_t* p = out + static_cast<std::size_t>(r) * stride;
+                 p != out + r * stride + w; ++p) {
+                const std::uint32_t a = *p >> 24;
+                std::uint32_t pixel = 0;
+                for (int i = 0; i < 3; ++i) {
+                    const std::uint32_t over = *p >> (8 * i) & 0xFF;
+                    const std::uint32_t under = background >> (8 * i) & 0xFF;
+                    pixel |= std::min<std::uint32_t>(255, over + (under * (255 - a) + 127) / 255)
+                             << (8 * i);
+                }
+                *p = pixel;
+            }
+        return true;
+    };
+    for (int done = 0; done < h;) {
+        const int k = std::min(target.RunRows(), h - done);
+        std::size_t stride = 0;
+        std::uint32_t* room = target.Room(k, stride);
+        if (!part(y + done, k, room, stride) || !target.Drawn())
+            return false;
+        done += k;
+    }
     return true;
 }
 

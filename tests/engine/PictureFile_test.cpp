@@ -1,5 +1,5 @@
 // What both platforms share: the format from the name, the EXIF orientation reader, and
-// bitmaps through PictureFile at natural size.
+// bitmaps through PictureFile at natural size, with the rectangles it refuses.
 #include "engine/PictureFile.h"
 
 #include <gtest/gtest.h>
@@ -108,7 +108,12 @@ TEST(PictureFormats, ABitmapDrawsThroughPictureFileAtNaturalSize) {
     std::vector<std::uint32_t> out(4, 0xDEAD);
     ASSERT_TRUE(file->Draw(3, 2, 1, 0, 2, 2, out.data(), 2));
     EXPECT_EQ(out, (std::vector<std::uint32_t>{0x405060, 0x708090, 0xD0E0F0, 0x010203}));
-    EXPECT_FALSE(file->Draw(3, 2, 2, 0, 2, 2, out.data(), 2));
+    // Rectangles outside the scaled picture, or a scale past what the drawing can take.
+    for (const auto& [sw, sh, x, y, w, h] :
+         {std::tuple(3, 2, 2, 0, 2, 2), std::tuple(20, 20, -1, 0, 1, 1),
+          std::tuple(0, 20, 0, 0, 0, 0), std::tuple(20, 20, 0, 19, 1, 2),
+          std::tuple(40000, 20, 0, 0, 1, 1)})
+        EXPECT_FALSE(file->Draw(sw, sh, x, y, w, h, out.data(), 2)) << sw << " " << x << " " << y;
     const auto corner = DecodePictureFileFor(folder.file("a.BMP"), 2, 5, false).value();
     EXPECT_EQ(std::pair(corner.width, corner.height), std::pair(2, 2));
     EXPECT_EQ(corner.pixels, (std::vector<std::uint32_t>{0x102030, 0x405060, 0xA0B0C0, 0xD0E0F0}));
