@@ -1,5 +1,6 @@
 #include "mainwindow/WindowLayout.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -262,6 +263,20 @@ const ControlLayout* LabelOf(const std::string& name) {
         if (c.kind == ControlKind::Label && c.labelFor == name)
             return &c;
     return nullptr;
+}
+
+std::string AnnotatedName(const ControlLayout& c) {
+    if (c.spoken.empty() || !c.caption.empty())
+        return {};
+    if (const ControlLayout* label = LabelOf(c.name)) {
+        std::string said = label->caption;
+        said.erase(std::remove(said.begin(), said.end(), '&'), said.end());
+        if (!said.empty() && said.back() == ':')
+            said.pop_back();
+        if (said == c.spoken)
+            return {};
+    }
+    return c.spoken;
 }
 
 const ControlLayout& WindowControl(const std::string& name) {

@@ -87,6 +87,9 @@ const ControlLayout& WindowControl(const std::string& name);
 const ControlLayout* FindControl(const std::string& name);
 // The label that names the control of that name; null when none does.
 const ControlLayout* LabelOf(const std::string& name);
+// The spoken name of a control that has no text of its own, where its label says something else
+// ("D" for "Days") or there is no label; empty where the caption or the label says it already.
+std::string AnnotatedName(const ControlLayout& c);
 
 // What a menu entry does beyond a form call: the view closes the window or shows About.
 enum class MenuCommand { Form, Exit, About };

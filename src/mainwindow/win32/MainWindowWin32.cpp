@@ -223,6 +223,31 @@ void MainWindowWin32::CreateControls() {
 
 namespace {
 
+// FNV-1a over the entries, each with its end: equal entries give equal fingerprints, and
+// different ones, but for a chance of one in 2^64, different ones.
+std::uint64_t Fingerprint(const std::vector<std::string>& items) {
+    std::uint64_t h = 14695981039346656037ULL;
+    const auto mix = [&h](unsigned value) {
+        h ^= value;
+        h *= 1099511628211ULL;
+    };
+    for (const std::string& item : items) {
+        for (unsigned char c : item)
+            mix(c);
+        mix(0x100);
+    }
+    return h;
+}
+
+// The UTF-16 units of UTF-8 text: one for each lead byte, two for one that starts four.
+std::size_t Utf16Units(const std::string& utf8) {
+    std::size_t units = 0;
+    for (unsigned char c : utf8)
+        if ((c & 0xC0) != 0x80)
+            units += c >= 0xF0 ? 2 : 1;
+    return units;
+}
+
 // Active Accessibility's annotation service, or null where the system has none.
 IAccPropServices* AnnotationService() {
     IAccPropServices* services = nullptr;
@@ -235,17 +260,19 @@ IAccPropServices* AnnotationService() {
 } // namespace
 
 void MainWindowWin32::NameUnlabelled() {
-    // A list, a combo box or a picture takes no name from its own text, and these have no label
-    // before them: a screen reader asking for the name gets the table's spoken one.
+    // A list, a combo box or a picture takes no name from its own text, and an edit box takes its
+    // label's: where there is none, or it is short ("D"), a screen reader asking for the name
+    // gets the table's spoken one.
     IAccPropServices* services = AnnotationService();
     if (!services)
         return;
     for (const ControlLayout* c : rows_) {
-        if (c->spoken.empty() || !c->caption.empty() || LabelOf(c->name))
+        const std::string name = AnnotatedName(*c);
+        if (name.empty())
             continue;
         HWND w = control(c->name);
         if (SUCCEEDED(services->SetHwndPropStr(w, OBJID_CLIENT, CHILDID_SELF, PROPID_ACC_NAME,
-                                               Widen(c->spoken).c_str())))
+                                               Widen(name).c_str())))
             annotated_.push_back(w);
     }
     services->Release();
@@ -552,7 +579,7 @@ void MainWindowWin32::SyncControl(const ControlLayout& row, HWND w) {
             SetWindowTextW(w, Widen(text).c_str());
     };
     if (s.combo) {
-        Fill(w, s.combo->items(), true);
+        Fill(w, s.combo->items(), true, s.combo);
         if (SendMessageW(w, CB_GETCURSEL, 0, 0) != s.combo->ListIndex())
             SendMessageW(w, CB_SETCURSEL, static_cast<WPARAM>(s.combo->ListIndex()), 0);
         setText(s.combo->Text());
@@ -576,36 +603,43 @@ void MainWindowWin32::SyncControl(const ControlLayout& row, HWND w) {
     }
 }
 
-void MainWindowWin32::Fill(HWND w, const std::vector<std::string>& items, bool combo) {
+void MainWindowWin32::Fill(HWND w, const std::vector<std::string>& items, bool combo,
+                           const ItemList* source) {
     Shown& shown = shown_[w];
-    if (shown.items == items)
+    if (source && shown.source == source && shown.revision == source->revision())
+        return;
+    shown.source = source;
+    shown.revision = source ? source->revision() : 0;
+    // The same entries put in again would lose the person's place in the list.
+    const std::uint64_t fingerprint = Fingerprint(items);
+    if (items.size() == shown.count && fingerprint == shown.fingerprint)
         return;
     // Room for every entry at once and no drawing until the end.
     SendMessageW(w, WM_SETREDRAW, FALSE, 0);
     SendMessageW(w, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
     if (!combo) {
-        std::vector<std::wstring> wide;
-        wide.reserve(items.size());
+        // Room for exactly the entries' UTF-16 units, counted without widening them: an
+        // overestimate stays allocated. Each is widened only as it goes in, so thousands are not
+        // held a third time.
         std::size_t bytes = 0;
-        for (const auto& item : items) {
-            wide.push_back(Widen(item));
-            bytes += (wide.back().size() + 1) * sizeof(wchar_t);
-        }
+        for (const auto& item : items)
+            bytes += (Utf16Units(item) + 1) * sizeof(wchar_t);
         SendMessageW(w, LB_INITSTORAGE, items.size(), bytes);
-        for (const auto& item : wide)
-            SendMessageW(w, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+        for (const auto& item : items)
+            SendMessageW(w, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
     } else {
         for (const auto& item : items)
             SendMessageW(w, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
     }
     SendMessageW(w, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(w, nullptr, TRUE);
-    shown.items = items;
+    shown.count = items.size();
+    shown.fingerprint = fingerprint;
     shown.selected.assign(items.size(), false);
 }
 
 void MainWindowWin32::SyncList(HWND list, const ListBox& box) {
-    Fill(list, box.items(), false);
+    Fill(list, box.items(), false, &box);
     Shown& shown = shown_[list];
     std::vector<bool> want(static_cast<std::size_t>(box.ListCount()));
     for (int i = 0; i < box.ListCount(); ++i)

@@ -83,8 +83,10 @@ class MainWindowWin32 {
     void PushSelection(const ControlLayout& row, HWND list);
     void Drag(const ControlLayout& row, POINT start);
     void SyncControl(const ControlLayout& row, HWND w);
-    // Puts the entries in a list or combo box unless it shows them already.
-    void Fill(HWND w, const std::vector<std::string>& items, bool combo);
+    // Puts the entries in a list or combo box unless it shows them already: those of the
+    // form's list `source` at its revision, else these very entries.
+    void Fill(HWND w, const std::vector<std::string>& items, bool combo,
+              const ItemList* source = nullptr);
     void SyncList(HWND list, const ListBox& box);
     void SyncFolders(HWND list, const DirListBox& box);
     void SyncPreview(const ControlLayout& row, HWND picture, const ImageBox& box);
@@ -113,9 +115,14 @@ class MainWindowWin32 {
     std::vector<HWND> annotated_; // the controls given a name through the annotation service
     std::vector<const ControlLayout*> rows_; // control id - kFirstControlId -> its row
     // What each list or combo box holds, so a sync compares in memory and sends only changes:
-    // asking a control for 32,767 entries one message at a time would make every sync slow.
+    // asking a control for 32,767 entries one message at a time would make every sync slow. The
+    // entries are known by a fingerprint, so thousands of them are not held twice, and a form's
+    // list by its revision, so they are not even read again while it stays the same.
     struct Shown {
-        std::vector<std::string> items;
+        const ItemList* source = nullptr;
+        std::uint64_t revision = 0;
+        std::size_t count = 0;
+        std::uint64_t fingerprint = 0;
         std::vector<bool> selected;
     };
     std::map<HWND, Shown> shown_;
