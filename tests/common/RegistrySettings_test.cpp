@@ -22,8 +22,11 @@ TEST(ReadSetting, RemovesOneTrailingNulReadsDwordsAsNumbersAndOtherTypesAsEmpty)
     EXPECT_EQ(reg.openHandles(), 0);
 }
 
-TEST(WriteSetting, TextGetsOneNulDwordsFourBytesAndOtherTypesAreNotWritten) {
+// A missing key is not created, SaveOptions creates it and writes all three.
+TEST(WriteSetting, TextGetsOneNulDwordsFourBytesOtherTypesAndMissingKeysAreNotWritten) {
     MemoryRegistry reg;
+    WriteSetting(reg, "Control Panel\\desktop", "TileWallpaper", std::string("1"), reg::kSz);
+    EXPECT_EQ(reg.Raw("Control Panel\\desktop", ""), "<no key>");
     EnsureRegKey(reg, "K", reg::kCurrentUser);
     WriteSetting(reg, "K", "n", std::int32_t{42}, reg::kSz);
     WriteSetting(reg, "K", "d", std::int32_t{42}, reg::kDword);
@@ -31,12 +34,6 @@ TEST(WriteSetting, TextGetsOneNulDwordsFourBytesAndOtherTypesAreNotWritten) {
     EXPECT_EQ(reg.Raw("K", "n"), "42\0"s);
     EXPECT_EQ(reg.Raw("K", "d"), "\x2a\0\0\0"s);
     EXPECT_EQ(reg.Raw("K", "x"), "<no value>");
-}
-
-TEST(WriteSetting, AMissingKeyIsNotCreatedButSaveOptionsCreatesItAndWritesAllThree) {
-    MemoryRegistry reg;
-    WriteSetting(reg, "Control Panel\\desktop", "TileWallpaper", std::string("1"), reg::kSz);
-    EXPECT_EQ(reg.Raw("Control Panel\\desktop", ""), "<no key>");
     SaveOptions(reg, 1, "Default,Nature", "Nature");
     EXPECT_EQ(reg.Raw(kOptionsKey, "ViewBmp"), "YES\0"s);
     EXPECT_EQ(reg.Raw(kOptionsKey, "Collections"), "Default,Nature\0"s);

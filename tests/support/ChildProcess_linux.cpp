@@ -6,36 +6,30 @@
 
 namespace velum::test {
 
-long InChild(const std::function<long()>& work) {
+long PeakGrowthKiB(const std::function<bool()>& work, bool ofItsChildren) {
+    constexpr long kFailed = 1L << 40;
     int out[2];
     if (::pipe(out) != 0)
-        return -1;
+        return kFailed;
     const pid_t child = ::fork();
     if (child == 0) {
-        ::close(out[0]);
-        const long result = work();
-        [[maybe_unused]] ssize_t n = ::write(out[1], &result, sizeof result);
-        ::_exit(0);
-    }
-    ::close(out[1]);
-    long result = -1;
-    if (child < 0 || ::read(out[0], &result, sizeof result) != sizeof result)
-        result = -1;
-    ::close(out[0]);
-    if (child > 0)
-        ::waitpid(child, nullptr, 0);
-    return result;
-}
-
-long PeakGrowthKiB(const std::function<bool()>& work, bool ofItsChildren) {
-    const int who = ofItsChildren ? RUSAGE_CHILDREN : RUSAGE_SELF;
-    return InChild([&]() -> long {
+        const int who = ofItsChildren ? RUSAGE_CHILDREN : RUSAGE_SELF;
         rusage before{}, after{};
         getrusage(who, &before);
         const bool ok = work();
         getrusage(who, &after);
-        return ok ? after.ru_maxrss - before.ru_maxrss : 1L << 40;
-    });
+        const long grew = ok ? after.ru_maxrss - before.ru_maxrss : kFailed;
+        [[maybe_unused]] ssize_t n = ::write(out[1], &grew, sizeof grew);
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    long grew = kFailed; // also when the child died before it could tell
+    if (child < 0 || ::read(out[0], &grew, sizeof grew) != sizeof grew)
+        grew = kFailed;
+    ::close(out[0]);
+    if (child > 0)
+        ::waitpid(child, nullptr, 0);
+    return grew;
 }
 
 #ifndef __has_feature

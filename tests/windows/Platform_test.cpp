@@ -47,7 +47,8 @@ TEST(WinFiles, FileExistsAndStartingPrograms) {
 }
 
 // Replacing under the lock, with the old file given to the writer, is what StoreProcesses checks.
-TEST(WinFiles, AFailedRewriteLeavesTheOldFileAndSpecialFilesAreRefused) {
+// A reader that holds the file a moment without sharing its deletion is waited for.
+TEST(WinFiles, AFailedRewriteLeavesTheOldFileARewriteWaitsForAReaderSpecialFilesAreRefused) {
     TempStore store;
     const std::string cfg = store.file("velum.cfg");
     EXPECT_EQ(OpenForReading(cfg), nullptr);
@@ -61,18 +62,6 @@ TEST(WinFiles, AFailedRewriteLeavesTheOldFileAndSpecialFilesAreRefused) {
     write("one\r\n", false);
     EXPECT_THROW(write("half", true), IoFailure);
     EXPECT_EQ(ReadWholeFile(cfg), "one\r\n");
-    EXPECT_THROW(OpenForReading("NUL"), IoFailure); // a character device, as CON is
-    std::filesystem::remove(cfg);
-    std::filesystem::create_directory(cfg); // a folder where the file should be is never replaced
-    EXPECT_THROW(OpenForReading(cfg), IoFailure);
-    EXPECT_THROW(write("x", false), IoFailure);
-    EXPECT_TRUE(std::filesystem::is_directory(cfg));
-}
-
-TEST(WinFiles, ARewriteWaitsForAReaderThatHoldsTheFileAMoment) {
-    TempStore store;
-    const std::string cfg = store.file("velum.cfg");
-    WriteWholeFile(cfg, "old");
     HANDLE held = CreateFileW(Widen(cfg).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -80,9 +69,15 @@ TEST(WinFiles, ARewriteWaitsForAReaderThatHoldsTheFileAMoment) {
         Sleep(300);
         CloseHandle(held);
     });
-    RewriteFile(cfg, "~velum.tmp", [](std::istream*, std::ostream& out) { out << "new"; });
+    write("two\r\n", false);
     release.join();
-    EXPECT_EQ(ReadWholeFile(cfg), "new");
+    EXPECT_EQ(ReadWholeFile(cfg), "two\r\n");
+    EXPECT_THROW(OpenForReading("NUL"), IoFailure); // a character device, as CON is
+    std::filesystem::remove(cfg);
+    std::filesystem::create_directory(cfg); // a folder where the file should be is never replaced
+    EXPECT_THROW(OpenForReading(cfg), IoFailure);
+    EXPECT_THROW(write("x", false), IoFailure);
+    EXPECT_TRUE(std::filesystem::is_directory(cfg));
 }
 
 TEST(WinFolders, DrivesFoldersAndBitmapsInAnyLetterCase) {
