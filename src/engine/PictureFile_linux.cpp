@@ -262,9 +262,10 @@ bool PictureFile::Decodes() const {
 
 namespace {
 
-// Rows decoded on a thread of their own a few runs ahead of the reader, so that inflating a PNG
-// on one core overlaps filtering it on the other. The reader's rows come out exactly as the
-// decoder's would; Finish runs on the reader's thread once the decoder's thread has ended.
+// Rows decoded on a thread of their own some runs ahead of the reader, so that decoding a photo
+// on one core overlaps filtering it on the other, and a band filtered at once does not stall the
+// decoder. The reader's rows come out exactly as the decoder's would; Finish runs on the
+// reader's thread once the decoder's thread has ended.
 class ReadAheadRows final : public RowSource {
   public:
     ReadAheadRows(std::unique_ptr<RowSource> rows, int columns, int total)
@@ -304,7 +305,7 @@ class ReadAheadRows final : public RowSource {
 
   private:
     static constexpr std::size_t kChunkBytes = std::size_t{256} << 10;
-    static constexpr int kChunks = 3;
+    static constexpr int kChunks = 8;
     using Chunk = std::vector<std::uint32_t>;
 
     void Decode() {
@@ -419,15 +420,15 @@ bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int 
         break;
     case PictureFormat::Png:
         rows = StartPngRows(s.source, c0, c1, r0, background);
-        // Inflating is most of a PNG's cost: when there is filtering too, the two share cores.
-        if (rows && (alongX || down))
-            rows = std::make_unique<ReadAheadRows>(std::move(rows), c1 - c0, r1 - r0);
         break;
     case PictureFormat::Unknown:
         break;
     }
     if (!rows)
         return false;
+    // Decoding is most of a photo's cost: when there is filtering too, the two share the cores.
+    if (format_ != PictureFormat::Bitmap && (alongX || down))
+        rows = std::make_unique<ReadAheadRows>(std::move(rows), c1 - c0, r1 - r0);
 
     // Rows come in runs, filtered along into rows w wide.
     const int cw = c1 - c0;
