@@ -427,7 +427,11 @@ bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int 
     if (!rows)
         return false;
     // Decoding is most of a photo's cost: when there is filtering too, the two share the cores.
-    if (format_ != PictureFormat::Bitmap && (alongX || down))
+    // A small decoding (a preview's) takes a few milliseconds, less than the thread's chunks are
+    // worth in memory.
+    constexpr std::size_t kReadAheadFrom = std::size_t{4} << 20;
+    if (format_ != PictureFormat::Bitmap && (alongX || down) &&
+        static_cast<std::size_t>(c1 - c0) * static_cast<std::size_t>(r1 - r0) * 4 >= kReadAheadFrom)
         rows = std::make_unique<ReadAheadRows>(std::move(rows), c1 - c0, r1 - r0);
 
     // Rows come in runs, filtered along into rows w wide.
