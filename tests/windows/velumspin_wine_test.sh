@@ -108,6 +108,13 @@ done
 import_settings Tiles
 "$wine" explorer "/desktop=velumtest,${width}x${height}" "$("$wine" winepath -w "$exe")" ||
     fail "velumspin.exe in the desktop failed"
+# The running desktop's explorer starts the program and returns at once: its position, recorded
+# last, tells that it has done.
+for _ in $(seq 60); do
+    grep -q '^"Index","Tiles"' "$store/velum.cfg" && break
+    sleep 0.5
+done
+grep -q '^"Index","Tiles"' "$store/velum.cfg" || fail "the Tiles position was not recorded"
 [ "$(desktop_value TileWallpaper)" = 1 ] || fail "TileWallpaper is not 1"
 tile=$(bitmap_signature "$pics/tile.bmp")
 for _ in $(seq 60); do
