@@ -457,24 +457,22 @@ bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int 
         return true;
     };
 
-    // Each run of output rows is handed on once drawn; pixman leaves the unused byte set.
-    const auto hand = [&](std::uint32_t* room, std::size_t stride, int n) {
+    // pixman leaves the unused byte set.
+    const auto clearUnused = [&](std::uint32_t* room, std::size_t stride, int n) {
         if (alongX || down)
             for (int r = 0; r < n; ++r)
                 for (std::uint32_t* p = room + static_cast<std::size_t>(r) * stride;
                      p != room + static_cast<std::size_t>(r) * stride + w; ++p)
                     *p &= 0xFFFFFF;
-        return target.Drawn();
     };
     if (!down) {
-        for (int done = 0; done < h;) {
-            const int k = std::min(target.RunRows(), h - done);
-            std::size_t stride = 0;
-            std::uint32_t* room = target.Room(k, stride);
-            if (!readAlong(k, room, stride) || !hand(room, stride, k))
-                return false;
-            done += k;
-        }
+        if (!DrawInRuns(target, h, [&](int, int n, std::uint32_t* room, std::size_t stride) {
+                if (!readAlong(n, room, stride))
+                    return false;
+                clearUnused(room, stride, n);
+                return true;
+            }))
+            return false;
     } else {
         // Bands of output rows, each filtered down from the rows it reaches, kept from one band
         // to the next where they overlap.
@@ -512,7 +510,8 @@ bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int 
             std::uint32_t* room = target.Room(oe - oy, stride);
             Filter(*fy, false, ty, band.data(), w, have1 - have0, static_cast<std::size_t>(w), room,
                    w, oe - oy, stride);
-            if (!hand(room, stride, oe - oy))
+            clearUnused(room, stride, oe - oy);
+            if (!target.Drawn())
                 return false;
         }
     }

@@ -338,15 +338,9 @@ bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int 
             }
         return true;
     };
-    for (int done = 0; done < h;) {
-        const int k = std::min(target.RunRows(), h - done);
-        std::size_t stride = 0;
-        std::uint32_t* room = target.Room(k, stride);
-        if (!part(y + done, k, room, stride) || !target.Drawn())
-            return false;
-        done += k;
-    }
-    return true;
+    return DrawInRuns(target, h, [&](int first, int n, std::uint32_t* room, std::size_t stride) {
+        return part(y + first, n, room, stride);
+    });
 }
 
 } // namespace velum

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
+
+#include "engine/PictureFile.h"
 
 // What the platform halves of PictureFile share, and what the tests look into.
 namespace velum {
@@ -27,5 +31,19 @@ void StoredPoint(int orientation, int width, int height, int x, int y, int& sx, 
 // at work.
 std::uint64_t JpegPixelsDecoded();
 void CountJpegPixels(std::uint64_t n);
+
+// Draws h rows into the target a run at a time from the top: draw(first, n, room, stride) fills
+// rows [first, first + n) of the drawing. False once a run is not drawn or the target ends it.
+template <typename DrawRun> bool DrawInRuns(RowTarget& target, int h, DrawRun&& draw) {
+    for (int done = 0; done < h;) {
+        const int n = std::min(target.RunRows(), h - done);
+        std::size_t stride = 0;
+        std::uint32_t* room = target.Room(n, stride);
+        if (!draw(done, n, room, stride) || !target.Drawn())
+            return false;
+        done += n;
+    }
+    return true;
+}
 
 } // namespace velum
