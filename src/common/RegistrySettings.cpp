@@ -126,6 +126,18 @@ void SaveWallpaperStyle(Registry& reg, int wallpaperStyle, bool tile) {
     WriteSetting(reg, kDesktopKey, "TileWallpaper", std::string(tile ? "1" : "0"), reg::kSz);
 }
 
+DesktopStyleTexts ReadWallpaperStyle(Registry& reg) {
+    return {ReadSetting(reg, kDesktopKey, "WallpaperStyle"),
+            ReadSetting(reg, kDesktopKey, "TileWallpaper")};
+}
+
+void RestoreWallpaperStyle(Registry& reg, const DesktopStyleTexts& texts) {
+    if (!texts.wallpaperStyle.empty())
+        WriteSetting(reg, kDesktopKey, "WallpaperStyle", texts.wallpaperStyle, reg::kSz);
+    if (!texts.tileWallpaper.empty())
+        WriteSetting(reg, kDesktopKey, "TileWallpaper", texts.tileWallpaper, reg::kSz);
+}
+
 void SaveOptions(Registry& reg, int viewBmpState, const std::string& collectionsList,
                  const std::string& current) {
     SaveViewBmp(reg, viewBmpState);

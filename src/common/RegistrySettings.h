@@ -42,6 +42,14 @@ void SaveViewBmp(Registry& reg, int viewBmpState);
 // 6 fits, 10 fills) and then its TileWallpaper flag ("1" tiles, "0" centres).
 void SaveWallpaperStyle(Registry& reg, int wallpaperStyle, bool tile);
 
+// The desktop's WallpaperStyle and TileWallpaper texts; empty where one is missing.
+struct DesktopStyleTexts {
+    std::string wallpaperStyle, tileWallpaper;
+};
+DesktopStyleTexts ReadWallpaperStyle(Registry& reg);
+// Puts back texts read earlier; one that was missing is left as it is now.
+void RestoreWallpaperStyle(Registry& reg, const DesktopStyleTexts& texts);
+
 // Writes ViewBmp ("YES" for check state 1, else "NO"), Collections and Current.
 void SaveOptions(Registry& reg, int viewBmpState, const std::string& collectionsList,
                  const std::string& current);

@@ -153,6 +153,11 @@ bool frmWallPaper::SystemParametersInfoA(const std::string& text) {
             desktopFailure_ = desktop_->failure();
         }
     });
+    // Windows would show the wallpaper it keeps in the style meant for the refused one.
+    if (result == DesktopResult::BadPicture && styleBefore_)
+        notices_.Write(StoreFile::Settings, "The wallpaper style was not saved.",
+                       [&] { RestoreWallpaperStyle(registry_, *styleBefore_); });
+    styleBefore_.reset();
     // velumspin tells it as it ends; the window once, where the person is looking.
     if (result == DesktopResult::NoDesktop && role_.history && !desktopTold_) {
         desktopTold_ = true;
@@ -172,6 +177,8 @@ void frmWallPaper::SetWallpaperStyle(std::int16_t styleCode) {
     const bool scaled =
         styleCode == style::kFill || styleCode == style::kFit || styleCode == style::kStretch;
     notices_.Write(StoreFile::Settings, "The wallpaper style was not saved.", [&] {
+        if (!styleBefore_)
+            styleBefore_ = ReadWallpaperStyle(registry_);
         SaveWallpaperStyle(registry_, scaled ? styleCode : 0, styleCode == style::kTile);
     });
 }

@@ -13,6 +13,7 @@
 #include "common/Dialogs.h"
 #include "common/IoFailure.h"
 #include "common/Registry.h"
+#include "common/RegistrySettings.h"
 #include "engine/Desktop.h"
 #include "engine/Scheduler.h"
 #include "mainwindow/Controls.h"
@@ -252,6 +253,9 @@ class frmWallPaper {
     bool desktopUnreachable_ = false;
     bool desktopTold_ = false; // the window tells it once a run
     std::string desktopFailure_;
+    // The profile's style under which the shown wallpaper was applied, while a newer one is
+    // written but no wallpaper call has followed: a refused picture puts it back.
+    std::optional<DesktopStyleTexts> styleBefore_;
     bool historyLoaded_ = false;
     // The settings could not be read at the start: what the form holds of them is not the
     // person's, so it is never written back in this run.

@@ -107,6 +107,17 @@ TEST_F(Applying, EachStyleWritesWindowsOwnNumbersAndTheCollectionKeepsThem) {
         }
     }
     EXPECT_EQ(seen, "10/0 6/0 2/0 0/1 0/0 ");
+
+    // A picture the desktop refuses leaves the style of the wallpaper still shown.
+    desktop.refused.insert(Pic("b.BMP"));
+    form.filWinBmps.SetSelected(1, true);
+    form.styleGroup.Select(form.optFill);
+    form.cmdApply_click();
+    EXPECT_EQ(Applied().back(), Pic("b.BMP"));
+    EXPECT_EQ(reg.Raw("Control Panel\\desktop", "WallpaperStyle") + "/" +
+                  reg.Raw("Control Panel\\desktop", "TileWallpaper"),
+              "0\0/0\0"s);
+    EXPECT_EQ(form.cmbLastBmps.ListCount(), 1);
 }
 
 TEST_F(Applying, TheRotationListAddsOnlyNewPathsApplyFollowsTheBitmapAndTheTickFollowsTheOrder) {

@@ -3,6 +3,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "common/Clock.h"
 #include "common/Dialogs.h"
@@ -112,7 +113,8 @@ struct FakeDialogs final : Dialogs {
     }
 };
 
-// Records every wallpaper call with the style values the registry held at that moment.
+// Records every wallpaper call with the style values the registry held at that moment; refuses
+// the pictures named in `refused` as unreadable.
 struct FakeDesktop final : Desktop {
     struct Call {
         std::string text, tile, style;
@@ -120,10 +122,11 @@ struct FakeDesktop final : Desktop {
     explicit FakeDesktop(MemoryRegistry& reg) : reg_(reg) {}
     MemoryRegistry& reg_;
     std::vector<Call> calls;
+    std::set<std::string> refused;
     DesktopResult SetDeskWallpaper(const std::string& text) override {
         calls.push_back({text, reg_.Raw("Control Panel\\desktop", "TileWallpaper"),
                          reg_.Raw("Control Panel\\desktop", "WallpaperStyle")});
-        return DesktopResult::Done;
+        return refused.count(text) ? DesktopResult::BadPicture : DesktopResult::Done;
     }
 };
 

@@ -139,7 +139,7 @@ import_settings Bare
 [ -z "$(desktop_value Wallpaper)" ] || fail "None left Wallpaper '$(desktop_value Wallpaper)'"
 
 # A photo filled: Windows' own Fill number beside an untiled flag. A JPEG cut short is refused
-# before Windows sees it, and the wallpaper stays the photo.
+# before Windows sees it, and the wallpaper stays the photo, in its style.
 "$convert" -size 64x48 gradient:red-blue "$pics/photo.jpg"
 head -c 300 "$pics/photo.jpg" >"$pics/cut.jpg"
 printf '%s\r\n' '"Bmp","Photo","C:\velumtest\photo.jpg"' '"TileWallpaper","Photo","10"' \
@@ -154,6 +154,8 @@ import_settings Photo
 import_settings Cut
 "$wine" "$exe" || fail "velumspin.exe with a cut photo exited with $?"
 [ "$(desktop_value Wallpaper)" = 'C:\velumtest\photo.jpg' ] || fail "a cut JPEG replaced the photo"
+[ "$(desktop_value WallpaperStyle)/$(desktop_value TileWallpaper)" = 10/0 ] ||
+    fail "a cut JPEG left its style on the photo"
 
 # Names outside the ANSI code page: the collection, its folder and its bitmap go to Windows and
 # back unchanged, velum.cfg stays UTF-8 and the registry holds the same names.
