@@ -90,11 +90,12 @@ class Jpeg {
         const std::int64_t w = cinfo_.image_width, h = cinfo_.image_height;
         if (w < 1 || h < 1 || w > kMaxPhotoSide || h > kMaxPhotoSide || w * h > kMaxPhotoPixels)
             return false;
-        // Adobe's CMYK has no conversion in libjpeg; photos are YCbCr or grey.
         switch (cinfo_.jpeg_color_space) {
         case JCS_GRAYSCALE:
         case JCS_YCbCr:
         case JCS_RGB:
+        case JCS_CMYK: // print files; libjpeg gives the inks, turned into light in Read
+        case JCS_YCCK:
             return true;
         default:
             return false;
@@ -118,7 +119,8 @@ class Jpeg {
     bool Start(int eighths, int c0, int c1, int r0) {
         cinfo_.scale_num = static_cast<unsigned>(eighths);
         cinfo_.scale_denom = 8;
-        cinfo_.out_color_space = JCS_EXT_BGRX;
+        cmyk_ = cinfo_.jpeg_color_space == JCS_CMYK || cinfo_.jpeg_color_space == JCS_YCCK;
+        cinfo_.out_color_space = cmyk_ ? JCS_CMYK : JCS_EXT_BGRX;
         // Reduced by the DCT the picture is filtered on anyway: the chroma is upsampled by
         // repeating, which halves the cost of a preview, and smoothly only at full size.
         cinfo_.do_fancy_upsampling = eighths == 8 ? TRUE : FALSE;
@@ -149,8 +151,11 @@ class Jpeg {
             if (!ReadRow())
                 return false;
             std::uint32_t* to = out + static_cast<std::size_t>(i) * stride;
-            for (std::size_t c = 0; c < columns_; ++c)
-                to[c] = row_[shift_ + c] & 0xFFFFFF; // the pad byte is 0xFF
+            if (cmyk_)
+                CmykToRgb(to);
+            else
+                for (std::size_t c = 0; c < columns_; ++c)
+                    to[c] = row_[shift_ + c] & 0xFFFFFF; // the pad byte is 0xFF
         }
         return true;
     }
@@ -170,6 +175,22 @@ class Jpeg {
     }
 
   private:
+    // Each ink darkens by its share; no colour profile is applied.
+    // Files with Adobe's marker (all that Photoshop writes) store the inks inverted.
+    void CmykToRgb(std::uint32_t* to) const {
+        const bool inverted = cinfo_.saw_Adobe_marker;
+        const auto* ink = reinterpret_cast<const unsigned char*>(row_.data() + shift_);
+        for (std::size_t c = 0; c < columns_; ++c, ink += 4) {
+            const unsigned k = inverted ? ink[3] : 255u - ink[3];
+            std::uint32_t pixel = 0;
+            for (int i = 0; i < 3; ++i) {
+                const unsigned light = inverted ? ink[i] : 255u - ink[i];
+                pixel = pixel << 8 | (light * k + 127) / 255;
+            }
+            to[c] = pixel;
+        }
+    }
+
     bool ReadRow() {
         JSAMPROW row = reinterpret_cast<JSAMPROW>(row_.data());
         if (jpeg_read_scanlines(&cinfo_, &row, 1) != 1)
@@ -185,6 +206,7 @@ class Jpeg {
     std::vector<std::uint32_t> row_;
     std::size_t shift_ = 0;
     std::size_t columns_ = 0;
+    bool cmyk_ = false;
 };
 
 } // namespace

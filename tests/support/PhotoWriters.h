@@ -12,6 +12,7 @@ struct JpegOptions {
     bool subsampled = false; // 4:2:0 chroma, as cameras write; else 4:4:4
     bool progressive = false;
     int orientation = 0; // written in an EXIF APP1 segment when not 0
+    bool cmyk = false;   // Adobe's inverted inks in YCCK, as Photoshop writes them
 };
 // `pixels` are 0x00RRGGBB, rows top to bottom.
 std::string MakeJpeg(int width, int height, const std::vector<std::uint32_t>& pixels,

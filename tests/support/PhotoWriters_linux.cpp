@@ -1,5 +1,6 @@
 #include "support/PhotoWriters.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -19,12 +20,13 @@ std::string MakeJpeg(int width, int height, const std::vector<std::uint32_t>& pi
     jpeg_mem_dest(&c, &buffer, &size);
     c.image_width = static_cast<JDIMENSION>(width);
     c.image_height = static_cast<JDIMENSION>(height);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
+    c.input_components = options.cmyk ? 4 : 3;
+    c.in_color_space = options.cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, options.quality, TRUE);
     if (!options.subsampled)
-        c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1;
+        for (int i = 0; i < c.num_components; ++i)
+            c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
     if (options.progressive)
         jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
@@ -35,11 +37,19 @@ std::string MakeJpeg(int width, int height, const std::vector<std::uint32_t>& pi
                                       0x12, 1,   3,   0,   1, 0, 0,   0,   o,  0, 0, 0, 0, 0, 0, 0};
         jpeg_write_marker(&c, JPEG_APP0 + 1, exif, sizeof exif);
     }
-    std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3);
+    const int n = c.input_components;
+    std::vector<unsigned char> row(static_cast<std::size_t>(width) * n);
     while (c.next_scanline < c.image_height) {
         for (int x = 0; x < width; ++x) {
             const std::uint32_t p = pixels[std::size_t(c.next_scanline) * width + x];
-            row[x * 3] = p >> 16 & 0xFF, row[x * 3 + 1] = p >> 8 & 0xFF, row[x * 3 + 2] = p & 0xFF;
+            const unsigned rgb[] = {p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF};
+            // Inverted inks: black as the brightest channel, each colour's light against it.
+            const unsigned k = std::max({rgb[0], rgb[1], rgb[2]});
+            for (int i = 0; i < 3; ++i)
+                row[x * n + i] = static_cast<unsigned char>(
+                    options.cmyk ? (k ? (rgb[i] * 255 + k / 2) / k : 255) : rgb[i]);
+            if (options.cmyk)
+                row[x * n + 3] = static_cast<unsigned char>(k);
         }
         JSAMPROW r = row.data();
         jpeg_write_scanlines(&c, &r, 1);
