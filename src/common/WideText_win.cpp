@@ -8,14 +8,21 @@ namespace velum {
 
 namespace {
 
-std::wstring ToWide(UINT codePage, DWORD flags, std::string_view text) {
+// The UTF-16 units the text takes, measured by the call that converts it.
+int WideLength(UINT codePage, DWORD flags, std::string_view text) {
     if (text.empty() || text.size() > INT_MAX)
-        return {};
-    const int size = static_cast<int>(text.size());
-    const int n = MultiByteToWideChar(codePage, flags, text.data(), size, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+        return 0;
+    const int n = MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0);
+    return n > 0 ? n : 0;
+}
+
+std::wstring ToWide(UINT codePage, DWORD flags, std::string_view text) {
+    const int n = WideLength(codePage, flags, text);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
     if (n > 0)
-        MultiByteToWideChar(codePage, flags, text.data(), size, out.data(), n);
+        MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), out.data(),
+                            n);
     return out;
 }
 
@@ -23,6 +30,10 @@ std::wstring ToWide(UINT codePage, DWORD flags, std::string_view text) {
 
 std::wstring Widen(std::string_view utf8) {
     return ToWide(CP_UTF8, 0, utf8);
+}
+
+std::size_t WidenedLength(std::string_view utf8) {
+    return static_cast<std::size_t>(WideLength(CP_UTF8, 0, utf8));
 }
 
 std::string Narrow(std::wstring_view utf16) {

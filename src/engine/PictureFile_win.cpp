@@ -298,15 +298,16 @@ bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int 
             return false;
         source = scaler;
     }
-    // The rows [y, y + h) of the part drawn, into the target's room.
-    const auto part = [&](int y, int h, std::uint32_t* out, std::size_t stride) {
+    // Each run: `rows` rows of the part drawn, from its row `first`, into the target's room.
+    return DrawInRuns(target, h, [&](int first, int rows, std::uint32_t* out, std::size_t stride) {
+        const int top = y + first;
         if (o == 1) {
-            if (!CopyRect(source.Get(), {x, y, w, h}, out, stride))
+            if (!CopyRect(source.Get(), {x, top, w, rows}, out, stride))
                 return false;
         } else {
             int ax, ay, bx, by;
-            StoredPoint(o, sw, sh, x, y, ax, ay);
-            StoredPoint(o, sw, sh, x + w - 1, y + h - 1, bx, by);
+            StoredPoint(o, sw, sh, x, top, ax, ay);
+            StoredPoint(o, sw, sh, x + w - 1, top + rows - 1, bx, by);
             const WICRect stored{std::min(ax, bx), std::min(ay, by), std::abs(ax - bx) + 1,
                                  std::abs(ay - by) + 1};
             std::vector<std::uint32_t> pixels(static_cast<std::size_t>(stored.Width) *
@@ -314,16 +315,16 @@ bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int 
             if (!CopyRect(source.Get(), stored, pixels.data(),
                           static_cast<std::size_t>(stored.Width)))
                 return false;
-            for (int r = 0; r < h; ++r)
+            for (int r = 0; r < rows; ++r)
                 for (int c = 0; c < w; ++c) {
                     int px, py;
-                    StoredPoint(o, sw, sh, x + c, y + r, px, py);
+                    StoredPoint(o, sw, sh, x + c, top + r, px, py);
                     out[static_cast<std::size_t>(r) * stride + c] =
                         pixels[static_cast<std::size_t>(py - stored.Y) * stored.Width +
                                (px - stored.X)];
                 }
         }
-        for (int r = 0; r < h; ++r)
+        for (int r = 0; r < rows; ++r)
             for (std::uint32_t* p = out + static_cast<std::size_t>(r) * stride;
                  p != out + r * stride + w; ++p) {
                 const std::uint32_t a = *p >> 24;
@@ -337,9 +338,6 @@ bool PictureFile::DrawScaled(int scaledW, int scaledH, int x, int y, int w, int 
                 *p = pixel;
             }
         return true;
-    };
-    return DrawInRuns(target, h, [&](int first, int n, std::uint32_t* room, std::size_t stride) {
-        return part(y + first, n, room, stride);
     });
 }
 

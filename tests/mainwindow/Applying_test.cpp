@@ -109,7 +109,7 @@ TEST_F(Applying, EachStyleWritesWindowsOwnNumbersAndTheCollectionKeepsThem) {
     EXPECT_EQ(seen, "10/0 6/0 2/0 0/1 0/0 ");
 
     // A picture the desktop refuses leaves the style of the wallpaper still shown.
-    desktop.refused.insert(Pic("b.BMP"));
+    desktop.unreadable = Pic("b.BMP");
     form.filWinBmps.SetSelected(1, true);
     form.styleGroup.Select(form.optFill);
     form.cmdApply_click();

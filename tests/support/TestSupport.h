@@ -3,7 +3,6 @@
 #include <deque>
 #include <map>
 #include <optional>
-#include <set>
 
 #include "common/Clock.h"
 #include "common/Dialogs.h"
@@ -113,8 +112,7 @@ struct FakeDialogs final : Dialogs {
     }
 };
 
-// Records every wallpaper call with the style values the registry held at that moment; refuses
-// the pictures named in `refused` as unreadable.
+// Records every wallpaper call with the style values the registry held at that moment.
 struct FakeDesktop final : Desktop {
     struct Call {
         std::string text, tile, style;
@@ -122,11 +120,12 @@ struct FakeDesktop final : Desktop {
     explicit FakeDesktop(MemoryRegistry& reg) : reg_(reg) {}
     MemoryRegistry& reg_;
     std::vector<Call> calls;
-    std::set<std::string> refused;
+    std::string unreadable; // a bitmap refused as the desktop refuses one it cannot read
     DesktopResult SetDeskWallpaper(const std::string& text) override {
         calls.push_back({text, reg_.Raw("Control Panel\\desktop", "TileWallpaper"),
                          reg_.Raw("Control Panel\\desktop", "WallpaperStyle")});
-        return refused.count(text) ? DesktopResult::BadPicture : DesktopResult::Done;
+        return text == unreadable && !text.empty() ? DesktopResult::BadPicture
+                                                   : DesktopResult::Done;
     }
 };
 

@@ -239,15 +239,6 @@ std::uint64_t Fingerprint(const std::vector<std::string>& items) {
     return h;
 }
 
-// The UTF-16 units of UTF-8 text: one for each lead byte, two for one that starts four.
-std::size_t Utf16Units(const std::string& utf8) {
-    std::size_t units = 0;
-    for (unsigned char c : utf8)
-        if ((c & 0xC0) != 0x80)
-            units += c >= 0xF0 ? 2 : 1;
-    return units;
-}
-
 // Active Accessibility's annotation service, or null where the system has none.
 IAccPropServices* AnnotationService() {
     IAccPropServices* services = nullptr;
@@ -399,6 +390,9 @@ LRESULT MainWindowWin32::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case kLoadMessage:
         return 0;
+    case kFocusLeftMessage:
+        driver_.FocusLeft(reinterpret_cast<const ControlLayout*>(lp)->name, true);
+        return 0;
     case WM_COMMAND: {
         const int id = LOWORD(wp);
         const auto menu = static_cast<std::size_t>(id - kFirstMenuId);
@@ -482,9 +476,21 @@ void MainWindowWin32::OnCommand(const ControlLayout& row, int code, HWND from) {
         driver_.Pick(row.name, static_cast<int>(SendMessageW(from, LB_GETCURSEL, 0, 0)));
     else if (is(K::List, LBN_SELCHANGE))
         PushSelection(row, from);
-    else if (is(K::Combo, CBN_KILLFOCUS)) // not to its drop-down, a menu or another program
-        driver_.FocusLeft(row.name, IsChild(hwnd_, GetFocus()) && GetFocus() != from &&
-                                        !IsChild(from, GetFocus()));
+    else if (is(K::Combo, CBN_KILLFOCUS))
+        LeaveCombo(row, from);
+}
+
+void MainWindowWin32::LeaveCombo(const ControlLayout& row, HWND combo) {
+    // Not to its drop-down, a menu or another program.
+    HWND to = GetFocus();
+    const bool within = IsChild(hwnd_, to) && to != combo && !IsChild(combo, to);
+    // A click moves the focus from inside the clicked control's own button-down handling, which
+    // goes on with what it found under the pointer: leaving the box (a question, a list emptied)
+    // waits until that is done. The posted message comes before the button is let go.
+    if (within && (GetKeyState(VK_LBUTTON) < 0 || GetKeyState(VK_RBUTTON) < 0))
+        PostMessageW(hwnd_, kFocusLeftMessage, 0, reinterpret_cast<LPARAM>(&row));
+    else
+        driver_.FocusLeft(row.name, within);
 }
 
 void MainWindowWin32::PushSelection(const ControlLayout& row, HWND list) {
@@ -623,7 +629,7 @@ void MainWindowWin32::Fill(HWND w, const std::vector<std::string>& items, bool c
         // held a third time.
         std::size_t bytes = 0;
         for (const auto& item : items)
-            bytes += (Utf16Units(item) + 1) * sizeof(wchar_t);
+            bytes += (WidenedLength(item) + 1) * sizeof(wchar_t);
         SendMessageW(w, LB_INITSTORAGE, items.size(), bytes);
         for (const auto& item : items)
             SendMessageW(w, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));

@@ -57,6 +57,9 @@ class MainWindowWin32 {
 
     static constexpr UINT_PTR kTimerId = 1;
     static constexpr UINT kLoadMessage = WM_APP + 1;
+    // The collection box left by a click elsewhere, handled once the clicked control is done;
+    // lParam is the box's row.
+    static constexpr UINT kFocusLeftMessage = WM_APP + 2;
     static constexpr int kFirstControlId = 100;
     static constexpr int kFirstMenuId = 1000;
 
@@ -79,6 +82,8 @@ class MainWindowWin32 {
     // The control with the focus, or the one whose edit part has it; empty for none.
     std::string FocusedName() const;
     void OnCommand(const ControlLayout& row, int code, HWND from);
+    // The collection box has lost the focus: the form hears it now, or after a click is done.
+    void LeaveCombo(const ControlLayout& row, HWND combo);
     void OnDrawItem(const DRAWITEMSTRUCT& item);
     void PushSelection(const ControlLayout& row, HWND list);
     void Drag(const ControlLayout& row, POINT start);

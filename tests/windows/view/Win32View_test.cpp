@@ -231,6 +231,14 @@ struct Win32View : ::testing::Test, Dialogs {
         SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
         Pump();
     }
+    // The pointer moved to `p` in w's client area, with a button's event (0 for none).
+    static INPUT Mouse(HWND w, POINT p, DWORD button) {
+        ClientToScreen(w, &p);
+        return INPUT{.type = INPUT_MOUSE,
+                     .mi = {p.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1),
+                            p.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1), 0,
+                            MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button, 0, 0}};
+    }
 };
 
 } // namespace
@@ -358,6 +366,27 @@ TEST_F(Win32View, KeysActWhereTheFocusIsAndItComesBackAfterAnotherProgram) {
     DestroyWindow(other);
 }
 
+// A new name typed, then a click on an entry of the rotation list: the list is emptied for the new
+// collection only once the list box is done with the click, which found that entry under it.
+TEST_F(Win32View, AClickThatLeavesANewNameStartsItsCollectionOnceTheClickIsDone) {
+    view->driver().Run([this] {
+        for (const char* name : {"a.bmp", "b.bmp", "c.bmp"})
+            form->lstRotateBmps.AddItem(JoinPath(pics, name));
+    });
+    SetFocus(NameEdit());
+    SendMessageA(NameEdit(), EM_SETSEL, 6, 6);
+    Keys({'S', -'S', 'K', -'K', 'Y', -'Y'});
+    HWND list = Control("lstRotateBmps");
+    INPUT click[] = {Mouse(list, {20, 5}, 0), Mouse(list, {20, 5}, MOUSEEVENTF_LEFTDOWN),
+                     Mouse(list, {20, 5}, MOUSEEVENTF_LEFTUP)};
+    SendInput(3, click, sizeof(INPUT));
+    Pump(200);
+    EXPECT_EQ(form->LoadedCollectionName, "Naturesky");
+    EXPECT_EQ(form->lstRotateBmps.ListCount(), 0);
+    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(GetFocus(), list);
+}
+
 // With the preview on, a picture that cannot be decoded leaves the last one up; a right-button drag
 // from the file list adds its selection only when dropped on the rotation list.
 TEST_F(Win32View, ThePreviewKeepsTheLastPictureAndARightDragAddsOnlyOnTheRotationList) {
@@ -372,18 +401,11 @@ TEST_F(Win32View, ThePreviewKeepsTheLastPictureAndARightDragAddsOnlyOnTheRotatio
     EXPECT_EQ(GetPixel(dc, 10, 10), RGB(0x33, 0x66, 0xaa));
     ReleaseDC(Control("imgThumb"), dc);
     for (HWND to : {Control("Dir1"), Control("lstRotateBmps")}) {
-        auto event = [](HWND w, POINT p, DWORD button) {
-            ClientToScreen(w, &p);
-            return INPUT{.type = INPUT_MOUSE,
-                         .mi = {p.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1),
-                                p.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1), 0,
-                                MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button, 0, 0}};
-        };
         HWND from = Control("filWinBmps");
         // From another thread, step by step, while this one runs the window (and the drag loop).
         std::thread hand([&] {
-            for (INPUT step : {event(from, {20, 5}, 0), event(from, {20, 5}, MOUSEEVENTF_RIGHTDOWN),
-                               event(to, {30, 30}, 0), event(to, {30, 30}, MOUSEEVENTF_RIGHTUP)}) {
+            for (INPUT step : {Mouse(from, {20, 5}, 0), Mouse(from, {20, 5}, MOUSEEVENTF_RIGHTDOWN),
+                               Mouse(to, {30, 30}, 0), Mouse(to, {30, 30}, MOUSEEVENTF_RIGHTUP)}) {
                 Sleep(60);
                 SendInput(1, &step, sizeof(INPUT));
             }
